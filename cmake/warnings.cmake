@@ -1,0 +1,7 @@
+# Warnings for the project's own targets (not for third-party code built alongside).
+function(vw_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+  if(VW_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()

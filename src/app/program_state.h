@@ -1,0 +1,78 @@
+// Everything program-wide, with its value at start. One ProgramState per run of RunProgram.
+#pragma once
+
+#include <cstdint>
+
+#include "app/controls.h"
+#include "common/text.h"
+#include "common/trust_list.h"
+#include "platform/platform.h"
+#include "ui/dialog_state.h"
+
+namespace vw {
+
+struct ProgramState {
+  explicit ProgramState(Platform& platform) : toolkit(platform), dialogs(platform) {}
+
+  Toolkit toolkit;
+  DialogState dialogs;
+
+  // The lists as loaded at start; nothing changes them afterwards.
+  TrustList SafeSitesList;
+  TrustList SafeLinksList;
+
+  Text LinkUnderTest;
+  std::int64_t FoundInSites = 0;
+  std::int64_t FoundInLinks = 0;
+  std::int64_t SitesBackupPending = 1;
+  std::int64_t LinksBackupPending = 1;
+  std::int64_t QuitRequested = 0;
+  std::int64_t PasswordAccepted = 0;
+
+  // Line counts taken by the save procedures.
+  std::int64_t SitesLineCount = 0;
+  std::int64_t LinksLineCount = 0;
+
+  // The password routine: the expected answer, the latest answer, and its search values.
+  Text ExpectedPassword;
+  Text PasswordAnswer;
+  Text WorkingDirectoryText;
+  std::int64_t SearchStart = 1;
+  std::int64_t LastSeparator = 0;
+  std::int64_t TextLength = 0;
+  std::int64_t SearchResult = 0;
+
+  // Controls of MainWindow, set by OpenMainWindow.
+  Handle MainWindow = 0;
+  Handle EditorFrame = 0;
+  Handle SitesLabel = 0;
+  Handle LinksLabel = 0;
+  Handle SitesEditor = 0;
+  Handle LinksEditor = 0;
+  Handle LinkField = 0;
+  Handle TestLinkButton = 0;
+  Handle SaveAllButton = 0;
+  Handle ControlFont = 0;
+
+  std::int64_t CurrentEvent = 0;
+  int ExitCode = 0;
+};
+
+// The state of the run in progress.
+ProgramState& State();
+
+// Makes a fresh ProgramState over `platform` the current one for its lifetime (a run, or a test).
+class ProgramScope {
+ public:
+  explicit ProgramScope(Platform& platform);
+  ~ProgramScope();
+  ProgramScope(const ProgramScope&) = delete;
+  ProgramScope& operator=(const ProgramScope&) = delete;
+  ProgramState& state() { return state_; }
+
+ private:
+  ProgramState state_;
+  ProgramState* outer_;
+};
+
+}  // namespace vw

@@ -1,0 +1,92 @@
+#include "ui/dialogs.h"
+
+#include "platform/platform.h"
+#include "ui/dialog_state.h"
+#include "ui/modal.h"
+
+namespace vw {
+namespace {
+
+// Closing: the owner is enabled before the prompt window goes, so the platform hands the activation back
+// to it.
+void ClosePrompt(DialogState& dialogs) {
+  PromptState& prompt = dialogs.prompt;
+  if (prompt.closed) return;
+  if (prompt.ownerDisabledHere) dialogs.platform.SetEnabled(prompt.owner, true);
+  EndModal();
+  dialogs.platform.DestroyPromptWindow(prompt.window);
+  prompt.closed = true;
+}
+
+class PromptReactions final : public PromptHandler {
+ public:
+  explicit PromptReactions(DialogState& dialogs) : dialogs_(dialogs) {}
+
+  void PromptCommand(int command) override {
+    if (command == kPromptOk) {
+      dialogs_.prompt.result = dialogs_.platform.PromptFieldText(dialogs_.prompt.window);
+      ClosePrompt(dialogs_);
+    } else if (command == kPromptCancel) {
+      ClosePrompt(dialogs_);
+    }
+  }
+  void PromptCloseRequested() override { ClosePrompt(dialogs_); }
+  void PromptActivated() override {
+    if (!dialogs_.prompt.closed) dialogs_.platform.FocusPromptField(dialogs_.prompt.window);
+  }
+
+ private:
+  DialogState& dialogs_;
+};
+
+}  // namespace
+
+std::int64_t ShowMessage(const Text& title, const Text& text) {
+  Platform& platform = CurrentDialogs().platform;
+  Handle owner = FindOwnerWindow();
+  BeginModal();
+  int result = platform.MessageBox(owner, title, text);
+  EndModal();
+  return result;
+}
+
+Text InputRequester(const Text& title, const Text& prompt, const Text& defaultText, std::int64_t flags) {
+  DialogState& dialogs = CurrentDialogs();
+  Platform& platform = dialogs.platform;
+  if (dialogs.promptFont == 0) {
+    dialogs.promptFont = platform.MessageFont();
+    if (dialogs.promptFont == 0) dialogs.promptFont = platform.DefaultGuiFont();
+  }
+
+  PromptState& state = dialogs.prompt;
+  state.closed = false;
+  state.result.reset();
+  state.owner = FindOwnerWindow();
+  BeginModal();
+  state.ownerDisabledHere = false;
+  if (state.owner != 0 && platform.IsEnabled(state.owner)) {
+    platform.SetEnabled(state.owner, false);
+    state.ownerDisabledHere = true;
+  }
+
+  PromptWindowSpec spec{
+      title, prompt, defaultText, (flags & kMaskedEntry) != 0, state.owner, dialogs.promptFont};
+  state.window = platform.CreatePromptWindow(spec);
+  if (state.window == 0) {
+    if (state.ownerDisabledHere) platform.SetEnabled(state.owner, true);
+    EndModal();
+    state.closed = true;
+    return {};
+  }
+
+  PromptReactions reactions(dialogs);
+  while (!state.closed) {
+    if (!platform.PumpPromptMessage(state.window, reactions)) {
+      // A quit message: close as a cancel would, so every window is given back as it was.
+      ClosePrompt(dialogs);
+    }
+  }
+  return state.result.value_or(Text{});
+}
+
+}  // namespace vw
