@@ -106,6 +106,10 @@ class HeadlessPlatform final : public Platform {
   void UserDismissMessageBox();             // the OK button of the open message box
   void UserAnswerPrompt(const Text& text);  // type into the prompt's field, then Enter
   void PostQuitMessage() { quit_pending_ = true; }
+  void HandlePending() {
+    while (DeliverPosted()) {
+    }
+  }
 
   // --- Inspection.
   const std::vector<Shown>& Transcript() const { return transcript_; }

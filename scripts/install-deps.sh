@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever of the build and test tools is missing. Usage:
+#   scripts/install-deps.sh run     # what building and running the program on Linux needs
+#   scripts/install-deps.sh test    # everything the test command needs (both compilers, Qt, MinGW, Wine, Xvfb)
+set -euo pipefail
+
+run_packages=(g++ cmake ninja-build qt6-base-dev libgl-dev)
+test_packages=("${run_packages[@]}" clang libclang-rt-14-dev clang-format googletest libbenchmark-dev
+  mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils)
+
+case "${1:-test}" in
+  run) wanted=("${run_packages[@]}") ;;
+  test) wanted=("${test_packages[@]}") ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[[ $(id -u) -ne 0 ]] && sudo=(sudo)
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,531 @@
+// The platform contract: what the program relies on from every back end. The same suite runs on each back end
+// built (headless always, Qt offscreen, Win32 under Wine); each test executable links its own MakeDriver().
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "app/controls.h"
+#include "app/main_window.h"
+#include "app/program_state.h"
+#include "platform/driver.h"
+#include "ui/dialogs.h"
+
+namespace vw::testing {
+namespace {
+
+struct Seen {
+  std::int64_t code;
+  Handle source;
+  friend bool operator==(const Seen&, const Seen&) = default;
+};
+
+class Contract : public ::testing::Test {
+ protected:
+  Contract() : driver_(MakeDriver()), scope_(driver_->platform()) {}
+
+  void SetUp() override {
+    BuildMainWindow(0, 0, 580, 718);
+    Take();  // whatever creation and first activation reported
+  }
+
+  ProgramState& s() { return scope_.state(); }
+  Driver& d() { return *driver_; }
+  Platform& p() { return driver_->platform(); }
+
+  // Everything queued once the waiting native messages are handled.
+  std::vector<Seen> Take() {
+    d().ProcessPending();
+    std::vector<Seen> seen;
+    EventQueue& events = s().toolkit.events;
+    while (events.Waiting() > 0) {
+      std::int64_t code = events.Wait();
+      seen.push_back({code, events.Source()});
+    }
+    return seen;
+  }
+
+  static bool HasSource(const std::vector<Seen>& seen, Handle source) {
+    for (const Seen& e : seen) {
+      if (e.code == GadgetEvent && e.source == source) return true;
+    }
+    return false;
+  }
+
+  bool IsMainControl(Handle h) {
+    return h == s().SitesEditor || h == s().LinksEditor || h == s().LinkField || h == s().TestLinkButton ||
+           h == s().SaveAllButton;
+  }
+
+  // Runs the prompt; `act` runs inside its loop with the prompt's window.
+  Text Ask(std::function<void(Handle prompt)> act, const Text& default_text = u"", std::int64_t flags = 0,
+           const Text& prompt_text = u"Please Enter Password , or 'Quit' or 'Exit')") {
+    d().WhenWaiting([this, act] { act(p().ForegroundWindow()); });
+    return InputRequester(u"Please Enter Password (Case Sensitive)", prompt_text, default_text, flags);
+  }
+
+  std::unique_ptr<Driver> driver_;
+  ProgramScope scope_;
+};
+
+// --- Main window geometry.
+
+TEST_F(Contract, MainWindowSitsAtTheScreenCornerWithItsClientAreaAndControlsWhereTheyBelong) {
+  Rect outer = d().OuterRect(s().MainWindow);
+  Rect client = d().ClientRect(s().MainWindow);
+  EXPECT_EQ(outer.x, 0);
+  EXPECT_EQ(outer.y, 0);
+  EXPECT_EQ(client.width, 580);
+  EXPECT_EQ(client.height, 718);
+  EXPECT_TRUE(d().IsVisible(s().MainWindow));
+
+  struct Expected {
+    Handle control;
+    Rect rect;
+  };
+  const Expected controls[] = {
+      {s().EditorFrame, {8, 8, 572, 708}},      {s().SitesLabel, {74, 4, 150, 25}},
+      {s().LinksLabel, {364, 4, 150, 25}},      {s().SitesEditor, {0, 34, 250, 540}},
+      {s().LinksEditor, {280, 34, 250, 540}},   {s().LinkField, {0, 586, 528, 25}},
+      {s().TestLinkButton, {0, 620, 528, 25}},  {s().SaveAllButton, {186, 662, 150, 25}},
+  };
+  for (const Expected& e : controls) {
+    Rect r = d().ChildRect(e.control);
+    EXPECT_EQ(r.x, e.rect.x) << d().name() << " control " << e.control;
+    EXPECT_EQ(r.y, e.rect.y) << d().name() << " control " << e.control;
+    EXPECT_EQ(r.width, e.rect.width) << d().name() << " control " << e.control;
+    EXPECT_EQ(r.height, e.rect.height) << d().name() << " control " << e.control;
+  }
+  EXPECT_EQ(GetText(s().TestLinkButton), u"Test This Link");
+  EXPECT_EQ(GetText(s().SaveAllButton), u"Save All FIles");
+  EXPECT_EQ(GetText(s().SitesLabel), u"TrustFile_SafeSites.txt");
+}
+
+// --- The editor line model.
+
+struct LinesCase {
+  const char* name;
+  std::vector<Text> added;
+  Text text;
+  std::int64_t count;
+};
+
+TEST_F(Contract, AddedLinesGiveTheTextAndLineCountOfTheLineModel) {
+  const LinesCase cases[] = {
+      {"nothing added", {}, u"", 0},
+      {"one empty line", {u""}, u"", 1},
+      {"two empty lines", {u"", u""}, u"\n", 2},
+      {"three empty lines", {u"", u"", u""}, u"\n\n", 3},
+      {"empty then text", {u"", u"b"}, u"\nb", 2},
+      {"text then empty", {u"a", u""}, u"a\n", 2},
+      {"three lines", {u"a", u"b", u"c"}, u"a\nb\nc", 3},
+      {"two empties then text", {u"", u"", u"c"}, u"\n\nc", 3},
+      {"blanks and tabs kept", {u" a ", u"\tb"}, u" a \n\tb", 2},
+      {"non-ASCII", {u"h\u00e9", u"\u4e2d\U0001F600"}, u"h\u00e9\n\u4e2d\U0001F600", 2},
+  };
+  for (const LinesCase& c : cases) {
+    Handle editor = CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
+    for (const Text& line : c.added) AddLine(editor, -1, line);
+    EXPECT_EQ(GetText(editor), c.text) << c.name;
+    EXPECT_EQ(LineCount(editor), c.count) << c.name;
+    for (std::size_t i = 0; i < c.added.size(); ++i) {
+      EXPECT_EQ(LineText(editor, static_cast<std::int64_t>(i)), c.added[i]) << c.name << " line " << i;
+    }
+    EXPECT_EQ(LineText(editor, c.count), u"") << c.name << ": past the last line";
+  }
+}
+
+struct EditCase {
+  const char* name;
+  std::vector<Text> added;
+  std::function<void(Driver&, Handle editor)> edit;
+  std::int64_t count;
+  Text last_line;
+};
+
+TEST_F(Contract, WhatTheUserDoesInAnEditorIsSeenByTheLineModel) {
+  const EditCase cases[] = {
+      {"line break after the last line", {u"a", u"b"},
+       [](Driver& d, Handle e) {
+         d.Click(e);
+         d.PressKey(Key::kEnter);
+       },
+       3, u""},
+      {"typing a new last line", {u"a"}, [](Driver& d, Handle e) { d.Type(e, u"\nxyz"); }, 2, u"xyz"},
+      {"everything deleted after a non-empty first line", {u"a", u"b"},
+       [](Driver& d, Handle e) {
+         d.Click(e);
+         d.PressKey(Key::kSelectAllDelete);
+       },
+       0, u""},
+      {"everything deleted after an empty first line", {u"", u"b"},
+       [](Driver& d, Handle e) {
+         d.Click(e);
+         d.PressKey(Key::kSelectAllDelete);
+       },
+       1, u""},
+      {"typed over a pending empty line, then deleted", {u""},
+       [](Driver& d, Handle e) {
+         d.Type(e, u"x");
+         d.PressKey(Key::kSelectAllDelete);
+       },
+       1, u""},
+      {"undo takes the last loaded line away", {u"a", u"b", u"c"},
+       [](Driver& d, Handle e) {
+         d.Click(e);
+         d.PressKey(Key::kUndo);
+       },
+       2, u"b"},
+      {"a plain Tab is typed into the editor", {u"a"},
+       [](Driver& d, Handle e) {
+         d.Click(e);
+         d.PressKey(Key::kTab);
+       },
+       1, u"a\t"},
+  };
+  for (const EditCase& c : cases) {
+    Handle editor = c.added.size() % 2 == 0 ? s().SitesEditor : s().LinksEditor;
+    editor = CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
+    for (const Text& line : c.added) AddLine(editor, -1, line);
+    c.edit(d(), editor);
+    d().ProcessPending();
+    EXPECT_EQ(LineCount(editor), c.count) << d().name() << ": " << c.name;
+    if (c.count > 0) EXPECT_EQ(LineText(editor, c.count - 1), c.last_line) << d().name() << ": " << c.name;
+  }
+}
+
+TEST_F(Contract, LongLinesComeBackWhole) {
+  for (std::size_t length : {2000u, 65532u, 70000u}) {
+    Handle editor = CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
+    Text line(length, u'x');
+    line.back() = u'y';
+    AddLine(editor, -1, u"first");
+    AddLine(editor, -1, line);
+    AddLine(editor, -1, u"last");
+    EXPECT_EQ(LineCount(editor), 3);
+    EXPECT_EQ(LineText(editor, 1), line) << length;
+    EXPECT_EQ(LineText(editor, 2), u"last");
+  }
+}
+
+// --- Events.
+
+TEST_F(Contract, ProgramChangesRaiseNoEvents) {
+  AddLine(s().SitesEditor, -1, u"one");
+  AddLine(s().SitesEditor, -1, u"");
+  AddLine(s().LinksEditor, -1, u"two");
+  SetText(s().LinkField, u"https://example.org/");
+  EXPECT_EQ(Take(), std::vector<Seen>{});
+  EXPECT_EQ(GetText(s().LinkField), u"https://example.org/");
+}
+
+TEST_F(Contract, AButtonPressGivesOneGadgetEventFromThatButton) {
+  for (Handle button : {s().TestLinkButton, s().SaveAllButton}) {
+    d().Click(button);
+    std::vector<Seen> seen = Take();
+    int presses = 0;
+    for (const Seen& e : seen) {
+      if (e.code == GadgetEvent && (e.source == s().TestLinkButton || e.source == s().SaveAllButton)) {
+        EXPECT_EQ(e.source, button);
+        ++presses;
+      }
+    }
+    EXPECT_EQ(presses, 1) << d().name();
+  }
+}
+
+TEST_F(Contract, SpaceOnAFocusedButtonPressesItButEnterDoesNot) {
+  d().Click(s().LinkField);
+  d().PressKey(Key::kTab);  // to TestLinkButton
+  Take();
+  ASSERT_EQ(d().Focused(), s().TestLinkButton);
+  d().PressKey(Key::kEnter);
+  EXPECT_FALSE(HasSource(Take(), s().TestLinkButton));
+  d().PressKey(Key::kSpace);
+  EXPECT_TRUE(HasSource(Take(), s().TestLinkButton));
+}
+
+TEST_F(Contract, TypingAndFocusChangesGiveEventsFromTheirControlOnly) {
+  d().Type(s().SitesEditor, u"abc");
+  d().Type(s().LinkField, u"x");
+  std::vector<Seen> seen = Take();
+  EXPECT_TRUE(HasSource(seen, s().SitesEditor));
+  EXPECT_TRUE(HasSource(seen, s().LinkField));
+  EXPECT_FALSE(HasSource(seen, s().TestLinkButton));
+  EXPECT_FALSE(HasSource(seen, s().SaveAllButton));
+  for (const Seen& e : seen) EXPECT_EQ(e.code, GadgetEvent);
+}
+
+TEST_F(Contract, APostedEventArrivesOnceAndBeforeAPressMadeAfterIt) {
+  EXPECT_EQ(PostEvent(CloseWindowEvent), 1);
+  EXPECT_EQ(PostEvent(CloseWindowEvent), 1);  // equal to the last one waiting: queued once
+  d().WhenWaiting([this] { d().Click(s().TestLinkButton); });
+  std::vector<std::int64_t> codes;
+  for (int i = 0; i < 10000 && !(codes.size() >= 2 && codes.back() == GadgetEvent); ++i) {
+    std::int64_t code = WaitEvent();
+    if (code == CloseWindowEvent || (code == GadgetEvent && EventSource() == s().TestLinkButton)) {
+      codes.push_back(code);
+    }
+  }
+  EXPECT_EQ(codes, (std::vector<std::int64_t>{CloseWindowEvent, GadgetEvent})) << d().name();
+}
+
+TEST_F(Contract, TheCloseBoxQueuesOneCloseEventAndTheWindowStays) {
+  d().CloseBox(s().MainWindow);
+  std::vector<Seen> seen = Take();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], (Seen{CloseWindowEvent, 0}));
+  EXPECT_TRUE(d().Exists(s().MainWindow));
+  EXPECT_TRUE(d().IsVisible(s().MainWindow));
+}
+
+// --- Keyboard focus.
+
+TEST_F(Contract, TabFollowsCreationOrderAndTabInsideAnEditorTypesATab) {
+  d().Click(s().LinkField);
+  const Handle forward[] = {s().TestLinkButton, s().SaveAllButton, s().SitesEditor};
+  for (Handle expected : forward) {
+    d().PressKey(Key::kTab);
+    EXPECT_EQ(d().Focused(), expected) << d().name();
+  }
+  d().PressKey(Key::kTab);  // typed into the editor
+  EXPECT_EQ(d().Focused(), s().SitesEditor);
+  EXPECT_EQ(GetText(s().SitesEditor), u"\t");
+  const Handle backward[] = {s().SaveAllButton, s().TestLinkButton, s().LinkField, s().LinksEditor,
+                             s().SitesEditor};
+  for (Handle expected : backward) {
+    d().PressKey(Key::kShiftTab);
+    EXPECT_EQ(d().Focused(), expected) << d().name();
+  }
+}
+
+TEST_F(Contract, TheFocusComesBackWhenTheWindowIsActivatedAgain) {
+  d().Click(s().LinkField);
+  d().SwitchAwayAndBack(s().MainWindow);
+  d().ProcessPending();
+  EXPECT_EQ(d().Focused(), s().LinkField);
+}
+
+// --- The input prompt.
+
+struct PromptCase {
+  const char* name;
+  Text default_text;
+  std::function<void(Driver&, Handle prompt)> act;
+  Text expected;
+};
+
+TEST_F(Contract, ThePromptReturnsWhatWasConfirmedAndNothingOtherwise) {
+  const PromptCase cases[] = {
+      {"OK with an empty field", u"", [](Driver& d, Handle w) { d.Click(d.PromptOkButton(w)); }, u""},
+      {"Escape", u"", [](Driver& d, Handle) { d.PressKey(Key::kEscape); }, u""},
+      {"close box", u"", [](Driver& d, Handle w) { d.CloseBox(w); }, u""},
+      {"Escape after typing", u"",
+       [](Driver& d, Handle w) {
+         d.Type(d.PromptField(w), u"secret");
+         d.PressKey(Key::kEscape);
+       },
+       u""},
+      {"close box never gives the default text", u"dflt",
+       [](Driver& d, Handle w) {
+         d.Type(d.PromptField(w), u"x");
+         d.CloseBox(w);
+       },
+       u""},
+      {"Enter at once gives the default text", u"dflt", [](Driver& d, Handle) { d.PressKey(Key::kEnter); },
+       u"dflt"},
+      {"typing adds to the end of the default text", u"ab",
+       [](Driver& d, Handle w) {
+         d.Type(d.PromptField(w), u"cd");
+         d.PressKey(Key::kEnter);
+       },
+       u"abcd"},
+      {"spaces are kept", u"",
+       [](Driver& d, Handle w) {
+         d.Type(d.PromptField(w), u"  pw  ");
+         d.PressKey(Key::kEnter);
+       },
+       u"  pw  "},
+      {"Enter confirms when Tab moved the focus to OK", u"",
+       [](Driver& d, Handle w) {
+         d.Type(d.PromptField(w), u"x");
+         d.PressKey(Key::kTab);
+         d.PressKey(Key::kEnter);
+       },
+       u"x"},
+      {"Space presses the focused OK button", u"",
+       [](Driver& d, Handle w) {
+         d.Type(d.PromptField(w), u"y");
+         d.PressKey(Key::kTab);
+         d.PressKey(Key::kSpace);
+       },
+       u"y"},
+      {"a click on OK", u"",
+       [](Driver& d, Handle w) {
+         d.Type(d.PromptField(w), u"z\u00e9");
+         d.Click(d.PromptOkButton(w));
+       },
+       u"z\u00e9"},
+  };
+  for (const PromptCase& c : cases) {
+    Text result = Ask([this, &c](Handle w) { c.act(d(), w); }, c.default_text);
+    EXPECT_EQ(result, c.expected) << d().name() << ": " << c.name;
+    EXPECT_FALSE(d().StepsLeft());
+  }
+}
+
+TEST_F(Contract, ThePromptOpensCentredOnTheScreenWithItsPartsInPlace) {
+  Rect outer, label, field, ok;
+  bool wraps = true;
+  Handle field_handle = 0, focused = 0;
+  Text long_prompt(400, u'w');
+  Ask(
+      [&](Handle w) {
+        outer = d().OuterRect(w);
+        label = d().ChildRect(d().PromptLabel(w));
+        field_handle = d().PromptField(w);
+        field = d().ChildRect(field_handle);
+        ok = d().ChildRect(d().PromptOkButton(w));
+        wraps = d().PromptLabelWraps(w);
+        focused = d().Focused();
+        d().PressKey(Key::kEscape);
+      },
+      u"", 0, long_prompt);
+  Rect screen = d().Screen();
+  EXPECT_EQ(outer.x, screen.width / 2 - 250);
+  EXPECT_EQ(outer.y, screen.height / 2 - 70);
+  EXPECT_EQ(outer.width, 500);
+  EXPECT_EQ(outer.height, 140);
+  EXPECT_EQ((std::vector<int>{label.x, label.y, label.width, label.height}), (std::vector<int>{10, 10, 480, 22}));
+  EXPECT_EQ((std::vector<int>{field.x, field.y, field.width, field.height}), (std::vector<int>{10, 32, 465, 21}));
+  EXPECT_EQ((std::vector<int>{ok.x, ok.y, ok.width, ok.height}), (std::vector<int>{210, 67, 80, 25}));
+  EXPECT_FALSE(wraps) << "a long prompt is cut off, never wrapped";
+  EXPECT_EQ(focused, field_handle) << "the field has the focus when the prompt opens";
+}
+
+TEST_F(Contract, OnlyTheMaskFlagHidesTheTypedCharacters) {
+  for (std::int64_t flags : {0, 1, 2, 3}) {
+    bool masked = false;
+    Ask(
+        [&](Handle w) {
+          masked = d().IsMasked(d().PromptField(w));
+          d().PressKey(Key::kEscape);
+        },
+        u"", flags);
+    EXPECT_EQ(masked, (flags & 1) != 0) << "flags " << flags;
+  }
+}
+
+TEST_F(Contract, WhileADialogIsOpenTheMainWindowIsDisabledAndAfterwardsGivenBackAsItWas) {
+  struct Before {
+    const char* name;
+    bool enabled;
+    bool topmost;
+  };
+  const Before befores[] = {{"enabled", true, false}, {"disabled before", false, false}, {"always on top", true, true}};
+  for (const Before& b : befores) {
+    p().SetEnabled(s().MainWindow, b.enabled);
+    p().SetTopmost(s().MainWindow, b.topmost);
+    d().ProcessPending();
+    bool enabled_inside = true, topmost_inside = true;
+    Ask([&](Handle) {
+      enabled_inside = p().IsEnabled(s().MainWindow);
+      topmost_inside = p().IsTopmost(s().MainWindow);
+      d().PressKey(Key::kEscape);
+    });
+    d().ProcessPending();
+    EXPECT_FALSE(enabled_inside) << b.name;
+    EXPECT_FALSE(topmost_inside) << b.name;
+    EXPECT_EQ(p().IsEnabled(s().MainWindow), b.enabled) << b.name;
+    EXPECT_EQ(p().IsTopmost(s().MainWindow), b.topmost) << b.name;
+    if (b.enabled) EXPECT_EQ(p().ForegroundWindow(), s().MainWindow) << b.name;
+    EXPECT_TRUE(s().dialogs.records.empty()) << b.name;
+    p().SetTopmost(s().MainWindow, false);
+    p().SetEnabled(s().MainWindow, true);
+  }
+}
+
+TEST_F(Contract, ClicksOnTheMainWindowDoNothingWhileThePromptIsOpen) {
+  Text result = Ask([&](Handle w) {
+    d().Click(s().TestLinkButton);
+    d().Type(s().SitesEditor, u"typed");
+    d().Type(d().PromptField(w), u"ok");
+    d().PressKey(Key::kEnter);
+  });
+  EXPECT_EQ(result, u"ok");
+  EXPECT_EQ(GetText(s().SitesEditor), u"");
+  for (const Seen& e : Take()) {
+    EXPECT_NE(e.source, s().TestLinkButton);
+    EXPECT_TRUE(e.code == GadgetEvent && IsMainControl(e.source)) << "the dialog queued event " << e.code;
+  }
+}
+
+TEST_F(Contract, ComingBackToThePromptPutsTheCaretIntoItsField) {
+  Handle field = 0, before = 0, after = 0;
+  d().WhenWaiting([&] {
+    Handle w = p().ForegroundWindow();
+    field = d().PromptField(w);
+    d().PressKey(Key::kTab);
+    before = d().Focused();
+    d().SwitchAwayAndBack(w);
+  });
+  d().WhenWaiting([&] {
+    after = d().Focused();
+    d().PressKey(Key::kEscape);
+  });
+  InputRequester(u"t", u"p", u"", 0);
+  EXPECT_NE(before, field) << "Tab moved the focus to OK";
+  EXPECT_EQ(after, field);
+}
+
+TEST_F(Contract, ASecondPromptUsesTheFontObjectOfTheFirst) {
+  Handle first = 0, second = 0;
+  Ask([&](Handle w) {
+    first = d().FontOf(d().PromptField(w));
+    d().PressKey(Key::kEscape);
+  });
+  Ask([&](Handle w) {
+    second = d().FontOf(d().PromptField(w));
+    d().PressKey(Key::kEscape);
+  });
+  EXPECT_NE(first, 0u);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(s().dialogs.promptFont, first);
+}
+
+// --- The message box.
+
+TEST_F(Contract, TheMessageBoxShowsTitleTextAndOneOkButtonOverADisabledMainWindow) {
+  ShownMessageBox shown;
+  bool enabled_inside = true;
+  d().WhenWaiting([&] {
+    shown = d().CurrentMessageBox();
+    enabled_inside = p().IsEnabled(s().MainWindow);
+    d().DismissMessageBox();
+  });
+  std::int64_t result = ShowMessage(u"This Link Found", u"example.org\r\n\r\nThis is a Safe Link !");
+  EXPECT_EQ(result, 1);
+  EXPECT_NE(shown.window, 0u);
+  EXPECT_EQ(shown.title, u"This Link Found");
+  EXPECT_EQ(shown.text, u"example.org\r\n\r\nThis is a Safe Link !");
+  EXPECT_EQ(shown.button_count, 1);
+  EXPECT_FALSE(shown.has_icon);
+  EXPECT_FALSE(enabled_inside);
+  d().ProcessPending();
+  EXPECT_TRUE(p().IsEnabled(s().MainWindow));
+  EXPECT_EQ(p().ForegroundWindow(), s().MainWindow);
+  EXPECT_TRUE(s().dialogs.records.empty());
+}
+
+TEST_F(Contract, APostedEventReachesTheQueueWhileAMessageBoxIsOpen) {
+  d().WhenWaiting([&] { PostEvent(CloseWindowEvent); });
+  d().WhenWaiting([&] { d().DismissMessageBox(); });
+  ShowMessage(u"Information", u"Couldn't open  TrustFile_SafeSites.txt  file!");
+  std::vector<Seen> seen = Take();
+  bool closed = false;
+  for (const Seen& e : seen) closed = closed || e.code == CloseWindowEvent;
+  EXPECT_TRUE(closed) << d().name();
+}
+
+}  // namespace
+}  // namespace vw::testing
