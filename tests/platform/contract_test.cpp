@@ -84,10 +84,10 @@ TEST_F(Contract, MainWindowSitsAtTheScreenCornerWithItsClientAreaAndControlsWher
     Rect rect;
   };
   const Expected controls[] = {
-      {s().EditorFrame, {8, 8, 572, 708}},      {s().SitesLabel, {74, 4, 150, 25}},
-      {s().LinksLabel, {364, 4, 150, 25}},      {s().SitesEditor, {0, 34, 250, 540}},
-      {s().LinksEditor, {280, 34, 250, 540}},   {s().LinkField, {0, 586, 528, 25}},
-      {s().TestLinkButton, {0, 620, 528, 25}},  {s().SaveAllButton, {186, 662, 150, 25}},
+      {s().EditorFrame, {8, 8, 572, 708}},     {s().SitesLabel, {74, 4, 150, 25}},
+      {s().LinksLabel, {364, 4, 150, 25}},     {s().SitesEditor, {0, 34, 250, 540}},
+      {s().LinksEditor, {280, 34, 250, 540}},  {s().LinkField, {0, 586, 528, 25}},
+      {s().TestLinkButton, {0, 620, 528, 25}}, {s().SaveAllButton, {186, 662, 150, 25}},
   };
   for (const Expected& e : controls) {
     Rect r = d().ChildRect(e.control);
@@ -124,7 +124,8 @@ TEST_F(Contract, AddedLinesGiveTheTextAndLineCountOfTheLineModel) {
       {"non-ASCII", {u"h\u00e9", u"\u4e2d\U0001F600"}, u"h\u00e9\n\u4e2d\U0001F600", 2},
   };
   for (const LinesCase& c : cases) {
-    Handle editor = CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
+    Handle editor =
+        CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
     for (const Text& line : c.added) AddLine(editor, -1, line);
     EXPECT_EQ(GetText(editor), c.text) << c.name;
     EXPECT_EQ(LineCount(editor), c.count) << c.name;
@@ -145,43 +146,55 @@ struct EditCase {
 
 TEST_F(Contract, WhatTheUserDoesInAnEditorIsSeenByTheLineModel) {
   const EditCase cases[] = {
-      {"line break after the last line", {u"a", u"b"},
+      {"line break after the last line",
+       {u"a", u"b"},
        [](Driver& d, Handle e) {
          d.Click(e);
          d.PressKey(Key::kEnter);
        },
-       3, u""},
+       3,
+       u""},
       {"typing a new last line", {u"a"}, [](Driver& d, Handle e) { d.Type(e, u"\nxyz"); }, 2, u"xyz"},
-      {"everything deleted after a non-empty first line", {u"a", u"b"},
+      {"everything deleted after a non-empty first line",
+       {u"a", u"b"},
        [](Driver& d, Handle e) {
          d.Click(e);
          d.PressKey(Key::kSelectAllDelete);
        },
-       0, u""},
-      {"everything deleted after an empty first line", {u"", u"b"},
+       0,
+       u""},
+      {"everything deleted after an empty first line",
+       {u"", u"b"},
        [](Driver& d, Handle e) {
          d.Click(e);
          d.PressKey(Key::kSelectAllDelete);
        },
-       1, u""},
-      {"typed over a pending empty line, then deleted", {u""},
+       1,
+       u""},
+      {"typed over a pending empty line, then deleted",
+       {u""},
        [](Driver& d, Handle e) {
          d.Type(e, u"x");
          d.PressKey(Key::kSelectAllDelete);
        },
-       1, u""},
-      {"undo takes the last loaded line away", {u"a", u"b", u"c"},
+       1,
+       u""},
+      {"undo takes the last loaded line away",
+       {u"a", u"b", u"c"},
        [](Driver& d, Handle e) {
          d.Click(e);
          d.PressKey(Key::kUndo);
        },
-       2, u"b"},
-      {"a plain Tab is typed into the editor", {u"a"},
+       2,
+       u"b"},
+      {"a plain Tab is typed into the editor",
+       {u"a"},
        [](Driver& d, Handle e) {
          d.Click(e);
          d.PressKey(Key::kTab);
        },
-       1, u"a\t"},
+       1,
+       u"a\t"},
   };
   for (const EditCase& c : cases) {
     Handle editor = c.added.size() % 2 == 0 ? s().SitesEditor : s().LinksEditor;
@@ -190,13 +203,16 @@ TEST_F(Contract, WhatTheUserDoesInAnEditorIsSeenByTheLineModel) {
     c.edit(d(), editor);
     d().ProcessPending();
     EXPECT_EQ(LineCount(editor), c.count) << d().name() << ": " << c.name;
-    if (c.count > 0) EXPECT_EQ(LineText(editor, c.count - 1), c.last_line) << d().name() << ": " << c.name;
+    if (c.count > 0) {
+      EXPECT_EQ(LineText(editor, c.count - 1), c.last_line) << d().name() << ": " << c.name;
+    }
   }
 }
 
 TEST_F(Contract, LongLinesComeBackWhole) {
   for (std::size_t length : {2000u, 65532u, 70000u}) {
-    Handle editor = CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
+    Handle editor =
+        CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
     Text line(length, u'x');
     line.back() = u'y';
     AddLine(editor, -1, u"first");
@@ -256,9 +272,15 @@ TEST_F(Contract, TypingAndFocusChangesGiveEventsFromTheirControlOnly) {
   for (const Seen& e : seen) EXPECT_EQ(e.code, GadgetEvent);
 }
 
-TEST_F(Contract, APostedEventArrivesOnceAndBeforeAPressMadeAfterIt) {
+TEST_F(Contract, AnEventEqualToTheLastOneWaitingIsQueuedOnce) {
   EXPECT_EQ(PostEvent(CloseWindowEvent), 1);
-  EXPECT_EQ(PostEvent(CloseWindowEvent), 1);  // equal to the last one waiting: queued once
+  EXPECT_EQ(PostEvent(CloseWindowEvent), 1);
+  EXPECT_EQ(PostEvent(GadgetEvent), 1);
+  EXPECT_EQ(Take(), (std::vector<Seen>{{CloseWindowEvent, 0}, {GadgetEvent, 0}}));
+}
+
+TEST_F(Contract, APostedEventArrivesBeforeAPressMadeAfterIt) {
+  EXPECT_EQ(PostEvent(CloseWindowEvent), 1);
   d().WhenWaiting([this] { d().Click(s().TestLinkButton); });
   std::vector<std::int64_t> codes;
   for (int i = 0; i < 10000 && !(codes.size() >= 2 && codes.back() == GadgetEvent); ++i) {
@@ -396,8 +418,10 @@ TEST_F(Contract, ThePromptOpensCentredOnTheScreenWithItsPartsInPlace) {
   EXPECT_EQ(outer.y, screen.height / 2 - 70);
   EXPECT_EQ(outer.width, 500);
   EXPECT_EQ(outer.height, 140);
-  EXPECT_EQ((std::vector<int>{label.x, label.y, label.width, label.height}), (std::vector<int>{10, 10, 480, 22}));
-  EXPECT_EQ((std::vector<int>{field.x, field.y, field.width, field.height}), (std::vector<int>{10, 32, 465, 21}));
+  EXPECT_EQ((std::vector<int>{label.x, label.y, label.width, label.height}),
+            (std::vector<int>{10, 10, 480, 22}));
+  EXPECT_EQ((std::vector<int>{field.x, field.y, field.width, field.height}),
+            (std::vector<int>{10, 32, 465, 21}));
   EXPECT_EQ((std::vector<int>{ok.x, ok.y, ok.width, ok.height}), (std::vector<int>{210, 67, 80, 25}));
   EXPECT_FALSE(wraps) << "a long prompt is cut off, never wrapped";
   EXPECT_EQ(focused, field_handle) << "the field has the focus when the prompt opens";
@@ -422,8 +446,11 @@ TEST_F(Contract, WhileADialogIsOpenTheMainWindowIsDisabledAndAfterwardsGivenBack
     bool enabled;
     bool topmost;
   };
-  const Before befores[] = {{"enabled", true, false}, {"disabled before", false, false}, {"always on top", true, true}};
+  const Before befores[] = {
+      {"enabled", true, false}, {"disabled before", false, false}, {"always on top", true, true}};
   for (const Before& b : befores) {
+    p().SetEnabled(s().MainWindow, true);
+    d().SwitchAwayAndBack(s().MainWindow);
     p().SetEnabled(s().MainWindow, b.enabled);
     p().SetTopmost(s().MainWindow, b.topmost);
     d().ProcessPending();
@@ -438,7 +465,9 @@ TEST_F(Contract, WhileADialogIsOpenTheMainWindowIsDisabledAndAfterwardsGivenBack
     EXPECT_FALSE(topmost_inside) << b.name;
     EXPECT_EQ(p().IsEnabled(s().MainWindow), b.enabled) << b.name;
     EXPECT_EQ(p().IsTopmost(s().MainWindow), b.topmost) << b.name;
-    if (b.enabled) EXPECT_EQ(p().ForegroundWindow(), s().MainWindow) << b.name;
+    if (b.enabled) {
+      EXPECT_EQ(p().ForegroundWindow(), s().MainWindow) << b.name;
+    }
     EXPECT_TRUE(s().dialogs.records.empty()) << b.name;
     p().SetTopmost(s().MainWindow, false);
     p().SetEnabled(s().MainWindow, true);
