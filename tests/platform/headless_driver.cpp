@@ -1,6 +1,6 @@
 // The contract suite's driver for the headless back end: the scripted user acts directly.
-#include "platform/headless/headless_platform.h"
 #include "platform/driver.h"
+#include "platform/headless/headless_platform.h"
 
 namespace vw::testing {
 namespace {
@@ -14,14 +14,22 @@ class HeadlessDriver final : public Driver {
   void Type(Handle control, const Text& text) override { p_.UserType(control, text); }
   void PressKey(Key key) override {
     switch (key) {
-      case Key::kTab: return p_.UserKey(HeadlessKey::kTab);
-      case Key::kShiftTab: return p_.UserKey(HeadlessKey::kShiftTab);
-      case Key::kEnter: return p_.UserKey(HeadlessKey::kEnter);
-      case Key::kEscape: return p_.UserKey(HeadlessKey::kEscape);
-      case Key::kSpace: return p_.UserKey(HeadlessKey::kSpace);
-      case Key::kBackspace: return p_.UserKey(HeadlessKey::kBackspace);
-      case Key::kSelectAllDelete: return p_.UserKey(HeadlessKey::kSelectAllDelete);
-      case Key::kUndo: return p_.UserKey(HeadlessKey::kUndo);
+      case Key::kTab:
+        return p_.UserKey(HeadlessKey::kTab);
+      case Key::kShiftTab:
+        return p_.UserKey(HeadlessKey::kShiftTab);
+      case Key::kEnter:
+        return p_.UserKey(HeadlessKey::kEnter);
+      case Key::kEscape:
+        return p_.UserKey(HeadlessKey::kEscape);
+      case Key::kSpace:
+        return p_.UserKey(HeadlessKey::kSpace);
+      case Key::kBackspace:
+        return p_.UserKey(HeadlessKey::kBackspace);
+      case Key::kSelectAllDelete:
+        return p_.UserKey(HeadlessKey::kSelectAllDelete);
+      case Key::kUndo:
+        return p_.UserKey(HeadlessKey::kUndo);
     }
   }
   void CloseBox(Handle window) override { p_.UserCloseBox(window); }
@@ -38,11 +46,15 @@ class HeadlessDriver final : public Driver {
   Rect Screen() override { return p_.Screen(); }
   bool Exists(Handle window) override { return p_.Exists(window); }
   bool IsVisible(Handle window) override { return p_.IsVisible(window); }
-  Handle PromptField(Handle prompt) override { return p_.PromptPart(prompt, HeadlessPlatform::Kind::kPromptField); }
+  Handle PromptField(Handle prompt) override {
+    return p_.PromptPart(prompt, HeadlessPlatform::Kind::kPromptField);
+  }
   Handle PromptOkButton(Handle prompt) override {
     return p_.PromptPart(prompt, HeadlessPlatform::Kind::kPromptOkButton);
   }
-  Handle PromptLabel(Handle prompt) override { return p_.PromptPart(prompt, HeadlessPlatform::Kind::kPromptLabel); }
+  Handle PromptLabel(Handle prompt) override {
+    return p_.PromptPart(prompt, HeadlessPlatform::Kind::kPromptLabel);
+  }
   bool PromptLabelWraps(Handle) override { return false; }  // labels are one line by construction here
   bool IsMasked(Handle field) override { return p_.IsMasked(field); }
   Handle FontOf(Handle control) override { return p_.FontOf(control); }
@@ -65,6 +77,8 @@ class HeadlessDriver final : public Driver {
 
 }  // namespace
 
-std::unique_ptr<Driver> MakeDriver() { return std::make_unique<HeadlessDriver>(); }
+std::unique_ptr<Driver> MakeDriver() {
+  return std::make_unique<HeadlessDriver>();
+}
 
 }  // namespace vw::testing
