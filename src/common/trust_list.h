@@ -1,0 +1,44 @@
+// TrustEntry and the ordered lists of approved sites and links.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "common/text.h"
+
+namespace vw {
+
+// One entry of a list: one line of a list file exactly as read, untrimmed, possibly empty. The list owns the
+// characters; an entry stays valid, unchanged, for the life of its list.
+using TrustEntry = TextView;
+
+// Ordered list of entries in file order, appended to and walked first to last. Entries are packed into large
+// shared blocks, so a million short entries cost little more than their characters.
+class TrustList {
+ public:
+  void Append(TextView text);
+  std::size_t size() const { return ends_.size(); }
+  bool empty() const { return ends_.empty(); }
+  TrustEntry operator[](std::size_t index) const;
+
+  // Bytes held beyond the object itself (for the memory benchmark).
+  std::size_t HeapBytes() const;
+
+ private:
+  // Characters of all entries, back to back, in blocks that never move once made. An entry never spans two
+  // blocks: one that does not fit in what is left of the last block starts the next one.
+  struct Block {
+    std::unique_ptr<char16_t[]> chars;
+    std::size_t capacity = 0;     // units
+    std::size_t first_entry = 0;  // index of the first entry stored in this block
+  };
+  std::vector<Block> blocks_;
+  // Per entry, the offset just past its last unit inside its block. It starts where the previous entry ended,
+  // or at 0 when it is the first entry of its block.
+  std::vector<std::size_t> ends_;
+  std::size_t used_ = 0;  // units used in the last block
+};
+
+}  // namespace vw
