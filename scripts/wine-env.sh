@@ -1,0 +1,93 @@
+# Sourceable helper for running the Windows build under Wine on a headless machine.
+#
+#   . scripts/wine-env.sh
+#   vw_wine_start build/mingw     # Xvfb if there is no display, a prefix of the build's own, wineboot once
+#   ctest --preset mingw
+#   vw_wine_stop                  # ends the wineserver of that prefix and the Xvfb started here, if any
+#
+# Everything stays inside the build folder (the prefix is <build>/wineprefix), so builds never share or spoil a
+# prefix. Meant for bash; it changes nothing until a function is called.
+
+# The Xvfb this helper started (empty when the display was there already).
+VW_WINE_XVFB_PID=""
+
+# Prints the number of the first display in :90..:199 with neither a lock file nor a socket.
+vw_wine_free_display() {
+  local n
+  for ((n = 90; n < 200; n++)); do
+    if [[ ! -e "/tmp/.X${n}-lock" && ! -e "/tmp/.X11-unix/X${n}" ]]; then
+      echo "${n}"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# True when $DISPLAY names an X server that answers.
+vw_wine_display_alive() {
+  [[ -n "${DISPLAY:-}" ]] || return 1
+  if command -v xdpyinfo >/dev/null 2>&1; then
+    xdpyinfo >/dev/null 2>&1
+  else
+    local n="${DISPLAY#:}"
+    n="${n%%.*}"
+    [[ -S "/tmp/.X11-unix/X${n}" ]]
+  fi
+}
+
+# vw_wine_start <build folder>: exports DISPLAY, WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES.
+vw_wine_start() {
+  local build="${1:?usage: vw_wine_start <build folder>}"
+  mkdir -p "${build}" || return 1
+  build="$(cd "${build}" && pwd)" || return 1
+
+  if ! vw_wine_display_alive; then
+    local n tries
+    n="$(vw_wine_free_display)" || {
+      echo "wine-env: no free X display number" >&2
+      return 1
+    }
+    Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    VW_WINE_XVFB_PID=$!
+    export DISPLAY=":${n}"
+    for ((tries = 0; tries < 100; tries++)); do
+      [[ -S "/tmp/.X11-unix/X${n}" ]] && break
+      if ! kill -0 "${VW_WINE_XVFB_PID}" 2>/dev/null; then
+        echo "wine-env: Xvfb :${n} did not start" >&2
+        VW_WINE_XVFB_PID=""
+        return 1
+      fi
+      sleep 0.1
+    done
+  fi
+
+  export WINEPREFIX="${build}/wineprefix"
+  export WINEDEBUG=-all
+  # No Mono or Gecko installer dialogs: the tests need neither.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  if [[ ! -f "${WINEPREFIX}/.vw-booted" ]]; then
+    mkdir -p "${WINEPREFIX}"
+    wineboot -i >/dev/null 2>&1
+    # Xvfb runs no window manager: Wine draws the title bars and frames itself, as Windows would, and
+    # handles activation itself instead of waiting (two seconds a window) for a manager that never answers.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    wineserver -w
+    touch "${WINEPREFIX}/.vw-booted"
+  fi
+  return 0
+}
+
+# vw_wine_stop: ends the prefix's wineserver (and its programs), then the Xvfb started by vw_wine_start.
+vw_wine_stop() {
+  if [[ -n "${WINEPREFIX:-}" ]]; then
+    wineserver -k >/dev/null 2>&1
+    wineserver -w >/dev/null 2>&1
+  fi
+  if [[ -n "${VW_WINE_XVFB_PID}" ]]; then
+    kill "${VW_WINE_XVFB_PID}" 2>/dev/null
+    wait "${VW_WINE_XVFB_PID}" 2>/dev/null
+    VW_WINE_XVFB_PID=""
+  fi
+  return 0
+}

@@ -1,0 +1,753 @@
+// The Win32 back end: user32/gdi32/comctl32 windows, rich-edit editors, MessageBoxW and the prompt window.
+// It creates native things, reads and writes them, and turns native notifications into calls on the sink;
+// every decision about what to do with them is made above the platform interface.
+#include "platform/win32/win32_platform_impl.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+#include <uxtheme.h>
+
+#include <cstddef>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "platform/win32/win32_platform.h"
+#include "trust/os_file.h"
+
+namespace vw {
+namespace {
+
+constexpr wchar_t kMainWindowClass[] = L"VerawayEditWindow";
+constexpr wchar_t kPanelClass[] = L"VerawayEditPanel";
+constexpr wchar_t kPostWindowClass[] = L"VerawayEditPosted";
+constexpr wchar_t kPromptClass[] = L"InputRequester";
+
+// PostToSelf's message to the hidden window: the code's low 32 bits in wParam, the high 32 bits in lParam.
+constexpr UINT kPostedMessage = WM_APP + 1;
+
+// The link field takes at most this many characters.
+constexpr WPARAM kFieldLimit = 1048576;
+
+// The non-client metrics without iPaddedBorderWidth, the form every version of Windows accepts.
+constexpr UINT kNonClientMetricsSize = 500;
+static_assert(offsetof(NONCLIENTMETRICSW, iPaddedBorderWidth) == kNonClientMetricsSize);
+
+Handle ToHandle(HWND window) {
+  return reinterpret_cast<Handle>(window);
+}
+Handle ToHandle(HGDIOBJ object) {
+  return reinterpret_cast<Handle>(object);
+}
+HWND ToWindow(Handle handle) {
+  return reinterpret_cast<HWND>(handle);
+}
+
+const wchar_t* Wide(const Text& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// Rich-edit controls keep '\r' as their line break; the interface speaks '\n'.
+Text ToEditorBreaks(const Text& text) {
+  Text out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') continue;  // "\r\n" is one break
+    out.push_back(text[i] == u'\n' ? u'\r' : text[i]);
+  }
+  return out;
+}
+
+// Rich edit 2.0 and later hand out '\r'; rich edit 1.0 hands out "\r\n". Both become '\n'.
+Text FromEditorBreaks(const Text& text) {
+  Text out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r') {
+      out.push_back(u'\n');
+      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else {
+      out.push_back(text[i]);
+    }
+  }
+  return out;
+}
+
+Text WindowText(HWND window) {
+  int length = GetWindowTextLengthW(window);
+  if (length <= 0) return {};
+  Text text(static_cast<std::size_t>(length) + 1, u'\0');
+  int copied = GetWindowTextW(window, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+// The platform a window was created for, stored at WM_NCCREATE.
+Win32Platform* PlatformOf(HWND window, UINT message, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  return reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void RegisterClassOnce(const wchar_t* name, WNDPROC procedure, HINSTANCE instance, UINT style, bool with_icon,
+                       bool face_background) {
+  WNDCLASSEXW existing{};
+  existing.cbSize = sizeof(existing);
+  if (GetClassInfoExW(instance, name, &existing)) return;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.style = style;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = instance;
+  wc.lpszClassName = name;
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  if (face_background) wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  if (with_icon) {
+    // The program's icon is resource 1 of the executable; a test program without it gets the default.
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  }
+  RegisterClassExW(&wc);
+}
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM lparam) {
+  auto* windows = reinterpret_cast<std::vector<TopLevelWindow>*>(lparam);
+  DWORD process = 0;
+  DWORD thread = GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId()) {
+    windows->push_back(
+        {ToHandle(window), static_cast<std::uint32_t>(thread), IsWindowVisible(window) != FALSE});
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+std::unique_ptr<Platform> MakeWin32Platform() {
+  return std::make_unique<Win32Platform>();
+}
+
+// --- Set-up and release.
+
+Win32Platform::Win32Platform() : instance_(GetModuleHandleW(nullptr)) {
+  INITCOMMONCONTROLSEX controls{};
+  controls.dwSize = sizeof(controls);
+  controls.dwICC = ICC_STANDARD_CLASSES;
+  InitCommonControlsEx(&controls);
+
+  // The editors: RICHEDIT50W from Msftedit.dll, else the older rich-edit classes.
+  if ((rich_edit_library_ = LoadLibraryW(L"Msftedit.dll")) != nullptr) {
+    editor_class_ = L"RICHEDIT50W";
+  } else if ((rich_edit_library_ = LoadLibraryW(L"riched20.dll")) != nullptr) {
+    editor_class_ = L"RichEdit20W";
+  } else {
+    rich_edit_library_ = LoadLibraryW(L"riched32.dll");
+    editor_class_ = L"RICHEDIT";
+    rich_edit_1_ = true;
+  }
+
+  RegisterClassOnce(kMainWindowClass, &MainWindowProc, instance_, 0, true, true);
+  RegisterClassOnce(kPanelClass, &PanelProc, instance_, 0, false, true);
+  RegisterClassOnce(kPostWindowClass, &PostWindowProc, instance_, 0, false, false);
+  RegisterClassOnce(kPromptClass, &PromptProc, instance_, CS_HREDRAW | CS_VREDRAW, true, true);
+
+  // Posted events go to a message-only window, so whichever loop runs (the main one, MessageBoxW's, the
+  // prompt's) dispatches them, and the window never shows up among the top-level windows.
+  post_window_ =
+      CreateWindowExW(0, kPostWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, this);
+}
+
+Win32Platform::~Win32Platform() {
+  sink_ = nullptr;
+  std::vector<HWND> windows;
+  for (auto& [window, prompt] : prompts_) {
+    if (prompt.accelerators != nullptr) DestroyAcceleratorTable(prompt.accelerators);
+    windows.push_back(window);
+  }
+  prompts_.clear();
+  for (auto& [window, unused] : main_windows_) windows.push_back(window);
+  for (HWND window : windows) {
+    if (IsWindow(window)) DestroyWindow(window);
+  }
+  main_windows_.clear();
+  controls_.clear();
+  if (post_window_ != nullptr) DestroyWindow(post_window_);
+  // The editors are gone with their windows, so the library can go too.
+  if (rich_edit_library_ != nullptr) FreeLibrary(rich_edit_library_);
+}
+
+// --- Lookup.
+
+Win32Platform::Control* Win32Platform::FindControl(Handle control) {
+  auto it = controls_.find(ToWindow(control));
+  if (it == controls_.end() || !IsWindow(it->first)) return nullptr;
+  return &it->second;
+}
+
+const Win32Platform::Control* Win32Platform::FindControl(Handle control) const {
+  auto it = controls_.find(ToWindow(control));
+  if (it == controls_.end() || !IsWindow(it->first)) return nullptr;
+  return &it->second;
+}
+
+HWND Win32Platform::OwnWindow(Handle window) const {
+  HWND hwnd = ToWindow(window);
+  if (hwnd == nullptr || !IsWindow(hwnd)) return nullptr;
+  DWORD process = 0;
+  GetWindowThreadProcessId(hwnd, &process);
+  return process == GetCurrentProcessId() ? hwnd : nullptr;
+}
+
+Win32Platform::Prompt* Win32Platform::FindPrompt(Handle prompt) {
+  auto it = prompts_.find(ToWindow(prompt));
+  if (it == prompts_.end() || !IsWindow(it->first)) return nullptr;
+  return &it->second;
+}
+
+HACCEL Win32Platform::PromptAccelerators(Handle prompt) const {
+  auto it = prompts_.find(ToWindow(prompt));
+  return it == prompts_.end() ? nullptr : it->second.accelerators;
+}
+
+Handle Win32Platform::AppliedFont(Handle control) const {
+  const Control* c = FindControl(control);
+  if (c != nullptr) return c->font;
+  for (const auto& [window, prompt] : prompts_) {
+    HWND hwnd = ToWindow(control);
+    if (hwnd != nullptr && (hwnd == prompt.label || hwnd == prompt.field || hwnd == prompt.ok)) {
+      return ToHandle(reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+    }
+  }
+  return 0;
+}
+
+// --- Creation.
+
+Handle Win32Platform::MessageFont() {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = kNonClientMetricsSize;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, kNonClientMetricsSize, &metrics, 0)) return 0;
+  return ToHandle(CreateFontIndirectW(&metrics.lfMessageFont));
+}
+
+Handle Win32Platform::DefaultGuiFont() {
+  return ToHandle(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+Handle Win32Platform::CreateMainWindow(const Text& title, Rect client) {
+  constexpr DWORD kStyle = WS_CAPTION | WS_SYSMENU;
+  RECT outer{0, 0, client.width, client.height};
+  AdjustWindowRectEx(&outer, kStyle, FALSE, 0);
+  HWND window =
+      CreateWindowExW(0, kMainWindowClass, Wide(title), kStyle, client.x, client.y, outer.right - outer.left,
+                      outer.bottom - outer.top, nullptr, nullptr, instance_, this);
+  if (window == nullptr) return 0;
+  main_windows_[window];
+  ShowWindow(window, SW_SHOWNORMAL);
+  UpdateWindow(window);
+  return ToHandle(window);
+}
+
+Handle Win32Platform::CreateControl(ControlKind kind, Handle parent, Rect rect, const Text& text,
+                                    Handle font) {
+  HWND parent_window = ToWindow(parent);
+  const Control* parent_control = FindControl(parent);
+  bool known_parent = main_windows_.count(parent_window) != 0 ||
+                      (parent_control != nullptr && parent_control->kind == ControlKind::kPanel);
+  if (!known_parent || !IsWindow(parent_window)) return 0;
+  HWND root = GetAncestor(parent_window, GA_ROOT);
+
+  const wchar_t* window_class = L"Static";
+  DWORD style = WS_CHILD | WS_VISIBLE;
+  DWORD ex_style = 0;
+  const wchar_t* caption = Wide(text);
+  switch (kind) {
+    case ControlKind::kPanel:
+      window_class = kPanelClass;
+      style |= WS_DLGFRAME;
+      break;
+    case ControlKind::kLabel:
+      window_class = L"Static";
+      style |= SS_NOPREFIX;
+      break;
+    case ControlKind::kEditor:
+      window_class = editor_class_;
+      style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL | ES_WANTRETURN | WS_VSCROLL |
+               WS_HSCROLL | WS_TABSTOP;
+      // The text-box border: a sunken edge without visual styles; with them the rich-edit control draws the
+      // themed border for a plain WS_BORDER.
+      if (IsAppThemed()) {
+        style |= WS_BORDER;
+      } else {
+        ex_style |= WS_EX_CLIENTEDGE;
+      }
+      caption = L"";  // the plain-text mode can only be set while the control is empty
+      break;
+    case ControlKind::kField:
+      window_class = L"Edit";
+      style |= ES_AUTOHSCROLL | WS_TABSTOP;
+      ex_style |= WS_EX_CLIENTEDGE;
+      break;
+    case ControlKind::kButton:
+      window_class = L"Button";
+      style |= BS_DEFPUSHBUTTON | WS_TABSTOP;
+      break;
+  }
+
+  int id = next_control_id_++;
+  HWND control =
+      CreateWindowExW(ex_style, window_class, caption, style, rect.x, rect.y, rect.width, rect.height,
+                      parent_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
+                      kind == ControlKind::kPanel ? this : nullptr);
+  if (control == nullptr) return 0;
+  Control& info = controls_[control];
+  info = Control{kind, root, font, 0};
+
+  if (kind == ControlKind::kEditor) {
+    SendMessageW(control, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
+    LRESULT mask = SendMessageW(control, EM_GETEVENTMASK, 0, 0);
+    SendMessageW(control, EM_SETEVENTMASK, 0, mask | ENM_CHANGE);
+    // Rich-edit controls stop the user at 32,767 characters unless told otherwise; the editor has no limit
+    // of its own, so lists of any size can be edited.
+    SendMessageW(control, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+  } else if (kind == ControlKind::kField) {
+    SendMessageW(control, EM_SETLIMITTEXT, kFieldLimit, 0);
+  }
+  if (font != 0) SendMessageW(control, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
+  if (kind == ControlKind::kEditor && !text.empty()) SetText(ToHandle(control), text);
+
+  if ((style & WS_TABSTOP) != 0) main_windows_[root].tab_order.push_back(control);
+  return ToHandle(control);
+}
+
+// --- Text of controls.
+
+Text Win32Platform::GetText(Handle control) {
+  const Control* c = FindControl(control);
+  if (c == nullptr) return {};
+  HWND window = ToWindow(control);
+  if (c->kind != ControlKind::kEditor) return WindowText(window);
+  if (rich_edit_1_) return FromEditorBreaks(WindowText(window));  // no EM_GETTEXTEX there
+  GETTEXTLENGTHEX length_query{GTL_NUMCHARS | GTL_PRECISE, 1200};
+  LRESULT length = SendMessageW(window, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length_query), 0);
+  if (length <= 0) return {};
+  Text text(static_cast<std::size_t>(length) + 1, u'\0');
+  GETTEXTEX query{};
+  query.cb = static_cast<DWORD>(text.size() * sizeof(char16_t));
+  query.flags = GT_DEFAULT;
+  query.codepage = 1200;  // UTF-16
+  LRESULT copied = SendMessageW(window, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                reinterpret_cast<LPARAM>(text.data()));
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return FromEditorBreaks(text);
+}
+
+void Win32Platform::SetText(Handle control, const Text& text) {
+  Control* c = FindControl(control);
+  if (c == nullptr) return;
+  ++c->revision;
+  HWND window = ToWindow(control);
+  if (c->kind == ControlKind::kEditor) {
+    Text converted = ToEditorBreaks(text);
+    SetWindowTextW(window, Wide(converted));
+  } else {
+    SetWindowTextW(window, Wide(text));
+  }
+  if (Control* after = FindControl(control)) ++after->revision;
+}
+
+std::int64_t Win32Platform::TextLength(Handle control) {
+  const Control* c = FindControl(control);
+  if (c == nullptr) return 0;
+  HWND window = ToWindow(control);
+  if (c->kind == ControlKind::kEditor) {
+    if (rich_edit_1_) return static_cast<std::int64_t>(GetText(control).size());
+    GETTEXTLENGTHEX query{GTL_NUMCHARS | GTL_PRECISE, 1200};
+    LRESULT length = SendMessageW(window, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0);
+    return length > 0 ? static_cast<std::int64_t>(length) : 0;
+  }
+  int length = GetWindowTextLengthW(window);
+  return length > 0 ? length : 0;
+}
+
+void Win32Platform::AppendText(Handle editor, const Text& text) {
+  Control* c = FindControl(editor);
+  if (c == nullptr || (c->kind != ControlKind::kEditor && c->kind != ControlKind::kField)) return;
+  ++c->revision;
+  HWND window = ToWindow(editor);
+  Text converted = c->kind == ControlKind::kEditor ? ToEditorBreaks(text) : text;
+  std::int64_t end = TextLength(editor);
+  SendMessageW(window, EM_HIDESELECTION, TRUE, 0);
+  SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+  SendMessageW(window, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(converted)));
+  SendMessageW(window, EM_HIDESELECTION, FALSE, 0);
+  if (Control* after = FindControl(editor)) ++after->revision;
+}
+
+std::uint64_t Win32Platform::TextRevision(Handle control) {
+  const Control* c = FindControl(control);
+  return c == nullptr ? 0 : c->revision;
+}
+
+// --- Notifications.
+
+void Win32Platform::OnCommand(WPARAM wparam, LPARAM lparam) {
+  HWND child = reinterpret_cast<HWND>(lparam);
+  if (child == nullptr) return;  // a menu or accelerator command: the window has none
+  auto it = controls_.find(child);
+  if (it == controls_.end()) return;
+  Control& c = it->second;
+  WORD code = HIWORD(wparam);
+  std::optional<Notice> notice;
+  if (c.kind == ControlKind::kButton && code == BN_CLICKED) {
+    notice = Notice::kPressed;
+  } else if (c.kind == ControlKind::kEditor || c.kind == ControlKind::kField) {
+    if (code == EN_CHANGE) {
+      ++c.revision;
+      notice = Notice::kChanged;
+    } else if (code == EN_SETFOCUS) {
+      notice = Notice::kFocusGained;
+    } else if (code == EN_KILLFOCUS) {
+      notice = Notice::kFocusLost;
+    }
+  }
+  if (notice && sink_ != nullptr) sink_->ControlNotice(ToHandle(child), ToHandle(c.root), *notice);
+}
+
+void Win32Platform::Forget(HWND root) {
+  main_windows_.erase(root);
+  for (auto it = controls_.begin(); it != controls_.end();) {
+    it = it->second.root == root ? controls_.erase(it) : std::next(it);
+  }
+}
+
+LRESULT CALLBACK Win32Platform::MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  Win32Platform* platform = PlatformOf(window, message, lparam);
+  if (platform == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  return platform->OnMainWindowMessage(window, message, wparam, lparam);
+}
+
+LRESULT Win32Platform::OnMainWindowMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(wparam, lparam);
+      return 0;
+    case WM_CLOSE:
+      // A close request only tells the program; the window stays until the program ends.
+      if (sink_ != nullptr) sink_->CloseRequested(ToHandle(window));
+      return 0;
+    case WM_ACTIVATE: {
+      auto it = main_windows_.find(window);
+      if (it == main_windows_.end()) break;
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        // Remember the focused control, to give it the focus back when the window is active again.
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) it->second.remembered_focus = focus;
+        return 0;
+      }
+      HWND remembered = it->second.remembered_focus;
+      if (HIWORD(wparam) == 0 && remembered != nullptr && IsWindow(remembered) &&
+          IsChild(window, remembered)) {
+        SetFocus(remembered);
+        return 0;
+      }
+      break;
+    }
+    case WM_NCDESTROY:
+      Forget(window);
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+LRESULT CALLBACK Win32Platform::PanelProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  Win32Platform* platform = PlatformOf(window, message, lparam);
+  if (platform != nullptr && message == WM_COMMAND) {
+    platform->OnCommand(wparam, lparam);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+LRESULT CALLBACK Win32Platform::PostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  Win32Platform* platform = PlatformOf(window, message, lparam);
+  if (platform != nullptr && message == kPostedMessage) {
+    std::uint64_t bits = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lparam)) << 32) |
+                         static_cast<std::uint32_t>(wparam);
+    if (platform->sink_ != nullptr) platform->sink_->PostedArrived(static_cast<std::int64_t>(bits));
+    return 0;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// --- Messages.
+
+void Win32Platform::MoveFocus(HWND root, bool forward) {
+  auto it = main_windows_.find(root);
+  if (it == main_windows_.end()) return;
+  std::vector<HWND> order;
+  for (HWND control : it->second.tab_order) {
+    if (IsWindow(control) && IsWindowVisible(control) && IsWindowEnabled(control)) order.push_back(control);
+  }
+  if (order.empty()) return;
+  HWND focus = GetFocus();
+  std::size_t n = order.size();
+  std::size_t next = forward ? 0 : n - 1;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (order[i] == focus) {
+      next = forward ? (i + 1) % n : (i + n - 1) % n;
+      break;
+    }
+  }
+  SetFocus(order[next]);
+}
+
+bool Win32Platform::HandleMainWindowKey(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.hwnd == nullptr) return false;
+  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  if (main_windows_.count(root) == 0) return false;
+  bool shift = GetKeyState(VK_SHIFT) < 0;
+  bool control = GetKeyState(VK_CONTROL) < 0;
+  bool alt = GetKeyState(VK_MENU) < 0;
+  auto it = controls_.find(msg.hwnd);
+  ControlKind kind = it == controls_.end() ? ControlKind::kPanel : it->second.kind;
+  if (msg.wParam == VK_TAB) {
+    // A plain Tab is typed into an editor; every other Tab moves the focus in creation order.
+    if (kind == ControlKind::kEditor && !shift && !control && !alt) return false;
+    MoveFocus(root, !shift);
+    return true;
+  }
+  if (msg.wParam == 'A' && control && !alt && !shift && kind == ControlKind::kField) {
+    SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);  // Ctrl+A selects the field's whole text
+    return true;
+  }
+  return false;
+}
+
+void Win32Platform::HandleMainMessage(MSG& msg) {
+  if (HandleMainWindowKey(msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+void Win32Platform::WaitAndHandleMessage() {
+  MSG msg;
+  BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+  if (got == 0 || got == -1) return;  // a quit message has nothing to do here
+  HandleMainMessage(msg);
+}
+
+bool Win32Platform::PostToSelf(std::int64_t code) {
+  if (post_window_ == nullptr) return false;
+  auto bits = static_cast<std::uint64_t>(code);
+  return PostMessageW(post_window_, kPostedMessage, static_cast<WPARAM>(bits & 0xFFFFFFFFu),
+                      static_cast<LPARAM>(bits >> 32)) != FALSE;
+}
+
+// --- Modal primitives.
+
+std::uint32_t Win32Platform::CurrentThreadId() {
+  return static_cast<std::uint32_t>(GetCurrentThreadId());
+}
+
+std::vector<TopLevelWindow> Win32Platform::TopLevelWindows() {
+  std::vector<TopLevelWindow> windows;
+  EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+Handle Win32Platform::ForegroundWindow() {
+  return ToHandle(GetForegroundWindow());
+}
+
+bool Win32Platform::BelongsToThisProcess(Handle window) {
+  return OwnWindow(window) != nullptr;
+}
+
+bool Win32Platform::IsEnabled(Handle window) {
+  HWND hwnd = OwnWindow(window);
+  return hwnd != nullptr && IsWindowEnabled(hwnd) != FALSE;
+}
+
+void Win32Platform::SetEnabled(Handle window, bool enabled) {
+  if (HWND hwnd = OwnWindow(window)) EnableWindow(hwnd, enabled ? TRUE : FALSE);
+}
+
+bool Win32Platform::IsTopmost(Handle window) {
+  HWND hwnd = OwnWindow(window);
+  return hwnd != nullptr && (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+void Win32Platform::SetTopmost(Handle window, bool topmost) {
+  HWND hwnd = OwnWindow(window);
+  if (hwnd == nullptr) return;
+  std::erase(topmost_pending_, hwnd);
+  SetWindowPos(hwnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Wine places a window that still owns an open window (the prompt, when the always-on-top state is given
+  // back just before it is destroyed) behind that window instead of making it topmost. Windows makes both
+  // topmost. Asked again once the prompt is gone.
+  if (topmost && !IsTopmost(window)) topmost_pending_.push_back(hwnd);
+}
+
+// --- Dialogs.
+
+int Win32Platform::MessageBox(Handle owner, const Text& title, const Text& text) {
+  return MessageBoxW(OwnWindow(owner), Wide(text), Wide(title), MB_OK);
+}
+
+Handle Win32Platform::CreatePromptWindow(const PromptWindowSpec& spec) {
+  // Outer 500 x 140, centred on the primary screen; where the main window is plays no part.
+  int x = GetSystemMetrics(SM_CXSCREEN) / 2 - 250;
+  int y = GetSystemMetrics(SM_CYSCREEN) / 2 - 70;
+  HWND window = CreateWindowExW(0, kPromptClass, Wide(spec.title), WS_VISIBLE | WS_CAPTION | WS_SYSMENU, x, y,
+                                500, 140, OwnWindow(spec.owner), nullptr, instance_, this);
+  if (window == nullptr) return 0;
+  Prompt& prompt = prompts_[window];
+
+  prompt.label = CreateWindowExW(0, L"STATIC", Wide(spec.prompt), WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP,
+                                 10, 10, 480, 22, window, nullptr, instance_, nullptr);
+  DWORD field_style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | (spec.masked ? ES_PASSWORD : 0);
+  prompt.field =
+      CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", field_style, 10, 32, 465, 21, window,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPromptFieldId)), instance_, nullptr);
+  prompt.ok = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 210,
+                              67, 80, 25, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPromptOk)),
+                              instance_, nullptr);
+  for (HWND child : {prompt.label, prompt.field, prompt.ok}) {
+    if (child != nullptr) SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(spec.font), TRUE);
+  }
+
+  SetFocus(prompt.field);
+  if (!spec.default_text.empty()) {
+    SendMessageW(prompt.field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(spec.default_text)));
+    auto end = static_cast<WPARAM>(spec.default_text.size());
+    SendMessageW(prompt.field, EM_SETSEL, end, static_cast<LPARAM>(end));
+  }
+
+  ACCEL keys[2] = {{FVIRTKEY, VK_RETURN, static_cast<WORD>(kPromptOk)},
+                   {FVIRTKEY, VK_ESCAPE, static_cast<WORD>(kPromptCancel)}};
+  prompt.accelerators = CreateAcceleratorTableW(keys, 2);
+
+  SetForegroundWindow(window);
+  BringWindowToTop(window);
+  return ToHandle(window);
+}
+
+Text Win32Platform::PromptFieldText(Handle prompt) {
+  Prompt* p = FindPrompt(prompt);
+  if (p == nullptr || p->field == nullptr) return {};
+  // The length first, then the text into a buffer of that length plus one.
+  int length = GetWindowTextLengthW(p->field);
+  if (length <= 0) return {};
+  Text text(static_cast<std::size_t>(length) + 1, u'\0');
+  int copied = GetWindowTextW(p->field, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+void Win32Platform::FocusPromptField(Handle prompt) {
+  Prompt* p = FindPrompt(prompt);
+  if (p != nullptr && p->field != nullptr) SetFocus(p->field);
+}
+
+LRESULT CALLBACK Win32Platform::PromptProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  Win32Platform* platform = PlatformOf(window, message, lparam);
+  if (platform == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  return platform->OnPromptMessage(window, message, wparam, lparam);
+}
+
+LRESULT Win32Platform::OnPromptMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto it = prompts_.find(window);
+  PromptHandler* handler = it == prompts_.end() ? nullptr : it->second.handler;
+  switch (message) {
+    case WM_COMMAND:
+      // Told apart by the identifier alone: the OK button and Enter give 1000, Escape 1001, the field 10.
+      if (handler != nullptr) handler->PromptCommand(LOWORD(wparam));
+      return 0;  // the handler may have destroyed the window: touch nothing after it
+    case WM_CLOSE:
+      // The close box, the system menu's Close and Alt+F4; the handler decides, nothing is destroyed here.
+      if (handler != nullptr) handler->PromptCloseRequested();
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE) {
+        if (handler != nullptr) {
+          handler->PromptActivated();
+          return 0;
+        }
+        // Activated while no loop runs (while it is being created): the field takes the focus all the same.
+        if (it != prompts_.end() && it->second.field != nullptr) {
+          SetFocus(it->second.field);
+          return 0;
+        }
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+void Win32Platform::HandlePromptMessage(HWND prompt, MSG& msg) {
+  auto it = prompts_.find(prompt);
+  if (it != prompts_.end() && IsWindow(prompt)) {
+    if (it->second.accelerators != nullptr && TranslateAcceleratorW(prompt, it->second.accelerators, &msg))
+      return;
+    // The accelerator may have closed the prompt; look again before dialog navigation.
+    if (prompts_.count(prompt) != 0 && IsWindow(prompt) && IsDialogMessageW(prompt, &msg)) return;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+bool Win32Platform::PumpPromptMessage(Handle prompt, PromptHandler& handler) {
+  MSG msg;
+  BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+  if (got == 0 || got == -1) return false;
+  HWND window = ToWindow(prompt);
+  PromptHandler* outer = nullptr;
+  if (Prompt* p = FindPrompt(prompt)) outer = std::exchange(p->handler, &handler);
+  pumping_.push_back(window);
+  HandlePromptMessage(window, msg);
+  pumping_.pop_back();
+  // The handler may have destroyed the prompt meanwhile.
+  if (auto it = prompts_.find(window); it != prompts_.end()) it->second.handler = outer;
+  return true;
+}
+
+void Win32Platform::HandleInInnermostLoop(MSG& msg) {
+  if (!pumping_.empty()) {
+    HandlePromptMessage(pumping_.back(), msg);
+  } else {
+    HandleMainMessage(msg);
+  }
+}
+
+void Win32Platform::DestroyPromptWindow(Handle prompt) {
+  HWND window = ToWindow(prompt);
+  auto it = prompts_.find(window);
+  if (it == prompts_.end()) return;
+  HACCEL accelerators = it->second.accelerators;
+  prompts_.erase(it);
+  if (accelerators != nullptr) DestroyAcceleratorTable(accelerators);
+  if (IsWindow(window)) DestroyWindow(window);
+  for (HWND pending : std::exchange(topmost_pending_, {})) {
+    if (IsWindow(pending)) {
+      SetWindowPos(pending, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+  }
+}
+
+// --- Environment.
+
+std::optional<Text> Win32Platform::WorkingDirectory() {
+  return OsWorkingDirectory();
+}
+
+}  // namespace vw

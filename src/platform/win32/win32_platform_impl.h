@@ -1,0 +1,131 @@
+// The Win32 back end's class, for the back end itself and its own tests. Includes <windows.h>: never include
+// this above the platform interface.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// <windows.h> maps MessageBox to MessageBoxW, which would rename Platform::MessageBox in this back end.
+#undef MessageBox
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace vw {
+
+class Win32Platform final : public Platform {
+ public:
+  Win32Platform();
+  ~Win32Platform() override;
+  Win32Platform(const Win32Platform&) = delete;
+  Win32Platform& operator=(const Win32Platform&) = delete;
+
+  void SetSink(EventSink* sink) override { sink_ = sink; }
+
+  Handle MessageFont() override;
+  Handle DefaultGuiFont() override;
+  Handle CreateMainWindow(const Text& title, Rect client) override;
+  Handle CreateControl(ControlKind kind, Handle parent, Rect rect, const Text& text, Handle font) override;
+
+  Text GetText(Handle control) override;
+  void SetText(Handle control, const Text& text) override;
+  std::int64_t TextLength(Handle control) override;
+  void AppendText(Handle editor, const Text& text) override;
+  std::uint64_t TextRevision(Handle control) override;
+
+  void WaitAndHandleMessage() override;
+  bool PostToSelf(std::int64_t code) override;
+
+  std::uint32_t CurrentThreadId() override;
+  std::vector<TopLevelWindow> TopLevelWindows() override;
+  Handle ForegroundWindow() override;
+  bool BelongsToThisProcess(Handle window) override;
+  bool IsEnabled(Handle window) override;
+  void SetEnabled(Handle window, bool enabled) override;
+  bool IsTopmost(Handle window) override;
+  void SetTopmost(Handle window, bool topmost) override;
+
+  int MessageBox(Handle owner, const Text& title, const Text& text) override;
+  Handle CreatePromptWindow(const PromptWindowSpec& spec) override;
+  Text PromptFieldText(Handle prompt) override;
+  void FocusPromptField(Handle prompt) override;
+  bool PumpPromptMessage(Handle prompt, PromptHandler& handler) override;
+  void DestroyPromptWindow(Handle prompt) override;
+
+  std::optional<Text> WorkingDirectory() override;
+
+  // --- For this back end's own tests.
+  // The window class the editors were created with (RICHEDIT50W, or an older rich-edit class).
+  const wchar_t* EditorClassName() const { return editor_class_; }
+  // The prompt's accelerator table, 0 for no open prompt.
+  HACCEL PromptAccelerators(Handle prompt) const;
+  // The font object CreateControl applied to a control (rich-edit controls do not answer WM_GETFONT).
+  Handle AppliedFont(Handle control) const;
+  // The hidden window that receives PostToSelf's messages.
+  HWND PostWindow() const { return post_window_; }
+  // Handles one message already taken from the queue as the innermost loop running now would: the prompt's
+  // keys while PumpPromptMessage runs, else the main window's. Lets a test driver finish what it typed at
+  // once.
+  void HandleInInnermostLoop(MSG& msg);
+
+  // Window procedures (registered per process; each window finds its platform in GWLP_USERDATA).
+  static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK PostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK PromptProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+ private:
+  struct Control {
+    ControlKind kind = ControlKind::kLabel;
+    HWND root = nullptr;  // the main window it lives in
+    Handle font = 0;
+    std::uint64_t revision = 0;
+  };
+  struct MainWindow {
+    std::vector<HWND> tab_order;  // controls with WS_TABSTOP, in creation order
+    HWND remembered_focus = nullptr;
+  };
+  struct Prompt {
+    HWND label = nullptr;
+    HWND field = nullptr;
+    HWND ok = nullptr;
+    HACCEL accelerators = nullptr;
+    PromptHandler* handler = nullptr;  // set while PumpPromptMessage runs
+  };
+
+  Control* FindControl(Handle control);
+  const Control* FindControl(Handle control) const;
+  HWND OwnWindow(Handle window) const;  // a live window of this process, else nullptr
+  Prompt* FindPrompt(Handle prompt);
+
+  LRESULT OnMainWindowMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnPromptMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  void OnCommand(WPARAM wparam, LPARAM lparam);  // a child's notification, reaching a main window or panel
+  void Forget(HWND root);                        // a main window is being destroyed
+  bool HandleMainWindowKey(const MSG& msg);      // Tab navigation and the field's Ctrl+A
+  void MoveFocus(HWND root, bool forward);
+  void HandleMainMessage(MSG& msg);                 // after GetMessageW in WaitAndHandleMessage
+  void HandlePromptMessage(HWND prompt, MSG& msg);  // after GetMessageW in PumpPromptMessage
+
+  EventSink* sink_ = nullptr;
+  HINSTANCE instance_ = nullptr;
+  HMODULE rich_edit_library_ = nullptr;
+  const wchar_t* editor_class_ = L"RICHEDIT50W";
+  bool rich_edit_1_ = false;  // only the oldest class: "\r\n" breaks, no EM_GETTEXTEX
+  HWND post_window_ = nullptr;
+  int next_control_id_ = 100;
+  std::unordered_map<HWND, Control> controls_;
+  std::unordered_map<HWND, MainWindow> main_windows_;
+  std::unordered_map<HWND, Prompt> prompts_;
+  std::vector<HWND> pumping_;          // prompts whose PumpPromptMessage is running, innermost last
+  std::vector<HWND> topmost_pending_;  // SetTopmost(true) did not take while an owned window was open (Wine)
+};
+
+}  // namespace vw
