@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,7 +32,8 @@ namespace fs = std::filesystem;
 
 constexpr char kContent[] = "site.example\r\nother.example\r\n";
 
-// What every other opening of a held file must do: fail, and leave the file as it was.
+// What every other opening of a held file must do: fail. (Whether the file is as it was can only be looked at
+// once it is free again: on Windows, even the test's own reading of it is refused while it is held.)
 void ExpectHeldElsewhere(const TempDir& dir, const std::string& leaf) {
   const Text name = dir.Name(leaf);
   EXPECT_FALSE(OpenForReading(4, name));
@@ -41,10 +43,11 @@ void ExpectHeldElsewhere(const TempDir& dir, const std::string& leaf) {
   EXPECT_FALSE(CopyOver(name, dir.Name("copy-of-held.txt")));
   WriteBytes(dir.File("other.txt"), "other\r\n");
   EXPECT_FALSE(CopyOver(dir.Name("other.txt"), name));
-  EXPECT_EQ(ReadBytes(dir.File(leaf)), kContent);
 }
 
+// Once it is let go of: unchanged, and open to this process again.
 void ExpectFreeAgain(const TempDir& dir, const std::string& leaf) {
+  EXPECT_EQ(ReadBytes(dir.File(leaf)), kContent);
   ASSERT_TRUE(OpenForReading(4, dir.Name(leaf)));
   EXPECT_EQ(ReadLine(4), u"site.example");
   EXPECT_TRUE(CloseListFile(4));
@@ -130,8 +133,8 @@ TEST(ListFileExclusiveTest, AnotherProcessIsRefused) {
 TEST(ListFileExclusiveTest, AnotherProcessHoldsTheFile) {
   TempDir dir;
   WriteBytes(dir.File("list.txt"), kContent);
-  char* self = nullptr;
-  ASSERT_EQ(_get_pgmptr(&self), 0);
+  const char* self = _pgmptr;  // this program's full path
+  ASSERT_NE(self, nullptr);
   const std::string holder = (fs::path(self).parent_path() / "list_file_holder.exe").string();
   const auto quoted = [](const fs::path& p) { return "\"" + p.string() + "\""; };
   const std::string args[] = {quoted(dir.File("list.txt")), quoted(dir.File("ready")),
@@ -159,10 +162,22 @@ void MakeReadOnly(const fs::path& file) {
                   fs::perm_options::remove);
 }
 
+// Wine run as root (as CI runs it) keeps the read-only attribute but lets every write through, so the fault
+// cannot be produced there; real Windows refuses, and on Linux the layer itself refuses.
+bool PlatformIgnoresReadOnly(const fs::path& file) {
+#ifdef _WIN32
+  return std::ofstream(file, std::ios::binary | std::ios::app).is_open();
+#else
+  (void)file;
+  return false;
+#endif
+}
+
 TEST(ListFileReadOnlyTest, CreateForWritingFailsAndLeavesTheFile) {
   TempDir dir;
   WriteBytes(dir.File("list.txt"), kContent);
   MakeReadOnly(dir.File("list.txt"));
+  if (PlatformIgnoresReadOnly(dir.File("list.txt"))) GTEST_SKIP() << "this machine writes read-only files";
   EXPECT_FALSE(CreateForWriting(1, dir.Name("list.txt")));
   EXPECT_FALSE(WriteLine(1, u"x"));
   EXPECT_TRUE(CloseListFile(1));
@@ -178,6 +193,7 @@ TEST(ListFileReadOnlyTest, CopyOverAReadOnlyTargetFails) {
   WriteBytes(dir.File("list.txt"), "new\r\n");
   WriteBytes(dir.File("list-BK.txt"), kContent);
   MakeReadOnly(dir.File("list-BK.txt"));
+  if (PlatformIgnoresReadOnly(dir.File("list-BK.txt"))) GTEST_SKIP() << "this machine writes read-only files";
   EXPECT_FALSE(CopyOver(dir.Name("list.txt"), dir.Name("list-BK.txt")));
   EXPECT_EQ(ReadBytes(dir.File("list-BK.txt")), kContent);
   // A read-only source copies as usual.
