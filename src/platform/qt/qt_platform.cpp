@@ -1,0 +1,795 @@
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPalette>
+#include <QScreen>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QWindow>
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <limits>
+#include <utility>
+
+#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_widgets.h"
+#include "trust/os_file.h"
+
+namespace vw {
+namespace qt {
+namespace {
+
+constexpr int kLinkFieldLimit = 1048576;
+constexpr int kPromptOuterWidth = 500;
+constexpr int kPromptOuterHeight = 140;
+
+QString ToQ(const Text& text) {
+  return QString::fromStdU16String(text);
+}
+Text FromQ(const QString& text) {
+  return text.toStdU16String();
+}
+
+// The event type of a message posted to ourselves; registered once per process.
+QEvent::Type PostedType() {
+  static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+  return type;
+}
+
+class PostedEvent final : public QEvent {
+ public:
+  explicit PostedEvent(std::int64_t code) : QEvent(PostedType()), code_(code) {}
+  std::int64_t code() const { return code_; }
+
+ private:
+  std::int64_t code_;
+};
+
+std::uint32_t ThisThreadId() {
+  return static_cast<std::uint32_t>(::syscall(SYS_gettid));
+}
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 32, 48, 256}) icon.addFile(QStringLiteral(":/veraway/veraway-%1.png").arg(size));
+  return icon;
+}
+
+// A message box shows "\r\n" (and a lone "\r") as a line break.
+QString ShownLineBreaks(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QChar(u'\r'), QChar(u'\n'));
+  return text;
+}
+
+// The editor's text with '\n' for every line break. toPlainText() would also turn no-break spaces into plain
+// ones, so the raw text is read and only the block separators are replaced.
+QString EditorText(const QPlainTextEdit& editor) {
+  QString text = editor.document()->toRawText();
+  text.replace(QChar::ParagraphSeparator, QChar(u'\n'));
+  return text;
+}
+
+int NonNegative(int value) {
+  return std::max(0, value);
+}
+
+}  // namespace
+
+// Turns Qt's notifications into the platform's: focus changes, activation, the prompt's keys, and the
+// messages posted to ourselves.
+class QtPlatform::Bridge final : public QObject {
+ public:
+  explicit Bridge(QtPlatform& platform) : platform_(platform) {}
+
+  bool event(QEvent* event) override {
+    if (event->type() == PostedType()) {
+      platform_.PostedArrived(static_cast<PostedEvent*>(event)->code());
+      return true;
+    }
+    return QObject::event(event);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto it = platform_.handles_.find(watched);
+    if (it == platform_.handles_.end()) return false;
+    const Entry* entry = platform_.Find(it->second);
+    if (entry == nullptr || entry->widget == nullptr) return false;
+    switch (event->type()) {
+      case QEvent::FocusIn:
+      case QEvent::FocusOut:
+        platform_.ControlFocused(entry->widget, event->type() == QEvent::FocusIn);
+        return false;
+      case QEvent::WindowActivate:
+        platform_.WindowActivated(entry->widget);
+        return false;
+      case QEvent::KeyPress:
+        return PromptKey(*entry, static_cast<QKeyEvent*>(event));
+      default:
+        return false;
+    }
+  }
+
+ private:
+  // Enter and Escape are the prompt's commands whichever of its controls has the focus.
+  bool PromptKey(const Entry& entry, const QKeyEvent* key) {
+    bool in_prompt = entry.kind == Kind::kPromptWindow || entry.kind == Kind::kPromptField ||
+                     entry.kind == Kind::kPromptOkButton || entry.kind == Kind::kPromptLabel;
+    if (!in_prompt) return false;
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    int command = 0;
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+      command = kPromptOk;
+    } else if (key->key() == Qt::Key_Escape) {
+      command = kPromptCancel;
+    } else {
+      return false;
+    }
+    platform_.PromptReact(entry.window, Reaction::kCommand, command);
+    return true;
+  }
+
+  QtPlatform& platform_;
+};
+
+namespace {
+
+// A quit request to the application (QEvent::Quit) is the platform's quit message: the prompt's loop ends on
+// it. It is swallowed, so that no later event loop refuses to run.
+class QuitWatcher final : public QObject {
+ public:
+  bool requested = false;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) {
+      requested = true;
+      return true;
+    }
+    return false;
+  }
+};
+
+// One per application object: it lives as the application's child, so a later application gets its own.
+QuitWatcher& TheQuitWatcher() {
+  static QPointer<QuitWatcher> watcher;
+  if (watcher == nullptr) {
+    watcher = new QuitWatcher;
+    watcher->setParent(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(watcher);
+  }
+  return *watcher;
+}
+
+}  // namespace
+
+QtPlatform::QtPlatform(int& argc, char** argv) {
+  if (QApplication::instance() == nullptr) owned_app_ = std::make_unique<QApplication>(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setWindowIcon(ProgramIcon());
+  TheQuitWatcher().requested = false;
+  bridge_ = std::make_unique<Bridge>(*this);
+  gui_thread_ = ThisThreadId();
+}
+
+QtPlatform::~QtPlatform() {
+  sink_ = nullptr;
+  prompt_events_.clear();
+  for (QPointer<QWidget>& widget : graveyard_) delete widget.data();
+  for (QPointer<QWidget>& widget : owned_windows_) delete widget.data();
+  graveyard_.clear();
+  owned_windows_.clear();
+  bridge_.reset();  // also drops messages posted to ourselves and not handled yet
+  entries_.clear();
+  handles_.clear();
+  owned_app_.reset();
+}
+
+// --- Registry.
+
+QtPlatform::Entry* QtPlatform::Find(Handle handle) {
+  auto it = entries_.find(handle);
+  return it == entries_.end() || it->second.widget == nullptr ? nullptr : &it->second;
+}
+
+const QtPlatform::Entry* QtPlatform::Find(Handle handle) const {
+  auto it = entries_.find(handle);
+  return it == entries_.end() || it->second.widget == nullptr ? nullptr : &it->second;
+}
+
+Handle QtPlatform::Register(QWidget* widget, Kind kind, Handle window, Handle font) {
+  Handle handle = next_handle_++;
+  Entry entry;
+  entry.widget = widget;
+  entry.kind = kind;
+  entry.window = window == 0 ? handle : window;
+  entry.font = font;
+  entries_.emplace(handle, std::move(entry));
+  handles_[widget] = handle;
+  QObject::connect(widget, &QObject::destroyed, bridge_.get(), [this](QObject* gone) { Forget(gone); });
+  return handle;
+}
+
+void QtPlatform::Forget(QObject* object) {
+  auto it = handles_.find(object);
+  if (it == handles_.end()) return;
+  entries_.erase(it->second);
+  handles_.erase(it);
+}
+
+QWidget* QtPlatform::WidgetOf(Handle handle) const {
+  const Entry* entry = Find(handle);
+  return entry == nullptr ? nullptr : entry->widget.data();
+}
+
+Handle QtPlatform::HandleOf(QWidget* widget) {
+  if (widget == nullptr) return 0;
+  auto it = handles_.find(widget);
+  if (it != handles_.end()) return it->second;
+  Handle window = widget->isWindow() ? 0 : HandleOf(widget->window());
+  return Register(widget, widget->isWindow() ? Kind::kOtherWindow : Kind::kOtherWidget, window, 0);
+}
+
+Kind QtPlatform::KindOf(Handle handle) const {
+  const Entry* entry = Find(handle);
+  return entry == nullptr ? Kind::kOtherWidget : entry->kind;
+}
+
+Handle QtPlatform::FontOf(Handle control) const {
+  const Entry* entry = Find(control);
+  return entry == nullptr ? 0 : entry->font;
+}
+
+const QFont* QtPlatform::FontObject(Handle font) const {
+  auto it = fonts_.find(font);
+  return it == fonts_.end() ? nullptr : &it->second;
+}
+
+Handle QtPlatform::PromptPart(Handle prompt, Kind part) const {
+  const Entry* entry = Find(prompt);
+  if (entry == nullptr || entry->kind != Kind::kPromptWindow) return 0;
+  switch (part) {
+    case Kind::kPromptLabel:
+      return entry->label;
+    case Kind::kPromptField:
+      return entry->field;
+    case Kind::kPromptOkButton:
+      return entry->ok;
+    default:
+      return 0;
+  }
+}
+
+// --- Fonts.
+
+Handle QtPlatform::MessageFont() {
+  Handle handle = next_handle_++;
+  fonts_.emplace(handle, QApplication::font("QMessageBox"));
+  return handle;
+}
+
+Handle QtPlatform::DefaultGuiFont() {
+  if (default_font_ == 0) {
+    default_font_ = next_handle_++;
+    fonts_.emplace(default_font_, QFontDatabase::systemFont(QFontDatabase::GeneralFont));
+  }
+  return default_font_;
+}
+
+void QtPlatform::ApplyFont(QWidget* widget, Handle font) {
+  if (const QFont* f = FontObject(font)) widget->setFont(*f);
+}
+
+// --- Notifications.
+
+void QtPlatform::Notify(Handle control, Notice notice) {
+  const Entry* entry = Find(control);
+  if (sink_ == nullptr || entry == nullptr) return;
+  // Only the main window's controls report to the program; the prompt's field is read when it is confirmed.
+  if (entry->kind == Kind::kEditor || entry->kind == Kind::kField || entry->kind == Kind::kButton) {
+    sink_->ControlNotice(control, entry->window, notice);
+  }
+}
+
+void QtPlatform::ControlFocused(QWidget* widget, bool gained) {
+  auto it = handles_.find(widget);
+  if (it == handles_.end()) return;
+  Entry* entry = Find(it->second);
+  if (entry == nullptr) return;
+  if (gained) {
+    // Remembered for the window, which gives the focus back to it when it is activated again.
+    if (Entry* window = Find(entry->window); window != nullptr && window->widget != widget) {
+      window->remembered_focus = widget;
+    }
+  }
+  if (entry->kind == Kind::kEditor || entry->kind == Kind::kField) {
+    Notify(it->second, gained ? Notice::kFocusGained : Notice::kFocusLost);
+  }
+}
+
+void QtPlatform::WindowActivated(QWidget* window) {
+  auto it = handles_.find(window);
+  if (it == handles_.end()) return;
+  Entry* entry = Find(it->second);
+  if (entry == nullptr) return;
+  if (entry->kind == Kind::kPromptWindow) {
+    PromptReact(it->second, Reaction::kActivated, 0);
+  } else if (entry->kind == Kind::kMainWindow) {
+    QWidget* focus = entry->remembered_focus.data();
+    if (focus != nullptr && focus->isEnabled() && focus->isVisible())
+      focus->setFocus(Qt::ActiveWindowFocusReason);
+  }
+}
+
+void QtPlatform::PromptReact(Handle prompt, Reaction reaction, int command) {
+  // Handed to the handler by PumpPromptMessage once Qt has finished with the event, so the handler may
+  // destroy the prompt.
+  prompt_events_.push_back({prompt, reaction, command});
+}
+
+void QtPlatform::PostedArrived(std::int64_t code) {
+  if (posted_pending_ > 0) --posted_pending_;
+  if (sink_ != nullptr) sink_->PostedArrived(code);
+}
+
+// --- Windows and controls.
+
+void QtPlatform::Activate(QWidget* window) {
+  if (window == nullptr) return;
+  window->raise();
+  window->activateWindow();
+  // The window system confirms activation later; the program relies on it at once (as a native activation
+  // would), so Qt is told now as well.
+  QT_WARNING_PUSH
+  QT_WARNING_DISABLE_DEPRECATED
+  QApplication::setActiveWindow(window);
+  QT_WARNING_POP
+}
+
+Handle QtPlatform::CreateMainWindow(const Text& title, Rect client) {
+  auto* window = new ReportingWindow();
+  window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  window->setWindowTitle(ToQ(title));
+  window->setWindowIcon(ProgramIcon());
+  window->setAutoFillBackground(true);
+  window->setFixedSize(NonNegative(client.width), NonNegative(client.height));
+  // Moved before it exists natively, the position is that of the outer corner, frame included.
+  window->move(client.x, client.y);
+  owned_windows_.emplace_back(window);
+  Handle handle = Register(window, Kind::kMainWindow, 0, 0);
+  window->on_close_request = [this, handle] {
+    if (sink_ != nullptr) sink_->CloseRequested(handle);
+  };
+  window->installEventFilter(bridge_.get());
+  window->show();
+  Activate(window);
+  return handle;
+}
+
+Handle QtPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, const Text& text, Handle font) {
+  const Entry* owner = Find(parent);
+  if (owner == nullptr || (owner->kind != Kind::kMainWindow && owner->kind != Kind::kPanel)) return 0;
+  QWidget* container = owner->widget;
+  if (owner->kind == Kind::kPanel) container = static_cast<Panel*>(container)->inner();
+  Handle window = owner->window;
+
+  QWidget* widget = nullptr;
+  Kind registered = Kind::kOtherWidget;
+  switch (kind) {
+    case ControlKind::kPanel:
+      widget = new Panel(container);
+      registered = Kind::kPanel;
+      break;
+    case ControlKind::kLabel: {
+      auto* label = new QLabel(container);
+      label->setTextFormat(Qt::PlainText);  // no mnemonics, no markup
+      label->setWordWrap(false);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setText(ToQ(text));
+      widget = label;
+      registered = Kind::kLabel;
+      break;
+    }
+    case ControlKind::kEditor: {
+      auto* editor = new Editor(container);
+      if (!text.empty()) editor->setPlainText(ToQ(text));
+      widget = editor;
+      registered = Kind::kEditor;
+      break;
+    }
+    case ControlKind::kField: {
+      auto* field = new QLineEdit(container);
+      field->setMaxLength(kLinkFieldLimit);
+      field->setText(ToQ(text));
+      widget = field;
+      registered = Kind::kField;
+      break;
+    }
+    case ControlKind::kButton:
+      widget = new Button(ToQ(text), container);
+      registered = Kind::kButton;
+      break;
+  }
+  if (widget == nullptr) return 0;
+  widget->setGeometry(rect.x, rect.y, NonNegative(rect.width), NonNegative(rect.height));
+  ApplyFont(widget, font);
+  Handle handle = Register(widget, registered, window, font);
+
+  if (auto* editor = qobject_cast<QPlainTextEdit*>(widget)) {
+    QObject::connect(editor, &QPlainTextEdit::textChanged, bridge_.get(), [this, handle] {
+      if (Entry* entry = Find(handle)) ++entry->revision;
+      Notify(handle, Notice::kChanged);
+    });
+  } else if (auto* field = qobject_cast<QLineEdit*>(widget)) {
+    QObject::connect(field, &QLineEdit::textChanged, bridge_.get(), [this, handle] {
+      if (Entry* entry = Find(handle)) ++entry->revision;
+      Notify(handle, Notice::kChanged);
+    });
+  } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+    QObject::connect(button, &QPushButton::clicked, bridge_.get(),
+                     [this, handle] { Notify(handle, Notice::kPressed); });
+  }
+  if (widget->focusPolicy() != Qt::NoFocus) widget->installEventFilter(bridge_.get());
+  widget->show();  // the window is already on the screen
+  return handle;
+}
+
+// --- Text.
+
+Text QtPlatform::GetText(Handle control) {
+  const Entry* entry = Find(control);
+  if (entry == nullptr) return {};
+  QWidget* widget = entry->widget;
+  if (auto* editor = qobject_cast<QPlainTextEdit*>(widget)) return FromQ(EditorText(*editor));
+  if (auto* field = qobject_cast<QLineEdit*>(widget)) return FromQ(field->text());
+  if (auto* label = qobject_cast<QLabel*>(widget)) return FromQ(label->text());
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) return FromQ(button->text());
+  if (widget->isWindow()) return FromQ(widget->windowTitle());
+  return {};
+}
+
+void QtPlatform::SetText(Handle control, const Text& text) {
+  Entry* entry = Find(control);
+  if (entry == nullptr) return;
+  QWidget* widget = entry->widget;
+  if (auto* editor = qobject_cast<QPlainTextEdit*>(widget)) {
+    editor->setPlainText(ToQ(text));  // counts the revision through textChanged
+    return;
+  }
+  if (auto* field = qobject_cast<QLineEdit*>(widget)) {
+    field->setText(ToQ(text));
+    return;
+  }
+  if (auto* label = qobject_cast<QLabel*>(widget)) {
+    label->setText(ToQ(text));
+  } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+    button->setText(ToQ(text));
+  } else if (widget->isWindow()) {
+    widget->setWindowTitle(ToQ(text));
+  } else {
+    return;
+  }
+  ++entry->revision;
+}
+
+std::int64_t QtPlatform::TextLength(Handle control) {
+  const Entry* entry = Find(control);
+  if (entry == nullptr) return 0;
+  if (auto* editor = qobject_cast<QPlainTextEdit*>(entry->widget.data())) {
+    // The document counts one more character than its text: the separator after the last block.
+    return std::max<std::int64_t>(0, editor->document()->characterCount() - 1);
+  }
+  return static_cast<std::int64_t>(GetText(control).size());
+}
+
+void QtPlatform::AppendText(Handle editor, const Text& text) {
+  const Entry* entry = Find(editor);
+  if (entry == nullptr) return;
+  auto* edit = qobject_cast<QPlainTextEdit*>(entry->widget.data());
+  if (edit == nullptr) return;
+  QTextCursor cursor(edit->document());
+  cursor.movePosition(QTextCursor::End);
+  if (!text.empty()) {
+    // One edit block: one step of the undo history, never merged with the insertion before it.
+    cursor.beginEditBlock();
+    cursor.insertText(ToQ(text));
+    cursor.endEditBlock();
+  }
+  edit->setTextCursor(cursor);  // the insertion point after the text, no selection
+}
+
+std::uint64_t QtPlatform::TextRevision(Handle control) {
+  const Entry* entry = Find(control);
+  return entry == nullptr ? 0 : entry->revision;
+}
+
+// --- Messages.
+
+void QtPlatform::WaitForOneMessage() {
+  for (QPointer<QWidget>& widget : graveyard_) delete widget.data();
+  graveyard_.clear();
+  ++waiting_depth_;
+  ++wait_serial_;
+  // Messages posted to ourselves come before user input.
+  if (posted_pending_ > 0) {
+    QCoreApplication::sendPostedEvents(bridge_.get(), PostedType());
+  } else {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  --waiting_depth_;
+}
+
+void QtPlatform::WaitAndHandleMessage() {
+  WaitForOneMessage();
+}
+
+bool QtPlatform::PostToSelf(std::int64_t code) {
+  if (QCoreApplication::instance() == nullptr || bridge_ == nullptr) return false;
+  ++posted_pending_;
+  QCoreApplication::postEvent(bridge_.get(), new PostedEvent(code), Qt::HighEventPriority);
+  return true;
+}
+
+// --- Modal primitives.
+
+std::uint32_t QtPlatform::CurrentThreadId() {
+  return ThisThreadId();
+}
+
+std::vector<TopLevelWindow> QtPlatform::TopLevelWindows() {
+  std::vector<TopLevelWindow> result;
+  const QWidgetList widgets = QApplication::topLevelWidgets();
+  for (QWidget* widget : widgets) {
+    Qt::WindowType type = widget->windowType();
+    if (type == Qt::Popup || type == Qt::ToolTip || type == Qt::Desktop || type == Qt::SplashScreen) continue;
+    if (!widget->isVisible() && handles_.find(widget) == handles_.end()) continue;  // nothing the program saw
+    result.push_back({HandleOf(widget), gui_thread_, widget->isVisible()});
+  }
+  std::sort(result.begin(), result.end(),
+            [](const TopLevelWindow& a, const TopLevelWindow& b) { return a.window < b.window; });
+  return result;
+}
+
+Handle QtPlatform::ForegroundWindow() {
+  return HandleOf(QApplication::activeWindow());
+}
+
+bool QtPlatform::BelongsToThisProcess(Handle window) {
+  const Entry* entry = Find(window);
+  return entry != nullptr && entry->widget->isWindow();
+}
+
+bool QtPlatform::IsEnabled(Handle window) {
+  const Entry* entry = Find(window);
+  return entry != nullptr && entry->widget->isEnabled();
+}
+
+void QtPlatform::SetEnabled(Handle window, bool enabled) {
+  if (Entry* entry = Find(window)) entry->widget->setEnabled(enabled);
+}
+
+bool QtPlatform::IsTopmost(Handle window) {
+  const Entry* entry = Find(window);
+  return entry != nullptr && entry->widget->isWindow() &&
+         entry->widget->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+void QtPlatform::SetTopmost(Handle window, bool topmost) {
+  Entry* entry = Find(window);
+  if (entry == nullptr || !entry->widget->isWindow()) return;
+  QWidget* widget = entry->widget;
+  Qt::WindowFlags flags = widget->windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
+  if (flags == widget->windowFlags()) return;
+  if (QWindow* native = widget->windowHandle()) {
+    // QWidget::setWindowFlags would hide the window (and so move the activation). The flag is changed on
+    // the native window in place instead, which neither hides, moves nor resizes it.
+    widget->overrideWindowFlags(flags);
+    native->setFlags(flags);
+  } else {
+    widget->setWindowFlags(flags);  // not on the screen yet: nothing to hide
+  }
+}
+
+// --- Dialogs.
+
+int QtPlatform::MessageBox(Handle owner, const Text& title, const Text& text) {
+  QPointer<QWidget> owner_window;
+  if (const Entry* entry = Find(owner); entry != nullptr && entry->widget->isWindow()) {
+    owner_window = entry->widget.data();
+  }
+  // No QWidget parent: disabling the owner would disable a child window as well. The owner is the box's
+  // transient parent instead.
+  auto box = std::make_unique<QMessageBox>();
+  box->setWindowTitle(ToQ(title));
+  box->setTextFormat(Qt::PlainText);
+  box->setText(ShownLineBreaks(ToQ(text)));
+  box->setIcon(QMessageBox::NoIcon);
+  box->setStandardButtons(QMessageBox::Ok);
+  box->setDefaultButton(QMessageBox::Ok);
+  box->setEscapeButton(QMessageBox::Ok);
+  box->setWindowModality(Qt::ApplicationModal);
+  box->setProperty("vwText", ToQ(text));
+  HandleOf(box.get());
+  if (owner_window != nullptr) {
+    box->winId();
+    if (box->windowHandle() != nullptr) box->windowHandle()->setTransientParent(owner_window->windowHandle());
+  }
+  // Like the native message boxes elsewhere: the owner is disabled while the box is open.
+  bool disabled_owner = false;
+  if (owner_window != nullptr && owner_window->isEnabled()) {
+    owner_window->setEnabled(false);
+    disabled_owner = true;
+  }
+  bool done = false;
+  QObject::connect(box.get(), &QDialog::finished, bridge_.get(), [&done] { done = true; });
+  box->show();
+  Activate(box.get());
+  while (!done && box->isVisible() && !TheQuitWatcher().requested) WaitForOneMessage();
+
+  if (disabled_owner && owner_window != nullptr) owner_window->setEnabled(true);
+  bool was_active = QApplication::activeWindow() == box.get();
+  box->hide();
+  // The activation goes back to the owner, as the desktop does when an owned window closes.
+  if (was_active && owner_window != nullptr && owner_window->isEnabled() && owner_window->isVisible()) {
+    Activate(owner_window);
+  }
+  box.reset();
+  return 1;
+}
+
+Handle QtPlatform::CreatePromptWindow(const PromptWindowSpec& spec) {
+  QPointer<QWidget> owner_window;
+  if (const Entry* entry = Find(spec.owner); entry != nullptr && entry->widget->isWindow()) {
+    owner_window = entry->widget.data();
+  }
+  auto* window = new ReportingWindow();
+  window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  window->setWindowTitle(ToQ(spec.title));
+  window->setWindowIcon(ProgramIcon());
+  QPalette palette = window->palette();
+  palette.setColor(QPalette::Window, palette.color(QPalette::Button));
+  window->setPalette(palette);
+  window->setAutoFillBackground(true);
+  owned_windows_.emplace_back(window);
+  Handle handle = Register(window, Kind::kPromptWindow, 0, 0);
+
+  auto* label = new QLabel(window);
+  label->setTextFormat(Qt::PlainText);
+  label->setWordWrap(false);  // one line; what does not fit is cut off at the right
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label->setText(ToQ(spec.prompt));
+  label->setGeometry(10, 10, 480, 22);
+  ApplyFont(label, spec.font);
+
+  auto* field = new QLineEdit(window);
+  field->setGeometry(10, 32, 465, 21);
+  field->setMaxLength(std::numeric_limits<int>::max());
+  field->setEchoMode(spec.masked ? QLineEdit::Password : QLineEdit::Normal);
+  field->setProperty("vwControlId", kPromptFieldId);
+  ApplyFont(field, spec.font);
+  field->setText(ToQ(spec.default_text));  // the caret after the text, nothing selected
+  field->deselect();
+  field->end(false);
+
+  auto* ok = new Button(QStringLiteral("OK"), window);
+  ok->setGeometry(210, 67, 80, 25);
+  ApplyFont(ok, spec.font);
+
+  Handle label_handle = Register(label, Kind::kPromptLabel, handle, spec.font);
+  Handle field_handle = Register(field, Kind::kPromptField, handle, spec.font);
+  Handle ok_handle = Register(ok, Kind::kPromptOkButton, handle, spec.font);
+  Entry& entry = entries_.at(handle);
+  entry.owner = owner_window != nullptr ? spec.owner : 0;
+  entry.label = label_handle;
+  entry.field = field_handle;
+  entry.ok = ok_handle;
+
+  window->on_close_request = [this, handle] { PromptReact(handle, Reaction::kClose, 0); };
+  QObject::connect(field, &QLineEdit::textChanged, bridge_.get(), [this, field_handle] {
+    if (Entry* e = Find(field_handle)) ++e->revision;
+  });
+  QObject::connect(ok, &QPushButton::clicked, bridge_.get(),
+                   [this, handle] { PromptReact(handle, Reaction::kCommand, kPromptOk); });
+  for (QWidget* widget :
+       {static_cast<QWidget*>(window), static_cast<QWidget*>(field), static_cast<QWidget*>(ok)}) {
+    widget->installEventFilter(bridge_.get());
+  }
+
+  // Outer size 500 x 140, centred on the primary screen; the frame's share is taken from the window system
+  // once the window exists natively.
+  QRect screen = QGuiApplication::primaryScreen() != nullptr ? QGuiApplication::primaryScreen()->geometry()
+                                                             : QRect(0, 0, 800, 600);
+  QPoint corner(screen.x() + screen.width() / 2 - kPromptOuterWidth / 2,
+                screen.y() + screen.height() / 2 - kPromptOuterHeight / 2);
+  window->setFixedSize(kPromptOuterWidth, kPromptOuterHeight);
+  window->move(corner);
+  window->winId();
+  if (owner_window != nullptr && window->windowHandle() != nullptr) {
+    window->windowHandle()->setTransientParent(owner_window->windowHandle());
+  }
+  field->setFocus(Qt::OtherFocusReason);
+  window->show();
+  QMargins frame = window->windowHandle() != nullptr ? window->windowHandle()->frameMargins() : QMargins();
+  if (!frame.isNull()) {
+    window->setFixedSize(kPromptOuterWidth - frame.left() - frame.right(),
+                         kPromptOuterHeight - frame.top() - frame.bottom());
+    window->move(corner);
+  }
+  Activate(window);
+  return handle;
+}
+
+Text QtPlatform::PromptFieldText(Handle prompt) {
+  return GetText(PromptPart(prompt, Kind::kPromptField));
+}
+
+void QtPlatform::FocusPromptField(Handle prompt) {
+  if (QWidget* field = WidgetOf(PromptPart(prompt, Kind::kPromptField)))
+    field->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+bool QtPlatform::PumpPromptMessage(Handle prompt, PromptHandler& handler) {
+  if (Find(prompt) == nullptr) return false;
+  if (prompt_events_.empty() && !TheQuitWatcher().requested) WaitForOneMessage();
+  while (!prompt_events_.empty()) {
+    PromptEvent event = prompt_events_.front();
+    prompt_events_.pop_front();
+    if (event.prompt != prompt || Find(prompt) == nullptr) continue;  // a prompt that is gone
+    switch (event.reaction) {
+      case Reaction::kCommand:
+        handler.PromptCommand(event.command);
+        break;
+      case Reaction::kClose:
+        handler.PromptCloseRequested();
+        break;
+      case Reaction::kActivated:
+        handler.PromptActivated();
+        break;
+    }
+  }
+  if (TheQuitWatcher().requested) {
+    TheQuitWatcher().requested = false;
+    return false;
+  }
+  return true;
+}
+
+void QtPlatform::DestroyPromptWindow(Handle prompt) {
+  Entry* entry = Find(prompt);
+  if (entry == nullptr || entry->kind != Kind::kPromptWindow) return;
+  QPointer<QWidget> window = entry->widget;
+  QWidget* owner = WidgetOf(entry->owner);
+  bool was_active = QApplication::activeWindow() == window;
+  // Gone for the program at once; the object itself is deleted at the next wait, outside any Qt handler.
+  for (QObject* child : window->findChildren<QWidget*>()) Forget(child);
+  Forget(window);
+  window->hide();
+  graveyard_.push_back(window);
+  std::erase_if(prompt_events_, [prompt](const PromptEvent& e) { return e.prompt == prompt; });
+  if (was_active && owner != nullptr && owner->isEnabled() && owner->isVisible()) Activate(owner);
+}
+
+std::optional<Text> QtPlatform::WorkingDirectory() {
+  return OsWorkingDirectory();
+}
+
+}  // namespace qt
+
+std::unique_ptr<Platform> MakeQtPlatform(int& argc, char** argv) {
+  return std::make_unique<qt::QtPlatform>(argc, argv);
+}
+
+}  // namespace vw

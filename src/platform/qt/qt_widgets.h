@@ -1,0 +1,62 @@
+// The few Qt widget classes whose native behaviour the program changes. Only the Qt back end and its tests
+// include this header.
+#pragma once
+
+#include <QFrame>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QWidget>
+
+#include <functional>
+
+class QCloseEvent;
+class QKeyEvent;
+
+namespace vw::qt {
+
+// A top-level window whose close request (close box, window menu, Alt+F4) is reported and refused: the window
+// stays until the program itself removes it. A disabled window reports nothing, as a disabled window's close
+// box does nothing on other desktops either.
+class ReportingWindow : public QWidget {
+ public:
+  ReportingWindow();
+  std::function<void()> on_close_request;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+};
+
+// The raised panel. Its children go into inner(), the area inside the border, so their positions count from
+// there.
+class Panel : public QFrame {
+ public:
+  explicit Panel(QWidget* parent);
+  QWidget* inner() const { return inner_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QWidget* inner_;
+};
+
+// Multi-line plain-text editor: a plain Tab types a tab character, Shift+Tab moves the focus backwards.
+class Editor : public QPlainTextEdit {
+ public:
+  explicit Editor(QWidget* parent);
+
+ protected:
+  bool focusNextPrevChild(bool next) override;
+};
+
+// A push button drawn as the default button. Space presses it (the native behaviour); Enter does not, since
+// the windows it lives in are not dialogs.
+class Button : public QPushButton {
+ public:
+  Button(const QString& text, QWidget* parent);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+}  // namespace vw::qt
