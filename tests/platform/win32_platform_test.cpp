@@ -1,0 +1,755 @@
+// What only the Win32 back end can show: the window classes, styles and messages behind each control and
+// dialog, the rich-edit text conventions, the prompt's accelerator table, the notifications as the sink gets
+// them, and the program's resources. Runs under Wine in CI; where Wine differs from Windows it says so.
+#include <gtest/gtest.h>
+
+#include "platform/win32/win32_platform_impl.h"  // <windows.h> first, for the headers after it
+
+#include <commctrl.h>
+#include <richedit.h>
+#include <uxtheme.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/controls.h"
+#include "app/main_window.h"
+#include "app/program_state.h"
+#include "platform/driver.h"
+
+namespace vw::testing {
+namespace {
+
+HWND W(Handle handle) {
+  return reinterpret_cast<HWND>(handle);
+}
+Handle H(HWND window) {
+  return reinterpret_cast<Handle>(window);
+}
+Handle H(HGDIOBJ object) {
+  return reinterpret_cast<Handle>(object);
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t buffer[64] = {};
+  GetClassNameW(window, buffer, 64);
+  return buffer;
+}
+
+LONG_PTR StyleOf(HWND window) {
+  return GetWindowLongPtrW(window, GWL_STYLE);
+}
+LONG_PTR ExStyleOf(HWND window) {
+  return GetWindowLongPtrW(window, GWL_EXSTYLE);
+}
+bool Has(LONG_PTR style, LONG_PTR bits) {
+  return (style & bits) == bits;
+}
+
+// --- The main window and its controls, built by the program's own BuildMainWindow.
+
+class Win32MainWindow : public ::testing::Test {
+ protected:
+  Win32MainWindow() : driver_(MakeDriver()), scope_(driver_->platform()) {}
+  void SetUp() override {
+    BuildMainWindow(0, 0, 580, 718);
+    driver_->ProcessPending();
+  }
+
+  ProgramState& s() { return scope_.state(); }
+  Win32Platform& win32() { return static_cast<Win32Platform&>(driver_->platform()); }
+
+  std::unique_ptr<Driver> driver_;
+  ProgramScope scope_;
+};
+
+TEST_F(Win32MainWindow, TheWindowHasACaptionAndWindowMenuOnlyAndAClientAreaOf580By718AtTheCorner) {
+  HWND window = W(s().MainWindow);
+  LONG_PTR style = StyleOf(window);
+  EXPECT_TRUE(Has(style, WS_CAPTION | WS_SYSMENU | WS_VISIBLE));
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CHILD | WS_POPUP), 0);
+  EXPECT_EQ(ExStyleOf(window) & WS_EX_TOPMOST, 0);
+
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, 580);
+  EXPECT_EQ(client.bottom, 718);
+  RECT expected{0, 0, 580, 718};
+  AdjustWindowRectEx(&expected, WS_CAPTION | WS_SYSMENU, FALSE, 0);
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  EXPECT_EQ(outer.left, 0);
+  EXPECT_EQ(outer.top, 0);
+  EXPECT_EQ(outer.right - outer.left, expected.right - expected.left);
+  EXPECT_EQ(outer.bottom - outer.top, expected.bottom - expected.top);
+
+  EXPECT_EQ(GetClassLongPtrW(window, GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1);
+  EXPECT_NE(GetClassLongPtrW(window, GCLP_HICON), 0) << "icon resource 1";
+  EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
+  EXPECT_EQ(GetForegroundWindow(), window) << "shown and activated at creation";
+  EXPECT_FALSE(IsIconic(window));
+  EXPECT_FALSE(IsZoomed(window));
+}
+
+struct ControlCase {
+  const char* name;
+  Handle ProgramState::*control;
+  const wchar_t* window_class;  // nullptr: the rich-edit class the back end loaded
+  LONG_PTR style;               // all of these bits
+  LONG_PTR type;                // the style's type field, for statics and buttons (-1: not looked at)
+  bool tab_stop;
+};
+
+TEST_F(Win32MainWindow, EveryControlHasItsClassAndStyles) {
+  // The rich-edit control keeps WS_VSCROLL and WS_HSCROLL in its style only while the bars are shown; see
+  // the scroll bar test below.
+  const LONG_PTR editor_style = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
+                                ES_NOHIDESEL | ES_WANTRETURN | WS_TABSTOP;
+  const ControlCase cases[] = {
+      {"EditorFrame", &ProgramState::EditorFrame, L"VerawayEditPanel", WS_CHILD | WS_VISIBLE | WS_DLGFRAME,
+       -1, false},
+      {"SitesLabel", &ProgramState::SitesLabel, L"Static", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, SS_LEFT,
+       false},
+      {"LinksLabel", &ProgramState::LinksLabel, L"Static", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, SS_LEFT,
+       false},
+      {"SitesEditor", &ProgramState::SitesEditor, nullptr, editor_style, -1, true},
+      {"LinksEditor", &ProgramState::LinksEditor, nullptr, editor_style, -1, true},
+      {"LinkField", &ProgramState::LinkField, L"Edit", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_TABSTOP,
+       -1, true},
+      {"TestLinkButton", &ProgramState::TestLinkButton, L"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+       BS_DEFPUSHBUTTON, true},
+      {"SaveAllButton", &ProgramState::SaveAllButton, L"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+       BS_DEFPUSHBUTTON, true},
+  };
+  for (const ControlCase& c : cases) {
+    HWND window = W(s().*c.control);
+    ASSERT_TRUE(IsWindow(window)) << c.name;
+    std::wstring expected_class = c.window_class != nullptr ? c.window_class : win32().EditorClassName();
+    EXPECT_EQ(lstrcmpiW(ClassOf(window).c_str(), expected_class.c_str()), 0) << c.name;
+    LONG_PTR style = StyleOf(window);
+    EXPECT_TRUE(Has(style, c.style)) << c.name << std::hex << " lacks " << (c.style & ~style);
+    EXPECT_EQ((style & WS_TABSTOP) != 0, c.tab_stop) << c.name;
+    if (c.type != -1) {
+      EXPECT_EQ(style & (c.type == SS_LEFT ? SS_TYPEMASK : BS_TYPEMASK), c.type) << c.name;
+    }
+    EXPECT_EQ(GetParent(window), W(s().EditorFrame) == window ? W(s().MainWindow) : W(s().EditorFrame))
+        << c.name;
+  }
+  EXPECT_EQ(GetClassLongPtrW(W(s().EditorFrame), GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1);
+}
+
+TEST_F(Win32MainWindow, TheEditorsAreRichEditControlsInPlainTextModeThatReportChanges) {
+  // Wine ships Msftedit.dll, so the newest class is the one in use there as on Windows.
+  EXPECT_EQ(std::wstring(win32().EditorClassName()), L"RICHEDIT50W");
+  for (Handle editor : {s().SitesEditor, s().LinksEditor}) {
+    HWND window = W(editor);
+    EXPECT_NE(SendMessageW(window, EM_GETTEXTMODE, 0, 0) & TM_PLAINTEXT, 0);
+    EXPECT_NE(SendMessageW(window, EM_GETEVENTMASK, 0, 0) & ENM_CHANGE, 0);
+    // The sunken edge without visual styles (Wine runs without a theme); the themed border otherwise.
+    if (IsAppThemed()) {
+      EXPECT_NE(StyleOf(window) & WS_BORDER, 0);
+    } else {
+      EXPECT_NE(ExStyleOf(window) & WS_EX_CLIENTEDGE, 0);
+    }
+    EXPECT_GT(SendMessageW(window, EM_GETLIMITTEXT, 0, 0), 1 << 30) << "no limit of the editor's own";
+    EXPECT_FALSE(SendMessageW(window, EM_GETOPTIONS, 0, 0) & ECO_READONLY);
+  }
+}
+
+TEST_F(Win32MainWindow, TextThatDoesNotFitBringsUpBothScrollBarsAndLongLinesNeverWrap) {
+  HWND editor = W(s().SitesEditor);
+  Text long_line(2000, u'w');
+  AddLine(s().SitesEditor, -1, long_line);
+  for (int i = 0; i < 100; ++i) AddLine(s().SitesEditor, -1, u"line");
+  driver_->ProcessPending();
+  EXPECT_EQ(SendMessageW(editor, EM_GETLINECOUNT, 0, 0), 101) << "one row per line";
+  SCROLLBARINFO bar{};
+  bar.cbSize = sizeof(bar);
+  ASSERT_TRUE(GetScrollBarInfo(editor, OBJID_VSCROLL, &bar));
+  EXPECT_EQ(bar.rgstate[0] & STATE_SYSTEM_INVISIBLE, 0u) << "vertical bar shown";
+  ASSERT_TRUE(GetScrollBarInfo(editor, OBJID_HSCROLL, &bar));
+  EXPECT_EQ(bar.rgstate[0] & STATE_SYSTEM_INVISIBLE, 0u) << "horizontal bar shown";
+  EXPECT_EQ(LineText(s().SitesEditor, 0), long_line);
+}
+
+TEST_F(Win32MainWindow, TheLinkFieldHasASunkenEdgeAndTakesAtMostAMebicharacter) {
+  HWND field = W(s().LinkField);
+  EXPECT_NE(ExStyleOf(field) & WS_EX_CLIENTEDGE, 0);
+  EXPECT_EQ(SendMessageW(field, EM_GETLIMITTEXT, 0, 0), 1048576);
+  EXPECT_EQ(StyleOf(field) & (ES_MULTILINE | ES_PASSWORD | ES_READONLY), 0);
+
+  // The limit holds for typing: a full field takes no more.
+  Text full(1048576, u'a');
+  SetText(s().LinkField, full);
+  driver_->Type(s().LinkField, u"b");
+  EXPECT_EQ(win32().TextLength(s().LinkField), 1048576);
+  EXPECT_EQ(GetText(s().LinkField).back(), u'a');
+}
+
+TEST_F(Win32MainWindow, EveryControlUsesTheProgramsFont) {
+  ASSERT_NE(s().ControlFont, 0u);
+  for (Handle control :
+       {s().SitesLabel, s().LinksLabel, s().LinkField, s().TestLinkButton, s().SaveAllButton}) {
+    EXPECT_EQ(static_cast<Handle>(SendMessageW(W(control), WM_GETFONT, 0, 0)), s().ControlFont);
+  }
+  for (Handle editor : {s().SitesEditor, s().LinksEditor}) {
+    EXPECT_EQ(win32().AppliedFont(editor), s().ControlFont);
+  }
+}
+
+TEST_F(Win32MainWindow, TheMessageFontIsANewObjectMadeFromTheNonClientMetrics) {
+  Handle first = win32().MessageFont();
+  Handle second = win32().MessageFont();
+  ASSERT_NE(first, 0u);
+  EXPECT_NE(first, second) << "each call makes a font the caller keeps";
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = 500;
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0));
+  LOGFONTW made{};
+  ASSERT_EQ(GetObjectW(reinterpret_cast<HGDIOBJ>(first), sizeof(made), &made),
+            static_cast<int>(sizeof(made)));
+  EXPECT_EQ(std::wstring(made.lfFaceName), std::wstring(metrics.lfMessageFont.lfFaceName));
+  EXPECT_EQ(made.lfHeight, metrics.lfMessageFont.lfHeight);
+  EXPECT_EQ(win32().DefaultGuiFont(), H(GetStockObject(DEFAULT_GUI_FONT)));
+  DeleteObject(reinterpret_cast<HGDIOBJ>(first));
+  DeleteObject(reinterpret_cast<HGDIOBJ>(second));
+}
+
+TEST_F(Win32MainWindow, EditorTextSpeaksLineFeedsWhileTheControlKeepsCarriageReturns) {
+  struct Case {
+    const char* name;
+    Text set;
+    Text read;
+  };
+  const Case cases[] = {
+      {"line feeds", u"a\nb\nc", u"a\nb\nc"},
+      {"CR LF pairs become one break", u"a\r\nb", u"a\nb"},
+      {"a break at the end", u"a\n", u"a\n"},
+      {"only breaks", u"\n\n", u"\n\n"},
+      {"surrogate pair", u"\U0001F600\nx", u"\U0001F600\nx"},
+      {"empty", u"", u""},
+  };
+  for (const Case& c : cases) {
+    win32().SetText(s().SitesEditor, c.set);
+    EXPECT_EQ(win32().GetText(s().SitesEditor), c.read) << c.name;
+    EXPECT_EQ(win32().TextLength(s().SitesEditor), static_cast<std::int64_t>(c.read.size())) << c.name;
+    // Inside the control a break is a single carriage return.
+    GETTEXTLENGTHEX query{GTL_NUMCHARS | GTL_PRECISE, 1200};
+    std::wstring raw(c.read.size() + 1, L'\0');
+    GETTEXTEX get{static_cast<DWORD>(raw.size() * sizeof(wchar_t)), GT_DEFAULT, 1200, nullptr, nullptr};
+    LRESULT n = SendMessageW(W(s().SitesEditor), EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get),
+                             reinterpret_cast<LPARAM>(raw.data()));
+    raw.resize(static_cast<std::size_t>(n));
+    EXPECT_EQ(raw.find(L'\n'), std::wstring::npos) << c.name;
+    EXPECT_EQ(SendMessageW(W(s().SitesEditor), EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0),
+              static_cast<LRESULT>(c.read.size()))
+        << c.name;
+  }
+}
+
+TEST_F(Win32MainWindow, AppendingIsOneUndoableStepThatLeavesTheCaretAfterTheText) {
+  HWND editor = W(s().LinksEditor);
+  win32().AppendText(s().LinksEditor, u"first");
+  win32().AppendText(s().LinksEditor, u"\nsecond\nthird");
+  EXPECT_EQ(win32().GetText(s().LinksEditor), u"first\nsecond\nthird");
+  CHARRANGE selection{};
+  SendMessageW(editor, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  EXPECT_EQ(selection.cpMin, 18);
+  EXPECT_EQ(selection.cpMax, 18);
+  EXPECT_TRUE(SendMessageW(editor, EM_CANUNDO, 0, 0));
+  driver_->Click(s().LinksEditor);
+  driver_->PressKey(Key::kUndo);
+  EXPECT_EQ(win32().GetText(s().LinksEditor), u"first") << "the second append came off whole";
+  driver_->PressKey(Key::kUndo);
+  EXPECT_EQ(win32().GetText(s().LinksEditor), u"");
+}
+
+TEST_F(Win32MainWindow, TheUserCanTypeIntoAnEditorHoldingMoreThanTheRichEditDefaultLimit) {
+  Text big(40000, u'x');
+  win32().AppendText(s().SitesEditor, big);
+  ASSERT_EQ(win32().TextLength(s().SitesEditor), 40000);
+  driver_->Type(s().SitesEditor, u"yz");
+  EXPECT_EQ(win32().TextLength(s().SitesEditor), 40002);
+  EXPECT_EQ(win32().GetText(s().SitesEditor).substr(40000), u"yz");
+}
+
+TEST_F(Win32MainWindow, CtrlASelectsTheWholeLinkField) {
+  driver_->Type(s().LinkField, u"https://example.org/");
+  driver_->PressKey(Key::kSelectAllDelete);
+  EXPECT_EQ(win32().GetText(s().LinkField), u"");
+}
+
+TEST_F(Win32MainWindow, TopLevelWindowsListsTheMainWindowButNotTheHiddenPostWindow) {
+  bool found_main = false;
+  for (const TopLevelWindow& w : win32().TopLevelWindows()) {
+    EXPECT_NE(W(w.window), win32().PostWindow());
+    DWORD process = 0;
+    GetWindowThreadProcessId(W(w.window), &process);
+    EXPECT_EQ(process, GetCurrentProcessId()) << "only this process's windows";
+    if (w.window == s().MainWindow) {
+      found_main = true;
+      EXPECT_EQ(w.thread, win32().CurrentThreadId());
+      EXPECT_TRUE(w.visible);
+    }
+  }
+  EXPECT_TRUE(found_main);
+  EXPECT_EQ(FindWindowExW(HWND_MESSAGE, nullptr, L"VerawayEditPosted", nullptr), win32().PostWindow())
+      << "a message-only window";
+}
+
+TEST_F(Win32MainWindow, SettingAlwaysOnTopNeitherMovesNorResizesNorActivates) {
+  HWND window = W(s().MainWindow);
+  RECT before{};
+  GetWindowRect(window, &before);
+  for (bool topmost : {true, false, true, false}) {
+    win32().SetTopmost(s().MainWindow, topmost);
+    EXPECT_EQ(win32().IsTopmost(s().MainWindow), topmost);
+    RECT after{};
+    GetWindowRect(window, &after);
+    EXPECT_TRUE(EqualRect(&before, &after)) << "topmost " << topmost;
+  }
+}
+
+TEST_F(Win32MainWindow, UnknownHandlesReadAsNothingAndIgnoreWrites) {
+  const Handle unknown[] = {0, 1, 0x12345, H(GetDesktopWindow()), H(win32().PostWindow())};
+  for (Handle h : unknown) {
+    EXPECT_EQ(win32().GetText(h), u"");
+    EXPECT_EQ(win32().TextLength(h), 0);
+    EXPECT_EQ(win32().TextRevision(h), 0u);
+    win32().SetText(h, u"x");
+    win32().AppendText(h, u"x");
+  }
+  EXPECT_FALSE(win32().IsEnabled(0));
+  EXPECT_FALSE(win32().BelongsToThisProcess(0));
+  EXPECT_FALSE(win32().BelongsToThisProcess(H(GetDesktopWindow())));
+  EXPECT_EQ(win32().CreateControl(ControlKind::kButton, 0x12345, {0, 0, 10, 10}, u"x", 0), 0u);
+  EXPECT_EQ(win32().PromptFieldText(0x12345), u"");
+  EXPECT_EQ(win32().PromptAccelerators(0x12345), nullptr);
+}
+
+// --- Notifications, as the sink gets them from a bare back end.
+
+class Recorder final : public EventSink {
+ public:
+  struct Call {
+    std::string what;
+    Handle control = 0;
+    Handle window = 0;
+    std::int64_t value = 0;
+    friend bool operator==(const Call&, const Call&) = default;
+  };
+  void ControlNotice(Handle control, Handle window, Notice notice) override {
+    calls.push_back({"notice", control, window, static_cast<std::int64_t>(notice)});
+  }
+  void CloseRequested(Handle window) override { calls.push_back({"close", 0, window, 0}); }
+  void PostedArrived(std::int64_t code) override { calls.push_back({"posted", 0, 0, code}); }
+  bool Saw(const Call& call) const {
+    for (const Call& c : calls) {
+      if (c == call) return true;
+    }
+    return false;
+  }
+  std::vector<Call> calls;
+};
+
+class Win32Notifications : public ::testing::Test {
+ protected:
+  Win32Notifications() : driver_(MakeDriver()), p_(static_cast<Win32Platform&>(driver_->platform())) {}
+  void SetUp() override {
+    p_.SetSink(&sink_);
+    font_ = p_.DefaultGuiFont();
+    main_ = p_.CreateMainWindow(u"test", {0, 0, 400, 300});
+    panel_ = p_.CreateControl(ControlKind::kPanel, main_, {8, 8, 380, 280}, u"", font_);
+    editor_ = p_.CreateControl(ControlKind::kEditor, panel_, {0, 0, 200, 100}, u"", font_);
+    field_ = p_.CreateControl(ControlKind::kField, panel_, {0, 110, 200, 25}, u"", font_);
+    button_ = p_.CreateControl(ControlKind::kButton, panel_, {0, 140, 100, 25}, u"Press", font_);
+    driver_->ProcessPending();
+    sink_.calls.clear();
+  }
+  void TearDown() override { p_.SetSink(nullptr); }
+
+  using Call = Recorder::Call;
+  static Call Notice(Handle control, Handle window, vw::Notice notice) {
+    return {"notice", control, window, static_cast<std::int64_t>(notice)};
+  }
+
+  std::unique_ptr<Driver> driver_;
+  Win32Platform& p_;
+  Recorder sink_;
+  Handle font_ = 0, main_ = 0, panel_ = 0, editor_ = 0, field_ = 0, button_ = 0;
+};
+
+TEST_F(Win32Notifications, EachNativeNotificationReachesTheSinkFromItsControlAndTheMainWindow) {
+  struct Case {
+    const char* name;
+    std::function<void()> act;
+    std::function<Call()> expected;
+  };
+  const Case cases[] = {
+      {"button click", [&] { driver_->Click(button_); },
+       [&] { return Notice(button_, main_, vw::Notice::kPressed); }},
+      {"editor gains the focus", [&] { driver_->Click(editor_); },
+       [&] { return Notice(editor_, main_, vw::Notice::kFocusGained); }},
+      {"typing into the editor", [&] { driver_->Type(editor_, u"a"); },
+       [&] { return Notice(editor_, main_, vw::Notice::kChanged); }},
+      {"editor loses the focus", [&] { driver_->Click(field_); },
+       [&] { return Notice(editor_, main_, vw::Notice::kFocusLost); }},
+      {"field gains the focus",
+       [&] {
+         driver_->Click(button_);
+         driver_->Click(field_);
+       },
+       [&] { return Notice(field_, main_, vw::Notice::kFocusGained); }},
+      {"typing into the field", [&] { driver_->Type(field_, u"a"); },
+       [&] { return Notice(field_, main_, vw::Notice::kChanged); }},
+      {"the program appends to the editor", [&] { p_.AppendText(editor_, u"x"); },
+       [&] { return Notice(editor_, main_, vw::Notice::kChanged); }},
+      {"the program sets the field", [&] { p_.SetText(field_, u"y"); },
+       [&] { return Notice(field_, main_, vw::Notice::kChanged); }},
+      {"close box", [&] { driver_->CloseBox(main_); },
+       [&] {
+         return Call{"close", 0, main_, 0};
+       }},
+      {"WM_CLOSE", [&] { SendMessageW(W(main_), WM_CLOSE, 0, 0); },
+       [&] {
+         return Call{"close", 0, main_, 0};
+       }},
+      {"posted code", [&] { p_.PostToSelf(13116); },
+       [&] {
+         return Call{"posted", 0, 0, 13116};
+       }},
+  };
+  for (const Case& c : cases) {
+    sink_.calls.clear();
+    c.act();
+    driver_->ProcessPending();
+    EXPECT_TRUE(sink_.Saw(c.expected())) << c.name;
+    EXPECT_TRUE(IsWindowVisible(W(main_))) << c.name << ": nothing closes the window";
+  }
+}
+
+TEST_F(Win32Notifications, AltF4AsksToCloseAndClosesNothing) {
+  BYTE saved[256];
+  GetKeyboardState(saved);
+  BYTE held[256];
+  std::memcpy(held, saved, sizeof(held));
+  held[VK_MENU] = held[VK_LMENU] = 0x80;
+  SetKeyboardState(held);
+  PostMessageW(GetFocus() != nullptr ? GetFocus() : W(main_), WM_SYSKEYDOWN, VK_F4,
+               static_cast<LPARAM>(1 | (MapVirtualKeyW(VK_F4, MAPVK_VK_TO_VSC) << 16) | (1u << 29)));
+  driver_->ProcessPending();
+  SetKeyboardState(saved);
+  EXPECT_TRUE(sink_.Saw({"close", 0, main_, 0}));
+  EXPECT_TRUE(IsWindowVisible(W(main_)));
+}
+
+TEST_F(Win32Notifications, PostedCodesKeepAll64Bits) {
+  const std::int64_t codes[] = {0, 13116, -1, INT64_MIN, INT64_MAX, (std::int64_t{1} << 40) + 5};
+  for (std::int64_t code : codes) {
+    sink_.calls.clear();
+    ASSERT_TRUE(p_.PostToSelf(code));
+    driver_->ProcessPending();
+    EXPECT_EQ(sink_.calls, (std::vector<Call>{{"posted", 0, 0, code}})) << code;
+  }
+}
+
+TEST_F(Win32Notifications, TheRevisionMovesWithEveryChangeByUserOrProgram) {
+  std::uint64_t last = p_.TextRevision(editor_);
+  const std::function<void()> changes[] = {
+      [&] { p_.AppendText(editor_, u"a"); },  [&] { p_.SetText(editor_, u"b"); },
+      [&] { driver_->Type(editor_, u"c"); },  [&] { driver_->PressKey(Key::kBackspace); },
+      [&] { driver_->PressKey(Key::kUndo); },
+  };
+  for (const auto& change : changes) {
+    change();
+    driver_->ProcessPending();
+    std::uint64_t now = p_.TextRevision(editor_);
+    EXPECT_NE(now, last);
+    last = now;
+  }
+}
+
+TEST_F(Win32Notifications, AMessageBoxIsMessageBoxWWithOneOkButtonAndItsOwnerDisabledMeanwhile) {
+  ShownMessageBox shown;
+  bool owner_enabled_inside = true;
+  HWND owner_of_box = nullptr;
+  driver_->WhenWaiting([&] {
+    shown = driver_->CurrentMessageBox();
+    owner_enabled_inside = IsWindowEnabled(W(main_)) != FALSE;
+    owner_of_box = GetWindow(W(shown.window), GW_OWNER);
+    p_.PostToSelf(7);
+  });
+  driver_->WhenWaiting([&] { driver_->DismissMessageBox(); });
+  EXPECT_EQ(p_.MessageBox(main_, u"Title", u"line one\r\nline two"), 1);
+  EXPECT_EQ(shown.title, u"Title");
+  EXPECT_EQ(shown.text, u"line one\r\nline two");
+  EXPECT_EQ(shown.button_count, 1);
+  EXPECT_FALSE(shown.has_icon);
+  EXPECT_FALSE(owner_enabled_inside);
+  EXPECT_EQ(owner_of_box, W(main_));
+  EXPECT_TRUE(IsWindowEnabled(W(main_)));
+  EXPECT_TRUE(sink_.Saw({"posted", 0, 0, 7})) << "handled by MessageBoxW's own loop";
+}
+
+// --- The prompt window, driven through PumpPromptMessage with a recording handler.
+
+class PromptRecorder final : public PromptHandler {
+ public:
+  void PromptCommand(int command) override { commands.push_back(command); }
+  void PromptCloseRequested() override { ++close_requests; }
+  void PromptActivated() override { ++activations; }
+  std::vector<int> commands;
+  int close_requests = 0;
+  int activations = 0;
+};
+
+class Win32Prompt : public Win32Notifications {
+ protected:
+  Handle Open(bool masked, const Text& default_text = u"") {
+    PromptWindowSpec spec{u"Title", u"Prompt text", default_text, masked, main_, font_};
+    return p_.CreatePromptWindow(spec);
+  }
+  // Runs the prompt's loop until `done` or the steps are used up.
+  void Pump(Handle prompt, const std::function<bool()>& done) {
+    for (int i = 0; i < 100000 && !done() && IsWindow(W(prompt)); ++i) {
+      if (!p_.PumpPromptMessage(prompt, handler_)) break;
+    }
+  }
+  PromptRecorder handler_;
+};
+
+TEST_F(Win32Prompt, TheWindowIsAnInputRequesterOfFixedSizeCentredOnThePrimaryScreen) {
+  Handle prompt = Open(false);
+  HWND window = W(prompt);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ClassOf(window), L"InputRequester");
+  EXPECT_EQ(static_cast<UINT>(GetClassLongPtrW(window, GCL_STYLE)),
+            static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));
+  EXPECT_EQ(GetClassLongPtrW(window, GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1);
+  EXPECT_NE(GetClassLongPtrW(window, GCLP_HICON), 0);
+  HCURSOR arrow = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrW(window, GCLP_HCURSOR)), arrow);
+  LONG_PTR style = StyleOf(window);
+  EXPECT_TRUE(Has(style, WS_VISIBLE | WS_CAPTION | WS_SYSMENU));
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CHILD), 0);
+  // Created with extended style 0; the system adds the window edge that every captioned window gets.
+  EXPECT_EQ(ExStyleOf(window) & ~static_cast<LONG_PTR>(WS_EX_WINDOWEDGE), 0);
+  EXPECT_EQ(GetWindow(window, GW_OWNER), W(main_));
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  EXPECT_EQ(outer.left, GetSystemMetrics(SM_CXSCREEN) / 2 - 250);
+  EXPECT_EQ(outer.top, GetSystemMetrics(SM_CYSCREEN) / 2 - 70);
+  EXPECT_EQ(outer.right - outer.left, 500);
+  EXPECT_EQ(outer.bottom - outer.top, 140);
+  EXPECT_EQ(GetForegroundWindow(), window);
+  p_.DestroyPromptWindow(prompt);
+  EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(Win32Prompt, ItsChildrenHaveTheirClassesStylesAndIdentifiers) {
+  for (bool masked : {false, true}) {
+    Handle prompt = Open(masked);
+    HWND window = W(prompt);
+    HWND label = W(driver_->PromptLabel(prompt));
+    HWND field = GetDlgItem(window, 10);
+    HWND ok = GetDlgItem(window, 1000);
+    ASSERT_NE(label, nullptr);
+    ASSERT_NE(field, nullptr);
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(lstrcmpiW(ClassOf(label).c_str(), L"STATIC"), 0);
+    EXPECT_EQ(StyleOf(label) & SS_TYPEMASK, SS_LEFTNOWORDWRAP);
+    EXPECT_EQ(GetDlgCtrlID(label), 0);
+    EXPECT_EQ(lstrcmpiW(ClassOf(field).c_str(), L"EDIT"), 0);
+    EXPECT_TRUE(Has(StyleOf(field), WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL));
+    EXPECT_EQ((StyleOf(field) & ES_PASSWORD) != 0, masked);
+    EXPECT_NE(ExStyleOf(field) & WS_EX_CLIENTEDGE, 0);
+    EXPECT_EQ(lstrcmpiW(ClassOf(ok).c_str(), L"BUTTON"), 0);
+    EXPECT_TRUE(Has(StyleOf(ok), WS_CHILD | WS_VISIBLE | WS_TABSTOP));
+    EXPECT_EQ(StyleOf(ok) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+    wchar_t caption[8] = {};
+    GetWindowTextW(ok, caption, 8);
+    EXPECT_EQ(std::wstring(caption), L"OK");
+    for (HWND child : {label, field, ok}) {
+      EXPECT_EQ(static_cast<Handle>(SendMessageW(child, WM_GETFONT, 0, 0)), font_);
+    }
+    // No limit of its own: the field keeps the limit an untouched edit control has.
+    HWND reference = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | ES_AUTOHSCROLL, 0, 0, 10, 10,
+                                     window, nullptr, GetModuleHandleW(nullptr), nullptr);
+    EXPECT_EQ(SendMessageW(field, EM_GETLIMITTEXT, 0, 0), SendMessageW(reference, EM_GETLIMITTEXT, 0, 0));
+    DestroyWindow(reference);
+    p_.DestroyPromptWindow(prompt);
+  }
+}
+
+TEST_F(Win32Prompt, TheDefaultTextIsInTheFocusedFieldWithTheCaretAfterIt) {
+  Handle prompt = Open(false, u"default");
+  HWND field = GetDlgItem(W(prompt), 10);
+  EXPECT_EQ(GetFocus(), field);
+  EXPECT_EQ(p_.PromptFieldText(prompt), u"default");
+  DWORD start = 0, end = 0;
+  SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 7u);
+  EXPECT_EQ(end, 7u);
+  p_.DestroyPromptWindow(prompt);
+}
+
+TEST_F(Win32Prompt, TheAcceleratorTableMapsEnterAndEscapeAndGoesWithTheWindow) {
+  Handle prompt = Open(false);
+  HACCEL table = p_.PromptAccelerators(prompt);
+  ASSERT_NE(table, nullptr);
+  ACCEL entries[4] = {};
+  ASSERT_EQ(CopyAcceleratorTableW(table, entries, 4), 2);
+  // Bit 0x80 marks the table's last entry in some versions; it is not a key flag.
+  EXPECT_EQ(entries[0].fVirt & 0x7F, FVIRTKEY);
+  EXPECT_EQ(entries[0].key, VK_RETURN);
+  EXPECT_EQ(entries[0].cmd, 1000);
+  EXPECT_EQ(entries[1].fVirt & 0x7F, FVIRTKEY);
+  EXPECT_EQ(entries[1].key, VK_ESCAPE);
+  EXPECT_EQ(entries[1].cmd, 1001);
+  p_.DestroyPromptWindow(prompt);
+  EXPECT_EQ(p_.PromptAccelerators(prompt), nullptr);
+}
+
+TEST_F(Win32Prompt, KeysAndClicksBecomeCommandsWhicheverControlHasTheFocus) {
+  struct Case {
+    const char* name;
+    std::function<void(Handle prompt)> act;
+    std::vector<int> commands;  // the prompt's commands, field notifications (10) left out
+    int close_requests;
+  };
+  const Case cases[] = {
+      {"Enter in the field", [&](Handle) { driver_->PressKey(Key::kEnter); }, {1000}, 0},
+      {"Escape in the field", [&](Handle) { driver_->PressKey(Key::kEscape); }, {1001}, 0},
+      {"Enter on OK",
+       [&](Handle) {
+         driver_->PressKey(Key::kTab);
+         driver_->PressKey(Key::kEnter);
+       },
+       {1000},
+       0},
+      {"Escape on OK",
+       [&](Handle) {
+         driver_->PressKey(Key::kTab);
+         driver_->PressKey(Key::kEscape);
+       },
+       {1001},
+       0},
+      {"Space on OK",
+       [&](Handle) {
+         driver_->PressKey(Key::kShiftTab);
+         driver_->PressKey(Key::kSpace);
+       },
+       {1000},
+       0},
+      {"click on OK", [&](Handle w) { driver_->Click(driver_->PromptOkButton(w)); }, {1000}, 0},
+      {"close box", [&](Handle w) { driver_->CloseBox(w); }, {}, 1},
+  };
+  for (const Case& c : cases) {
+    handler_.commands.clear();
+    handler_.close_requests = 0;
+    Handle prompt = Open(false);
+    bool acted = false;
+    driver_->WhenWaiting([&] {
+      c.act(prompt);
+      acted = true;
+    });
+    Pump(prompt, [&] { return acted; });
+    std::vector<int> commands;
+    for (int command : handler_.commands) {
+      if (command != kPromptFieldId) commands.push_back(command);
+    }
+    EXPECT_EQ(commands, c.commands) << c.name;
+    EXPECT_EQ(handler_.close_requests, c.close_requests) << c.name;
+    EXPECT_TRUE(IsWindow(W(prompt))) << c.name << ": the back end closes nothing itself";
+    p_.DestroyPromptWindow(prompt);
+    driver_->ProcessPending();
+  }
+}
+
+TEST_F(Win32Prompt, TypingIntoTheFieldIsAnotherCommandAndTheTextIsReadExactly) {
+  Handle prompt = Open(false);
+  bool acted = false;
+  driver_->WhenWaiting([&] {
+    driver_->Type(driver_->PromptField(prompt), u" p\u00e4ss ");
+    acted = true;
+  });
+  Pump(prompt, [&] { return acted; });
+  EXPECT_FALSE(handler_.commands.empty());
+  for (int command : handler_.commands) EXPECT_EQ(command, kPromptFieldId);
+  EXPECT_EQ(p_.PromptFieldText(prompt), u" p\u00e4ss ");
+  p_.DestroyPromptWindow(prompt);
+}
+
+TEST_F(Win32Prompt, ActivationIsReportedAndAQuitMessageEndsTheLoop) {
+  Handle prompt = Open(false);
+  bool switched = false;
+  driver_->WhenWaiting([&] {
+    driver_->SwitchAwayAndBack(prompt);
+    switched = true;
+  });
+  Pump(prompt, [&] { return switched; });
+  EXPECT_GE(handler_.activations, 1);
+  PostQuitMessage(0);
+  EXPECT_FALSE(p_.PumpPromptMessage(prompt, handler_));
+  p_.DestroyPromptWindow(prompt);
+}
+
+TEST_F(Win32Prompt, DestroyingThePromptFromInsideItsHandlerIsSafe) {
+  class Closer final : public PromptHandler {
+   public:
+    Closer(Win32Platform& p, Handle prompt) : p_(p), prompt_(prompt) {}
+    void PromptCommand(int command) override {
+      if (command == kPromptOk) p_.DestroyPromptWindow(prompt_);
+    }
+    void PromptCloseRequested() override { p_.DestroyPromptWindow(prompt_); }
+    void PromptActivated() override { p_.FocusPromptField(prompt_); }
+
+   private:
+    Win32Platform& p_;
+    Handle prompt_;
+  };
+  for (bool by_key : {true, false}) {
+    Handle prompt = Open(false);
+    Closer closer(p_, prompt);
+    driver_->WhenWaiting([&] {
+      if (by_key) {
+        driver_->PressKey(Key::kEnter);
+      } else {
+        driver_->CloseBox(prompt);
+      }
+    });
+    for (int i = 0; i < 100000 && IsWindow(W(prompt)); ++i) {
+      if (!p_.PumpPromptMessage(prompt, closer)) break;
+    }
+    EXPECT_FALSE(IsWindow(W(prompt)));
+    EXPECT_EQ(p_.PromptAccelerators(prompt), nullptr);
+    EXPECT_FALSE(driver_->StepsLeft());
+  }
+}
+
+// --- The program's resources, linked into this test as into the program.
+
+TEST(Win32Resources, IconManifestAndVersionAreThereAndTheProcessIsNotResolutionAware) {
+  HMODULE self = GetModuleHandleW(nullptr);
+  EXPECT_NE(FindResourceW(self, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr) << "icon group 1";
+  EXPECT_NE(LoadIconW(self, MAKEINTRESOURCEW(1)), nullptr);
+  EXPECT_NE(FindResourceW(self, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16)), nullptr) << "version information";
+  HRSRC manifest = FindResourceW(self, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(manifest, nullptr);
+  const char* data = static_cast<const char*>(LockResource(LoadResource(self, manifest)));
+  std::string text(data, SizeofResource(self, manifest));
+  EXPECT_NE(text.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+  EXPECT_NE(text.find("version=\"6.0.0.0\""), std::string::npos);
+  EXPECT_EQ(text.find("<dpiAware"), std::string::npos);
+  EXPECT_EQ(text.find("<dpiAwareness"), std::string::npos);
+  // Wine reports every process as resolution-aware whatever its manifest says; Windows goes by the manifest.
+  bool under_wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  if (!under_wine) {
+    EXPECT_FALSE(IsProcessDPIAware());
+  }
+}
+
+}  // namespace
+}  // namespace vw::testing
