@@ -220,14 +220,5 @@ TEST(ListFileAtEndTest, ConsumesNothing) {
   EXPECT_TRUE(CloseListFile(0));
 }
 
-TEST(ListFileAtEndTest, EmptyFileIsAtEndAtOnce) {
-  testing::TempDir dir;
-  testing::WriteBytes(dir.File("empty.txt"), "");
-  ASSERT_TRUE(OpenForReading(0, dir.Name("empty.txt")));
-  EXPECT_TRUE(AtEnd(0));
-  EXPECT_FALSE(ReadFailed(0));
-  EXPECT_TRUE(CloseListFile(0));
-}
-
 }  // namespace
 }  // namespace vw

@@ -49,14 +49,6 @@ TEST(ListFileWriteTest, BytesOfEachLine) {
   }
 }
 
-TEST(ListFileWriteTest, CreatesAMissingFile) {
-  TempDir dir;
-  ASSERT_TRUE(CreateForWriting(1, dir.Name("new.txt")));
-  EXPECT_TRUE(WriteLine(1, u"x"));
-  EXPECT_TRUE(CloseListFile(1));
-  EXPECT_EQ(ReadBytes(dir.File("new.txt")), "x\r\n");
-}
-
 TEST(ListFileWriteTest, ExistingFileIsEmptyUntilLinesAreWritten) {
   TempDir dir;
   WriteBytes(dir.File("out.txt"), "old\r\n");
