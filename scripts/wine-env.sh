@@ -9,7 +9,7 @@
 # prefix. Meant for bash; it changes nothing until a function is called.
 
 # The Xvfb this helper started (empty when the display was there already).
-VW_WINE_XVFB_PID=""
+VW_WINE_XVFB_PID="${VW_WINE_XVFB_PID:-}"
 
 # Prints the number of the first display in :90..:199 with neither a lock file nor a socket.
 vw_wine_free_display() {
@@ -67,26 +67,30 @@ vw_wine_start() {
   export WINEDLLOVERRIDES="mscoree,mshtml="
   if [[ ! -f "${WINEPREFIX}/.vw-booted" ]]; then
     mkdir -p "${WINEPREFIX}"
-    wineboot -i >/dev/null 2>&1
+    if ! wineboot -i >/dev/null 2>&1; then
+      echo "wine-env: wineboot -i failed for ${WINEPREFIX}" >&2
+      return 1
+    fi
     # Xvfb runs no window manager: Wine draws the title bars and frames itself, as Windows would, and
     # handles activation itself instead of waiting (two seconds a window) for a manager that never answers.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-    wineserver -w
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1 || true
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || true
+    wineserver -w || true
     touch "${WINEPREFIX}/.vw-booted"
   fi
   return 0
 }
 
 # vw_wine_stop: ends the prefix's wineserver (and its programs), then the Xvfb started by vw_wine_start.
+# Never fails, so it is safe in an EXIT trap under `set -e` and leaves the script's own exit status alone.
 vw_wine_stop() {
   if [[ -n "${WINEPREFIX:-}" ]]; then
-    wineserver -k >/dev/null 2>&1
-    wineserver -w >/dev/null 2>&1
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
   fi
-  if [[ -n "${VW_WINE_XVFB_PID}" ]]; then
-    kill "${VW_WINE_XVFB_PID}" 2>/dev/null
-    wait "${VW_WINE_XVFB_PID}" 2>/dev/null
+  if [[ -n "${VW_WINE_XVFB_PID:-}" ]]; then
+    kill "${VW_WINE_XVFB_PID}" 2>/dev/null || true
+    wait "${VW_WINE_XVFB_PID}" 2>/dev/null || true
     VW_WINE_XVFB_PID=""
   fi
   return 0

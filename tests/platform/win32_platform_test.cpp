@@ -729,6 +729,25 @@ TEST_F(Win32Prompt, DestroyingThePromptFromInsideItsHandlerIsSafe) {
   }
 }
 
+// --- Release.
+
+TEST(Win32Release, ReleasingThePlatformRemovesEveryWindowItMade) {
+  std::vector<HWND> made;
+  {
+    Win32Platform p;
+    Handle main = p.CreateMainWindow(u"t", {0, 0, 300, 200});
+    Handle panel = p.CreateControl(ControlKind::kPanel, main, {8, 8, 280, 180}, u"", 0);
+    Handle editor = p.CreateControl(ControlKind::kEditor, panel, {0, 0, 100, 100}, u"", 0);
+    Handle prompt = p.CreatePromptWindow({u"t", u"p", u"", false, main, p.DefaultGuiFont()});
+    for (Handle h : {main, panel, editor, prompt}) made.push_back(W(h));
+    made.push_back(p.PostWindow());
+    for (HWND w : made) ASSERT_TRUE(IsWindow(w));
+  }
+  for (HWND w : made) EXPECT_FALSE(IsWindow(w));
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
 // --- The program's resources, linked into this test as into the program.
 
 TEST(Win32Resources, IconManifestAndVersionAreThereAndTheProcessIsNotResolutionAware) {

@@ -563,7 +563,8 @@ std::vector<TopLevelWindow> Win32Platform::TopLevelWindows() {
 }
 
 Handle Win32Platform::ForegroundWindow() {
-  return ToHandle(GetForegroundWindow());
+  // Another program's window counts as none: this program can neither own nor restore it.
+  return ToHandle(OwnWindow(ToHandle(GetForegroundWindow())));
 }
 
 bool Win32Platform::BelongsToThisProcess(Handle window) {
