@@ -37,9 +37,11 @@ bool Lock(int fd, int how) {
   return true;
 }
 
-bool IsDirectory(int fd) {
+// Lists are read from regular files only: a directory has no lines, and a device or pipe may never end
+// (/dev/zero would be an endless run of empty lines) or block the program.
+bool IsRegularFile(int fd) {
   struct stat st {};
-  return ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode);
+  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // Locks a file opened for writing, refuses a read-only one, and empties it. Devices (such as /dev/full) are
@@ -90,9 +92,9 @@ class PosixFiles final : public OsFiles {
   std::optional<OsHandle> OpenReadExclusive(TextView name) override {
     const auto path = NativeName(name);
     if (!path) return std::nullopt;
-    const int fd = OpenRetrying(*path, O_RDONLY);
+    const int fd = OpenRetrying(*path, O_RDONLY | O_NONBLOCK);  // a pipe must not block the opening
     if (fd < 0) return std::nullopt;
-    if (IsDirectory(fd) || !Lock(fd, LOCK_EX)) {
+    if (!IsRegularFile(fd) || !Lock(fd, LOCK_EX)) {
       ::close(fd);
       return std::nullopt;
     }
@@ -130,14 +132,14 @@ class PosixFiles final : public OsFiles {
     const auto from_path = NativeName(source);
     const auto to_path = NativeName(target);
     if (!from_path || !to_path) return false;
-    const int from = OpenRetrying(*from_path, O_RDONLY);
+    const int from = OpenRetrying(*from_path, O_RDONLY | O_NONBLOCK);
     if (from < 0) return false;
     // A shared lock on the source: it fails while anyone holds the file exclusively.
-    if (IsDirectory(from) || !Lock(from, LOCK_SH)) {
+    if (!IsRegularFile(from) || !Lock(from, LOCK_SH)) {
       ::close(from);
       return false;
     }
-    const int to = OpenRetrying(*to_path, O_WRONLY | O_CREAT, 0666);
+    const int to = OpenRetrying(*to_path, O_WRONLY | O_CREAT | O_NONBLOCK, 0666);
     if (to < 0) {
       ::close(from);
       return false;

@@ -18,6 +18,7 @@
 #else
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -219,6 +220,24 @@ TEST(ListFileDiskFullTest, WriteFailuresAreReported) {
 
   WriteBytes(dir.File("source.txt"), kContent);
   EXPECT_FALSE(CopyOver(dir.Name("source.txt"), dir.Name("list.txt")));
+}
+
+// Lists are read and copied from regular files only: a directory, a pipe or a device that never ends would
+// otherwise block the program or load an endless run of empty lines. Each is refused at once, and a backup
+// copied from one is left as it was.
+TEST(ListFileNotARegularFileTest, ReadingAndCopyingRefuseIt) {
+  TempDir dir;
+  fs::create_directory(dir.File("folder"));
+  ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0644), 0);
+  fs::create_symlink("/dev/zero", dir.File("zeros"));
+  fs::create_symlink("/dev/full", dir.File("full"));
+  for (const char* leaf : {"folder", "pipe", "zeros", "full"}) {
+    EXPECT_FALSE(OpenForReading(0, dir.Name(leaf))) << leaf;
+    EXPECT_TRUE(AtEnd(0)) << leaf << ": the slot stays free";
+    WriteBytes(dir.File("backup.txt"), kContent);
+    EXPECT_FALSE(CopyOver(dir.Name(leaf), dir.Name("backup.txt"))) << leaf;
+    EXPECT_EQ(ReadBytes(dir.File("backup.txt")), kContent) << leaf;
+  }
 }
 
 // A file size limit in a child process: the write that crosses it fails, and so does the close.
