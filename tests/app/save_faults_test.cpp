@@ -1,0 +1,329 @@
+// Saving when a list file cannot be created or cannot be written, with real faults: a read-only file, a file
+// another program holds open, and (on Linux) a file that stands for a full disk.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/program_fixture.h"
+#include "trust/list_file.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
+
+namespace vw::testing {
+namespace {
+
+// Keeps a file open, exclusively, the way another program would, until this object goes.
+class HeldOpenElsewhere {
+ public:
+  explicit HeldOpenElsewhere(const fs::path& file) {
+#ifdef _WIN32
+    // A handle opened with share mode 0 keeps every other opening out, whichever process asks, this one's
+    // list file procedures included. Each holder has a slot of its own, one the program never uses.
+    for (slot_ = kFirstHolderSlot; slot_ < kFirstHolderSlot + 4 && Taken()[slot_ - kFirstHolderSlot];
+         ++slot_) {
+    }
+    if (slot_ < kFirstHolderSlot + 4) held_ = OpenForReading(slot_, file.u16string());
+    if (held_) Taken()[slot_ - kFirstHolderSlot] = true;
+#else
+    // A process of its own opens the file through the list file layer (an exclusive flock) and keeps it open
+    // until the pipe from this one closes.
+    int ready[2];
+    int release[2];
+    if (pipe(ready) != 0 || pipe(release) != 0) {
+      ADD_FAILURE() << "pipe failed";
+      return;
+    }
+    child_ = fork();
+    if (child_ == 0) {
+      // Only its own ends of its own pipes: a copy of another holder's release pipe would keep that one
+      // alive.
+      for (int fd = 3; fd < 1024; ++fd) {
+        if (fd != ready[1] && fd != release[0]) close(fd);
+      }
+      const char opened = OpenForReading(kFirstHolderSlot, file.u16string()) ? '1' : '0';
+      if (write(ready[1], &opened, 1) != 1) _exit(2);
+      char any;
+      while (read(release[0], &any, 1) > 0) {
+      }
+      _exit(0);
+    }
+    close(ready[1]);
+    close(release[0]);
+    release_ = release[1];
+    char opened = '0';
+    held_ = child_ > 0 && read(ready[0], &opened, 1) == 1 && opened == '1';
+    close(ready[0]);
+#endif
+    EXPECT_TRUE(held_) << "could not hold " << file << " open";
+  }
+
+  ~HeldOpenElsewhere() {
+#ifdef _WIN32
+    if (held_) {
+      CloseListFile(slot_);
+      Taken()[slot_ - kFirstHolderSlot] = false;
+    }
+#else
+    if (release_ >= 0) close(release_);
+    if (child_ > 0) {
+      int status = 0;
+      waitpid(child_, &status, 0);
+    }
+#endif
+  }
+
+  HeldOpenElsewhere(const HeldOpenElsewhere&) = delete;
+  HeldOpenElsewhere& operator=(const HeldOpenElsewhere&) = delete;
+
+ private:
+  static constexpr int kFirstHolderSlot = 12;
+  bool held_ = false;
+#ifdef _WIN32
+  static std::array<bool, 4>& Taken() {
+    static std::array<bool, 4> taken{};
+    return taken;
+  }
+  int slot_ = 0;
+#else
+  pid_t child_ = -1;
+  int release_ = -1;
+#endif
+};
+
+enum class Fault { kNone, kReadOnly, kHeldOpen };
+
+// Wine run as root (as CI runs it) keeps the read-only attribute but lets every write through, so that fault
+// cannot be produced there; real Windows refuses, and on Linux the file layer itself refuses.
+bool MachineWritesReadOnlyFiles(const ListsFolder& folder) {
+#ifdef _WIN32
+  const fs::path probe = folder.path().parent_path() / "read-only-probe.txt";
+  std::ofstream(probe, std::ios::binary) << "probe";
+  fs::permissions(probe, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read,
+                  fs::perm_options::replace);
+  const bool written = std::ofstream(probe, std::ios::binary | std::ios::app).is_open();
+  fs::permissions(probe, fs::perms::owner_write, fs::perm_options::add);
+  fs::remove(probe);
+  return written;
+#else
+  (void)folder;
+  return false;
+#endif
+}
+
+const char* FaultName(Fault f) {
+  switch (f) {
+    case Fault::kNone:
+      return "none";
+    case Fault::kReadOnly:
+      return "read-only";
+    case Fault::kHeldOpen:
+      return "held open by another process";
+  }
+  return "?";
+}
+
+// As found at start; the administrator then adds a line to each editor, so a save that happens shows.
+const std::string kSitesAtStart = "alpha.example\n";
+const std::string kLinksAtStart = "https://beta.example/page\n";
+const std::string kSitesSaved = "alpha.example\r\ngamma.example\r\n";
+const std::string kLinksSaved = "https://beta.example/page\r\nhttps://delta.example/page\r\n";
+
+struct CreateFaultCase {
+  const char* name;
+  Fault sites;
+  Fault links;
+  Dialogs after_save;
+  friend void PrintTo(const CreateFaultCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SaveWhenAFileCannotBeCreated : public ::testing::TestWithParam<CreateFaultCase> {
+ protected:
+  ListsFolder folder_;
+  std::vector<std::unique_ptr<HeldOpenElsewhere>> holders_;  // released before the folder goes
+
+  void Apply(Fault fault, const char* file) {
+    if (fault == Fault::kReadOnly) folder_.MakeReadOnly(file);
+    if (fault == Fault::kHeldOpen)
+      holders_.push_back(std::make_unique<HeldOpenElsewhere>(folder_.File(file)));
+  }
+};
+
+TEST_P(SaveWhenAFileCannotBeCreated, ReportsItAndLeavesThatFileAndItsBackupAsTheyWere) {
+  const CreateFaultCase& c = GetParam();
+  SCOPED_TRACE(std::string("sites file: ") + FaultName(c.sites) + ", links file: " + FaultName(c.links));
+  if ((c.sites == Fault::kReadOnly || c.links == Fault::kReadOnly) && MachineWritesReadOnlyFiles(folder_))
+    GTEST_SKIP() << "this machine writes read-only files";
+  folder_.Put({.sites = kSitesAtStart, .links = kLinksAtStart});
+  Session run;
+  run.user()
+      .Answers(folder_.Password())
+      .TypesInto(Editor::kSites, u"\ngamma.example")
+      .TypesInto(Editor::kLinks, u"\nhttps://delta.example/page")
+      .Meanwhile("the faults begin",
+                 [&] {
+                   Apply(c.sites, kSitesFile);
+                   Apply(c.links, kLinksFile);
+                 })
+      .PressesSaveAllFiles()
+      .ClicksOk(static_cast<int>(c.after_save.size()))
+      .ClosesTheWindow();
+
+  EXPECT_EQ(run.Run(), 0);
+  holders_.clear();
+  EXPECT_EQ(run.Transcript(), Dialogs{PasswordPrompt()} + c.after_save);
+  const bool sites_written = c.sites == Fault::kNone;
+  const bool links_written = c.links == Fault::kNone;
+  EXPECT_EQ(folder_.Files(), (ListFiles{.sites = sites_written ? kSitesSaved : kSitesAtStart,
+                                        .links = links_written ? kLinksSaved : kLinksAtStart,
+                                        .sites_backup = sites_written ? kSitesSaved : kSitesAtStart,
+                                        .links_backup = links_written ? kLinksSaved : kLinksAtStart}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, SaveWhenAFileCannotBeCreated,
+    ::testing::Values(
+        CreateFaultCase{"SitesReadOnly", Fault::kReadOnly, Fault::kNone, {SitesNotCreated(), FilesSaved()}},
+        CreateFaultCase{"SitesHeldOpen", Fault::kHeldOpen, Fault::kNone, {SitesNotCreated(), FilesSaved()}},
+        CreateFaultCase{"LinksReadOnly", Fault::kNone, Fault::kReadOnly, {LinksNotCreated()}},
+        CreateFaultCase{"LinksHeldOpen", Fault::kNone, Fault::kHeldOpen, {LinksNotCreated()}},
+        CreateFaultCase{
+            "BothReadOnly", Fault::kReadOnly, Fault::kReadOnly, {SitesNotCreated(), LinksNotCreated()}},
+        CreateFaultCase{
+            "BothHeldOpen", Fault::kHeldOpen, Fault::kHeldOpen, {SitesNotCreated(), LinksNotCreated()}},
+        CreateFaultCase{"SitesReadOnlyLinksHeldOpen",
+                        Fault::kReadOnly,
+                        Fault::kHeldOpen,
+                        {SitesNotCreated(), LinksNotCreated()}},
+        CreateFaultCase{"SitesHeldOpenLinksReadOnly",
+                        Fault::kHeldOpen,
+                        Fault::kReadOnly,
+                        {SitesNotCreated(), LinksNotCreated()}}),
+    [](const ::testing::TestParamInfo<CreateFaultCase>& tested) { return std::string(tested.param.name); });
+
+// A list file held open by another program at start cannot be loaded either; its backup is not made.
+TEST(LoadWhenAFileIsHeldOpen, ReportsItAndLoadsTheOtherList) {
+  ListsFolder folder;
+  folder.Put({.sites = kSitesAtStart, .links = kLinksAtStart, .sites_backup = "old backup\r\n"});
+  std::optional<HeldOpenElsewhere> holder;
+  holder.emplace(folder.File(kSitesFile));
+  Session run;
+  run.user().Answers(folder.Password()).ClicksOk().ClosesTheWindow();
+
+  EXPECT_EQ(run.Run(), 0);
+  holder.reset();
+  EXPECT_EQ(run.Transcript(), (Dialogs{PasswordPrompt(), SitesFileMissing()}));
+  EXPECT_EQ(run.EditorText(Editor::kSites), u"");
+  EXPECT_EQ(run.EditorText(Editor::kLinks), u"https://beta.example/page");
+  EXPECT_EQ(folder.Files(), (ListFiles{.sites = kSitesAtStart,
+                                       .links = kLinksAtStart,
+                                       .sites_backup = "old backup\r\n",
+                                       .links_backup = kLinksAtStart}));
+}
+
+#ifndef _WIN32
+// A write that fails (here every write: the list file stands for /dev/full, a disk that is always full) is
+// never reported as saved: the program says so, keeps the backup, and the editors keep their text, so a later
+// save, once the disk has room again, writes everything.
+struct FullDiskCase {
+  const char* name;
+  bool sites_full;
+  bool links_full;
+  Dialogs after_save;
+  friend void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SaveOnAFullDisk : public ::testing::TestWithParam<FullDiskCase> {
+ protected:
+  ListsFolder folder_;
+};
+
+// While it lives, no file of this process grows beyond 16 MiB: a write past that fails (EFBIG) instead of
+// ending the process. Should the program ever copy the endless /dev/full over a backup, the test fails
+// instead of filling the disk.
+class FileSizeLimit {
+ public:
+  FileSizeLimit() {
+    getrlimit(RLIMIT_FSIZE, &previous_);
+    previous_handler_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = previous_;
+    limit.rlim_cur = rlim_t{16} << 20;
+    if (previous_.rlim_max != RLIM_INFINITY && previous_.rlim_max < limit.rlim_cur)
+      limit.rlim_cur = previous_.rlim_max;
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &previous_);
+    signal(SIGXFSZ, previous_handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit previous_{};
+  void (*previous_handler_)(int) = SIG_DFL;
+};
+
+TEST_P(SaveOnAFullDisk, ReportsTheFailedWriteAndKeepsTheBackup) {
+  const FullDiskCase& c = GetParam();
+  FileSizeLimit limit;
+  folder_.Put({.sites = kSitesAtStart, .links = kLinksAtStart});
+  auto make_full = [&](const char* file) {
+    folder_.Remove(file);
+    fs::create_symlink("/dev/full", folder_.File(file));
+  };
+  Session run;
+  run.user()
+      .Answers(folder_.Password())
+      .TypesInto(Editor::kSites, u"\ngamma.example")
+      .TypesInto(Editor::kLinks, u"\nhttps://delta.example/page")
+      .Meanwhile("the disk fills up",
+                 [&] {
+                   if (c.sites_full) make_full(kSitesFile);
+                   if (c.links_full) make_full(kLinksFile);
+                 })
+      .PressesSaveAllFiles()
+      .ClicksOk(static_cast<int>(c.after_save.size()))
+      .Meanwhile("looks at the backups, then the disk has room again",
+                 [&] {
+                   EXPECT_EQ(folder_.Read(kSitesBackup), c.sites_full ? kSitesAtStart : kSitesSaved);
+                   EXPECT_EQ(folder_.Read(kLinksBackup), c.links_full ? kLinksAtStart : kLinksSaved);
+                   EXPECT_EQ(fs::is_symlink(folder_.File(kSitesFile)), c.sites_full);
+                   EXPECT_EQ(fs::is_symlink(folder_.File(kLinksFile)), c.links_full);
+                   folder_.Remove(kSitesFile);
+                   folder_.Remove(kLinksFile);
+                 })
+      .PressesSaveAllFiles()
+      .ClicksOk()
+      .ClosesTheWindow();
+
+  EXPECT_EQ(run.Run(), 0);
+  EXPECT_EQ(run.Transcript(), Dialogs{PasswordPrompt()} + c.after_save + Dialogs{FilesSaved()});
+  EXPECT_EQ(folder_.Files(), (ListFiles{.sites = kSitesSaved,
+                                        .links = kLinksSaved,
+                                        .sites_backup = kSitesSaved,
+                                        .links_backup = kLinksSaved}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, SaveOnAFullDisk,
+    ::testing::Values(FullDiskCase{"Sites", true, false, {SitesNotWritten(), FilesSaved()}},
+                      FullDiskCase{"Links", false, true, {LinksNotWritten()}},
+                      FullDiskCase{"Both", true, true, {SitesNotWritten(), LinksNotWritten()}}),
+    [](const ::testing::TestParamInfo<FullDiskCase>& tested) { return std::string(tested.param.name); });
+#endif
+
+}  // namespace
+}  // namespace vw::testing
