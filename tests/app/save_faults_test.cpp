@@ -8,11 +8,13 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/program_fixture.h"
 #include "trust/list_file.h"
+#include "trust/os_file.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -233,10 +235,119 @@ TEST(LoadWhenAFileIsHeldOpen, ReportsItAndLoadsTheOtherList) {
                                        .links_backup = kLinksAtStart}));
 }
 
+// The disk fails while one list file is written, at one of the three places where a write can fail: a write,
+// the flush to disk, or the close. The machine's own file calls, except for that file while the disk is bad.
+class DiskFailsFor final : public OsFiles {
+ public:
+  enum class At { kWrite, kFlush, kClose };
+  DiskFailsFor(Text name, At at) : name_(std::move(name)), at_(at) {}
+
+  void Repair() { repaired_ = true; }
+
+  std::optional<OsHandle> CreateReadWrite(TextView name) override {
+    return Watch(name, native_.CreateReadWrite(name));
+  }
+  std::optional<OsHandle> TruncateExisting(TextView name) override {
+    return Watch(name, native_.TruncateExisting(name));
+  }
+  bool Write(OsHandle file, const char* data, std::size_t size) override {
+    if (Failing(file, At::kWrite)) return false;
+    return native_.Write(file, data, size);
+  }
+  bool Flush(OsHandle file) override { return native_.Flush(file) && !Failing(file, At::kFlush); }
+  bool Close(OsHandle file) override {
+    const bool failing = Failing(file, At::kClose);
+    watched_.erase(file);
+    return native_.Close(file) && !failing;
+  }
+  std::optional<OsHandle> OpenReadExclusive(TextView name) override {
+    return native_.OpenReadExclusive(name);
+  }
+  std::int64_t Read(OsHandle file, char* data, std::size_t size) override {
+    return native_.Read(file, data, size);
+  }
+  bool Copy(TextView source, TextView target) override { return native_.Copy(source, target); }
+
+ private:
+  std::optional<OsHandle> Watch(TextView name, std::optional<OsHandle> file) {
+    if (file && name == name_ && !repaired_) watched_.insert(*file);
+    return file;
+  }
+  bool Failing(OsHandle file, At at) const { return at == at_ && watched_.count(file) != 0; }
+
+  OsFiles& native_ = NativeOsFiles();
+  Text name_;
+  At at_;
+  bool repaired_ = false;
+  std::set<OsHandle> watched_;
+};
+
+struct DiskFaultCase {
+  const char* name;
+  bool sites;  // the sites file fails, else the links file
+  DiskFailsFor::At at;
+  Dialogs after_save;
+  std::string failed_file;  // what the failed file holds afterwards
+  friend void PrintTo(const DiskFaultCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SaveWhenTheDiskFails : public ::testing::TestWithParam<DiskFaultCase> {
+ protected:
+  ListsFolder folder_;
+};
+
+// A failed write is never reported as saved: the program says so and keeps the backup, the last good copy.
+// The editors keep their text, so a save once the disk is repaired writes everything.
+TEST_P(SaveWhenTheDiskFails, ReportsTheFailedWriteAndKeepsTheBackup) {
+  const DiskFaultCase& c = GetParam();
+  folder_.Put({.sites = kSitesAtStart, .links = kLinksAtStart});
+  DiskFailsFor disk(Utf8ToText(c.sites ? kSitesFile : kLinksFile), c.at);
+  ScopedOsFiles installed(disk);
+  Session run;
+  run.user()
+      .Answers(folder_.Password())
+      .TypesInto(Editor::kSites, u"\ngamma.example")
+      .TypesInto(Editor::kLinks, u"\nhttps://delta.example/page")
+      .PressesSaveAllFiles()
+      .ClicksOk(static_cast<int>(c.after_save.size()))
+      .Meanwhile("looks at the files, then the disk is repaired",
+                 [&] {
+                   EXPECT_EQ(folder_.Files(),
+                             (ListFiles{.sites = c.sites ? c.failed_file : kSitesSaved,
+                                        .links = c.sites ? kLinksSaved : c.failed_file,
+                                        .sites_backup = c.sites ? kSitesAtStart : kSitesSaved,
+                                        .links_backup = c.sites ? kLinksSaved : kLinksAtStart}));
+                   disk.Repair();
+                 })
+      .PressesSaveAllFiles()
+      .ClicksOk()
+      .ClosesTheWindow();
+
+  EXPECT_EQ(run.Run(), 0);
+  EXPECT_EQ(run.Transcript(), Dialogs{PasswordPrompt()} + c.after_save + Dialogs{FilesSaved()});
+  EXPECT_EQ(folder_.Files(), (ListFiles{.sites = kSitesSaved,
+                                        .links = kLinksSaved,
+                                        .sites_backup = kSitesSaved,
+                                        .links_backup = kLinksSaved}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, SaveWhenTheDiskFails,
+    ::testing::Values(
+        DiskFaultCase{"SitesWrite", true, DiskFailsFor::At::kWrite, {SitesNotWritten(), FilesSaved()}, ""},
+        DiskFaultCase{
+            "SitesFlush", true, DiskFailsFor::At::kFlush, {SitesNotWritten(), FilesSaved()}, kSitesSaved},
+        DiskFaultCase{
+            "SitesClose", true, DiskFailsFor::At::kClose, {SitesNotWritten(), FilesSaved()}, kSitesSaved},
+        DiskFaultCase{"LinksWrite", false, DiskFailsFor::At::kWrite, {LinksNotWritten()}, ""},
+        DiskFaultCase{"LinksFlush", false, DiskFailsFor::At::kFlush, {LinksNotWritten()}, kLinksSaved},
+        DiskFaultCase{"LinksClose", false, DiskFailsFor::At::kClose, {LinksNotWritten()}, kLinksSaved}),
+    [](const ::testing::TestParamInfo<DiskFaultCase>& tested) { return std::string(tested.param.name); });
+
 #ifndef _WIN32
-// A write that fails (here every write: the list file stands for /dev/full, a disk that is always full) is
-// never reported as saved: the program says so, keeps the backup, and the editors keep their text, so a later
-// save, once the disk has room again, writes everything.
+// The same with a real device: the list file stands for /dev/full, a disk that is always full. A write that
+// fails is never reported as saved: the program says so, keeps the backup, and the editors keep their text,
+// so a later save, once the disk has room again, writes everything.
 struct FullDiskCase {
   const char* name;
   bool sites_full;
