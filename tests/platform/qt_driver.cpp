@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <deque>
 
@@ -94,6 +96,7 @@ class QtDriver final : public Driver {
   }
 
   void PressKey(Key key) override {
+    platform_->AttachEditors();  // as before any input the program's loop would handle
     QWidget* target = QApplication::focusWidget();
     if (target == nullptr) target = QApplication::activeWindow();
     if (target == nullptr || !target->isEnabled()) return;
@@ -137,7 +140,10 @@ class QtDriver final : public Driver {
     if (widget != nullptr && widget->isWindow() && TakesInput(widget)) platform_->Activate(widget);
   }
 
-  void ProcessPending() override { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+  void ProcessPending() override {
+    platform_->AttachEditors();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  }
 
   // --- What is on the screen.
 
@@ -208,7 +214,13 @@ class QtDriver final : public Driver {
     if (box == nullptr) return;
     QAbstractButton* ok = box->button(QMessageBox::Ok);
     if (ok == nullptr && !box->buttons().isEmpty()) ok = box->buttons().first();
-    if (ok != nullptr) QTest::mouseClick(ok, Qt::LeftButton);
+    if (ok == nullptr || !TakesInput(ok)) {
+      // A user could not close it either; the test fails instead of waiting for ever.
+      ADD_FAILURE() << "the message box's OK button cannot be pressed";
+      box->done(QMessageBox::Ok);
+      return;
+    }
+    QTest::mouseClick(ok, Qt::LeftButton);
   }
 
   // --- Scheduling. A zero-time timer fires once the program's loop has handled what was waiting; a step

@@ -303,7 +303,30 @@ TEST_F(QtPlatformTest, RevisionMovesWithEveryChangeAndOnlyThen) {
   }
   std::uint64_t r = p_.TextRevision(m.sites);
   p_.AppendText(m.sites, u"\nmore");
-  EXPECT_NE(p_.TextRevision(m.sites), r);
+  std::uint64_t appended = p_.TextRevision(m.sites);
+  EXPECT_NE(appended, r);
+  // Putting the text back on the view after a run of appends is no change.
+  p_.AttachEditors();
+  EXPECT_EQ(p_.TextRevision(m.sites), appended);
+}
+
+TEST_F(QtPlatformTest, AppendedLinesAreOnTheViewOnceTheLoopHandlesAMessage) {
+  MainWindow m = Build();
+  auto* editor = As<QPlainTextEdit>(m.sites);
+  ASSERT_NE(editor, nullptr);
+  for (const char16_t* line : {u"one", u"\ntwo", u"\nthree"}) p_.AppendText(m.sites, line);
+  EXPECT_EQ(p_.GetText(m.sites), u"one\ntwo\nthree");  // readable at once
+  EXPECT_EQ(p_.TextLength(m.sites), 13);
+  p_.PostToSelf(1);
+  p_.WaitAndHandleMessage();
+  EXPECT_EQ(editor->document()->toPlainText(), QStringLiteral("one\ntwo\nthree"));
+  EXPECT_EQ(editor->textCursor().position(), 13);
+  EXPECT_EQ(editor->document()->blockCount(), 3);
+  EXPECT_EQ(editor->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(editor->document()->defaultTextOption().wrapMode(), QTextOption::NoWrap);
+  EXPECT_EQ(editor->document()->defaultFont(), *p_.FontObject(m.font));
+  editor->document()->undo();
+  EXPECT_EQ(p_.GetText(m.sites), u"one\ntwo");
 }
 
 TEST_F(QtPlatformTest, ProgramChangesAndFocusAreReportedAsTheControlsReportThem) {
@@ -498,6 +521,18 @@ TEST_F(QtPlatformTest, PromptWindowHasItsOuterSizeInTheScreensMiddleAndItsThreeP
   p_.DestroyPromptWindow(prompt);
   EXPECT_FALSE(driver_->Exists(prompt));
   EXPECT_EQ(driver_->PromptField(prompt), 0u);
+}
+
+// Without an owner there is no frame to go by beforehand: the outer size comes right once the window system
+// has told the prompt's own frame.
+TEST_F(QtPlatformTest, PromptOuterSizeHoldsWithoutAnOwnerToo) {
+  Build();
+  Handle prompt = p_.CreatePromptWindow({u"T", u"P", u"", false, 0, p_.DefaultGuiFont()});
+  driver_->ProcessPending();
+  QRect screen = QGuiApplication::primaryScreen()->geometry();
+  EXPECT_EQ(p_.WidgetOf(prompt)->frameGeometry(),
+            QRect(screen.width() / 2 - 250, screen.height() / 2 - 70, 500, 140));
+  p_.DestroyPromptWindow(prompt);
 }
 
 TEST_F(QtPlatformTest, PromptLabelCutsALongTextOffOnOneLine) {

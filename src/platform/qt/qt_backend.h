@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QFont>
+#include <QPoint>
 #include <QPointer>
 #include <QWidget>
 
@@ -22,6 +23,8 @@ class QApplication;
 class QObject;
 
 namespace vw::qt {
+
+class Editor;
 
 enum class Kind {
   kMainWindow,
@@ -76,8 +79,10 @@ class QtPlatform final : public Platform {
   std::optional<Text> WorkingDirectory() override;
 
   // --- For the test driver and the Qt tests.
-  QWidget* WidgetOf(Handle handle) const;  // nullptr for an unknown handle or a font
-  Handle HandleOf(QWidget* widget);        // gives a window or widget seen for the first time a handle
+  QWidget* WidgetOf(Handle handle);  // nullptr for an unknown handle or a font
+  // Puts editors' text back on their views after a run of AppendText calls (done before every wait).
+  void AttachEditors();
+  Handle HandleOf(QWidget* widget);  // gives a window or widget seen for the first time a handle
   Kind KindOf(Handle handle) const;
   Handle FontOf(Handle control) const;  // the font object applied when the control was made
   const QFont* FontObject(Handle font) const;
@@ -100,6 +105,7 @@ class QtPlatform final : public Platform {
     QPointer<QWidget> remembered_focus;   // windows: the control to give the focus back to on activation
     Handle owner = 0;                     // prompt: its owner
     Handle label = 0, field = 0, ok = 0;  // prompt: its parts
+    QPoint corner;                        // prompt: where its outer top-left corner belongs
   };
   enum class Reaction { kCommand, kClose, kActivated };
   struct PromptEvent {
@@ -116,6 +122,7 @@ class QtPlatform final : public Platform {
   void Notify(Handle control, Notice notice);
   void WaitForOneMessage();
   void PromptReact(Handle prompt, Reaction reaction, int command);
+  void FitPromptFrame(Handle prompt);  // outer size 500 x 140 at its corner, whatever the frame
   void ControlFocused(QWidget* widget, bool gained);
   void WindowActivated(QWidget* window);
   void PostedArrived(std::int64_t code);
@@ -132,6 +139,7 @@ class QtPlatform final : public Platform {
   std::vector<QPointer<QWidget>> owned_windows_;  // deleted with the platform
   std::vector<QPointer<QWidget>> graveyard_;      // hidden, unregistered, deleted at the next wait
   std::deque<PromptEvent> prompt_events_;
+  std::vector<QPointer<Editor>> detached_editors_;
   std::int64_t posted_pending_ = 0;
   int waiting_depth_ = 0;
   std::uint64_t wait_serial_ = 0;

@@ -75,14 +75,19 @@ QString ShownLineBreaks(QString text) {
 
 // The editor's text with '\n' for every line break. toPlainText() would also turn no-break spaces into plain
 // ones, so the raw text is read and only the block separators are replaced.
-QString EditorText(const QPlainTextEdit& editor) {
-  QString text = editor.document()->toRawText();
+QString EditorText(const QTextDocument& document) {
+  QString text = document.toRawText();
   text.replace(QChar::ParagraphSeparator, QChar(u'\n'));
   return text;
 }
 
 int NonNegative(int value) {
   return std::max(0, value);
+}
+
+QSize PromptClientSize(const QMargins& frame) {
+  return {std::max(1, kPromptOuterWidth - frame.left() - frame.right()),
+          std::max(1, kPromptOuterHeight - frame.top() - frame.bottom())};
 }
 
 }  // namespace
@@ -113,6 +118,11 @@ class QtPlatform::Bridge final : public QObject {
         return false;
       case QEvent::WindowActivate:
         platform_.WindowActivated(entry->widget);
+        return false;
+      case QEvent::Move:
+      case QEvent::Resize:
+        // The window system may report the prompt's frame only after it is shown.
+        if (entry->kind == Kind::kPromptWindow) platform_.FitPromptFrame(it->second);
         return false;
       case QEvent::KeyPress:
         return PromptKey(*entry, static_cast<QKeyEvent*>(event));
@@ -185,6 +195,7 @@ QtPlatform::QtPlatform(int& argc, char** argv) {
 QtPlatform::~QtPlatform() {
   sink_ = nullptr;
   prompt_events_.clear();
+  detached_editors_.clear();
   for (QPointer<QWidget>& widget : graveyard_) delete widget.data();
   for (QPointer<QWidget>& widget : owned_windows_) delete widget.data();
   graveyard_.clear();
@@ -227,7 +238,8 @@ void QtPlatform::Forget(QObject* object) {
   handles_.erase(it);
 }
 
-QWidget* QtPlatform::WidgetOf(Handle handle) const {
+QWidget* QtPlatform::WidgetOf(Handle handle) {
+  AttachEditors();  // whoever looks at a widget sees it as the user would
   const Entry* entry = Find(handle);
   return entry == nullptr ? nullptr : entry->widget.data();
 }
@@ -331,6 +343,17 @@ void QtPlatform::WindowActivated(QWidget* window) {
   }
 }
 
+void QtPlatform::FitPromptFrame(Handle prompt) {
+  Entry* entry = Find(prompt);
+  if (entry == nullptr || entry->kind != Kind::kPromptWindow) return;
+  QWidget* window = entry->widget;
+  QWindow* native = window->windowHandle();
+  if (native == nullptr || !window->isVisible()) return;
+  QSize client = PromptClientSize(native->frameMargins());
+  if (window->size() != client) window->setFixedSize(client);
+  if (window->frameGeometry().topLeft() != entry->corner) window->move(entry->corner);
+}
+
 void QtPlatform::PromptReact(Handle prompt, Reaction reaction, int command) {
   // Handed to the handler by PumpPromptMessage once Qt has finished with the event, so the handler may
   // destroy the prompt.
@@ -363,6 +386,14 @@ Handle QtPlatform::CreateMainWindow(const Text& title, Rect client) {
   window->setWindowTitle(ToQ(title));
   window->setWindowIcon(ProgramIcon());
   window->setAutoFillBackground(true);
+  // The window is disabled only while a dialog is open over it. Qt would grey every control then; a window
+  // behind a dialog looks merely inactive, on this desktop as elsewhere.
+  QPalette palette = window->palette();
+  for (int role = 0; role < QPalette::NColorRoles; ++role) {
+    auto r = static_cast<QPalette::ColorRole>(role);
+    palette.setColor(QPalette::Disabled, r, palette.color(QPalette::Inactive, r));
+  }
+  window->setPalette(palette);
   window->setFixedSize(NonNegative(client.width), NonNegative(client.height));
   // Moved before it exists natively, the position is that of the outer corner, frame included.
   window->move(client.x, client.y);
@@ -426,8 +457,9 @@ Handle QtPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, con
   ApplyFont(widget, font);
   Handle handle = Register(widget, registered, window, font);
 
-  if (auto* editor = qobject_cast<QPlainTextEdit*>(widget)) {
-    QObject::connect(editor, &QPlainTextEdit::textChanged, bridge_.get(), [this, handle] {
+  if (auto* editor = dynamic_cast<Editor*>(widget)) {
+    // The document's own signal: it fires also while the text is detached from the view.
+    QObject::connect(editor->text(), &QTextDocument::contentsChanged, bridge_.get(), [this, handle] {
       if (Entry* entry = Find(handle)) ++entry->revision;
       Notify(handle, Notice::kChanged);
     });
@@ -451,7 +483,7 @@ Text QtPlatform::GetText(Handle control) {
   const Entry* entry = Find(control);
   if (entry == nullptr) return {};
   QWidget* widget = entry->widget;
-  if (auto* editor = qobject_cast<QPlainTextEdit*>(widget)) return FromQ(EditorText(*editor));
+  if (auto* editor = dynamic_cast<Editor*>(widget)) return FromQ(EditorText(*editor->text()));
   if (auto* field = qobject_cast<QLineEdit*>(widget)) return FromQ(field->text());
   if (auto* label = qobject_cast<QLabel*>(widget)) return FromQ(label->text());
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) return FromQ(button->text());
@@ -463,8 +495,9 @@ void QtPlatform::SetText(Handle control, const Text& text) {
   Entry* entry = Find(control);
   if (entry == nullptr) return;
   QWidget* widget = entry->widget;
-  if (auto* editor = qobject_cast<QPlainTextEdit*>(widget)) {
-    editor->setPlainText(ToQ(text));  // counts the revision through textChanged
+  if (auto* editor = dynamic_cast<Editor*>(widget)) {
+    editor->Attach();
+    editor->setPlainText(ToQ(text));  // counts the revision through contentsChanged
     return;
   }
   if (auto* field = qobject_cast<QLineEdit*>(widget)) {
@@ -486,9 +519,9 @@ void QtPlatform::SetText(Handle control, const Text& text) {
 std::int64_t QtPlatform::TextLength(Handle control) {
   const Entry* entry = Find(control);
   if (entry == nullptr) return 0;
-  if (auto* editor = qobject_cast<QPlainTextEdit*>(entry->widget.data())) {
+  if (auto* editor = dynamic_cast<Editor*>(entry->widget.data())) {
     // The document counts one more character than its text: the separator after the last block.
-    return std::max<std::int64_t>(0, editor->document()->characterCount() - 1);
+    return std::max<std::int64_t>(0, editor->text()->characterCount() - 1);
   }
   return static_cast<std::int64_t>(GetText(control).size());
 }
@@ -496,17 +529,35 @@ std::int64_t QtPlatform::TextLength(Handle control) {
 void QtPlatform::AppendText(Handle editor, const Text& text) {
   const Entry* entry = Find(editor);
   if (entry == nullptr) return;
-  auto* edit = qobject_cast<QPlainTextEdit*>(entry->widget.data());
+  auto* edit = dynamic_cast<Editor*>(entry->widget.data());
   if (edit == nullptr) return;
-  QTextCursor cursor(edit->document());
-  cursor.movePosition(QTextCursor::End);
-  if (!text.empty()) {
-    // One edit block: one step of the undo history, never merged with the insertion before it.
-    cursor.beginEditBlock();
-    cursor.insertText(ToQ(text));
-    cursor.endEditBlock();
+  if (text.empty()) {
+    if (!edit->detached()) {
+      QTextCursor end(edit->text());
+      end.movePosition(QTextCursor::End);
+      edit->setTextCursor(end);  // the insertion point after the text, no selection
+    }
+    return;
   }
-  edit->setTextCursor(cursor);  // the insertion point after the text, no selection
+  // Off the view until the next event is handled (AttachEditors), which leaves the caret after the text.
+  if (!edit->detached()) {
+    edit->Detach();
+    detached_editors_.emplace_back(edit);
+  }
+  QTextCursor cursor(edit->text());
+  cursor.movePosition(QTextCursor::End);
+  // One edit block: one step of the undo history, never merged with the insertion before it.
+  cursor.beginEditBlock();
+  cursor.insertText(ToQ(text));
+  cursor.endEditBlock();
+}
+
+void QtPlatform::AttachEditors() {
+  std::vector<QPointer<Editor>> editors;
+  editors.swap(detached_editors_);
+  for (QPointer<Editor>& editor : editors) {
+    if (editor != nullptr) editor->Attach();
+  }
 }
 
 std::uint64_t QtPlatform::TextRevision(Handle control) {
@@ -517,6 +568,7 @@ std::uint64_t QtPlatform::TextRevision(Handle control) {
 // --- Messages.
 
 void QtPlatform::WaitForOneMessage() {
+  AttachEditors();
   for (QPointer<QWidget>& widget : graveyard_) delete widget.data();
   graveyard_.clear();
   ++waiting_depth_;
@@ -708,26 +760,25 @@ Handle QtPlatform::CreatePromptWindow(const PromptWindowSpec& spec) {
     widget->installEventFilter(bridge_.get());
   }
 
-  // Outer size 500 x 140, centred on the primary screen; the frame's share is taken from the window system
-  // once the window exists natively.
+  // Outer size 500 x 140, centred on the primary screen. Qt sizes the client area, so the frame's share comes
+  // off: guessed from the owner's frame until the window system tells this window's own (FitPromptFrame).
   QRect screen = QGuiApplication::primaryScreen() != nullptr ? QGuiApplication::primaryScreen()->geometry()
                                                              : QRect(0, 0, 800, 600);
-  QPoint corner(screen.x() + screen.width() / 2 - kPromptOuterWidth / 2,
-                screen.y() + screen.height() / 2 - kPromptOuterHeight / 2);
-  window->setFixedSize(kPromptOuterWidth, kPromptOuterHeight);
-  window->move(corner);
+  entry.corner = QPoint(screen.x() + screen.width() / 2 - kPromptOuterWidth / 2,
+                        screen.y() + screen.height() / 2 - kPromptOuterHeight / 2);
+  QMargins guess;
+  if (owner_window != nullptr && owner_window->windowHandle() != nullptr) {
+    guess = owner_window->windowHandle()->frameMargins();
+  }
+  window->setFixedSize(PromptClientSize(guess));
+  window->move(entry.corner);  // before it exists natively: the outer corner goes there
   window->winId();
   if (owner_window != nullptr && window->windowHandle() != nullptr) {
     window->windowHandle()->setTransientParent(owner_window->windowHandle());
   }
   field->setFocus(Qt::OtherFocusReason);
   window->show();
-  QMargins frame = window->windowHandle() != nullptr ? window->windowHandle()->frameMargins() : QMargins();
-  if (!frame.isNull()) {
-    window->setFixedSize(kPromptOuterWidth - frame.left() - frame.right(),
-                         kPromptOuterHeight - frame.top() - frame.bottom());
-    window->move(corner);
-  }
+  FitPromptFrame(handle);
   Activate(window);
   return handle;
 }

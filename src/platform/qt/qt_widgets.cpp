@@ -3,7 +3,9 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPalette>
+#include <QPlainTextDocumentLayout>
 #include <QResizeEvent>
+#include <QTextCursor>
 
 namespace vw::qt {
 
@@ -26,7 +28,9 @@ void Panel::resizeEvent(QResizeEvent* event) {
   inner_->setGeometry(contentsRect());
 }
 
-Editor::Editor(QWidget* parent) : QPlainTextEdit(parent) {
+Editor::Editor(QWidget* parent) : QPlainTextEdit(parent), text_(new QTextDocument(this)) {
+  text_->setDocumentLayout(new QPlainTextDocumentLayout(text_));
+  setDocument(text_);
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setTabChangesFocus(false);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -37,6 +41,28 @@ Editor::Editor(QWidget* parent) : QPlainTextEdit(parent) {
   p.setColor(QPalette::Inactive, QPalette::HighlightedText,
              p.color(QPalette::Active, QPalette::HighlightedText));
   setPalette(p);
+}
+
+void Editor::Detach() {
+  if (detached_) return;
+  if (stand_in_ == nullptr) {
+    stand_in_ = new QTextDocument(this);
+    stand_in_->setDocumentLayout(new QPlainTextDocumentLayout(stand_in_));
+  }
+  setDocument(stand_in_);
+  text_->setDocumentLayout(nullptr);  // no layout: insertions do no layout work
+  detached_ = true;
+}
+
+void Editor::Attach() {
+  if (!detached_) return;
+  detached_ = false;
+  text_->setDefaultFont(font());
+  text_->setDocumentLayout(new QPlainTextDocumentLayout(text_));
+  setDocument(text_);
+  QTextCursor end(text_);
+  end.movePosition(QTextCursor::End);
+  setTextCursor(end);  // the insertion point after the text, nothing selected, scrolled into view
 }
 
 bool Editor::focusNextPrevChild(bool next) {

@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QWidget>
 
 #include <functional>
@@ -41,12 +42,27 @@ class Panel : public QFrame {
 };
 
 // Multi-line plain-text editor: a plain Tab types a tab character, Shift+Tab moves the focus backwards.
+//
+// Its text lives in a document of its own, which can be taken off the view for a run of insertions: laid out
+// and scrolled after every single insertion, 100,000 loaded lines would take many seconds; detached, each
+// insertion only changes the text and its undo history. Attach() puts the document back, laid out once, with
+// the caret after the text. The back end attaches before any event is handled, so the user never sees the
+// empty stand-in.
 class Editor : public QPlainTextEdit {
  public:
   explicit Editor(QWidget* parent);
+  QTextDocument* text() const { return text_; }  // the text, whether attached or not
+  bool detached() const { return detached_; }
+  void Detach();
+  void Attach();
 
  protected:
   bool focusNextPrevChild(bool next) override;
+
+ private:
+  QTextDocument* text_;
+  QTextDocument* stand_in_ = nullptr;  // on the view while the text is detached
+  bool detached_ = false;
 };
 
 // A push button drawn as the default button. Space presses it (the native behaviour); Enter does not, since

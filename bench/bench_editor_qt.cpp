@@ -1,0 +1,207 @@
+// Loading a list into an editor of the Qt back end (offscreen): N lines added one by one through the
+// program's own line model (AddLine: the first line plain, every later one "\n" + line, each its own undo
+// step), then every line read back (LineCount, LineText, which read the editor's text once with GetText).
+//
+// Target on this 2-core machine: 100,000 lines added and read back under 2 s, every added line still
+// undoable. After the timed part, one undo step is taken back three times: lines_per_undo shows how many
+// lines each took away (1: every added line is its own step).
+#include <QPlainTextEdit>
+#include <QTextDocument>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "app/controls.h"
+#include "app/main_window.h"
+#include "app/program_state.h"
+#include "common/text.h"
+#include "platform/qt/qt_backend.h"
+#include "trust/trust_lists.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vw::Text;
+using vw::qt::QtPlatform;
+
+int g_argc = 1;
+char g_name[] = "bench_editor_qt";
+char* g_argv[] = {g_name, nullptr};
+
+// Entry i: "site-0000123.example.org/..." padded to `length` units.
+Text Entry(std::size_t i, std::size_t length) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%07zu", i);
+  std::string entry = std::string("site-") + number + ".example.org/";
+  while (entry.size() < length) entry += static_cast<char>('a' + (entry.size() * 7 + i) % 26);
+  entry.resize(length);
+  return vw::T(entry);
+}
+
+// A program run's state with MainWindow and its controls on the Qt back end (the QApplication is shared).
+struct Program {
+  Program() : platform(g_argc, g_argv), scope(platform) { vw::BuildMainWindow(0, 0, 580, 718); }
+  vw::ProgramState& state() { return scope.state(); }
+  // Takes back one undo step `times` times; the lines that went per step.
+  double LinesPerUndo(int times) {
+    auto* editor = qobject_cast<QPlainTextEdit*>(platform.WidgetOf(state().SitesEditor));
+    if (editor == nullptr) return -1;
+    std::int64_t before = vw::LineCount(state().SitesEditor);
+    for (int i = 0; i < times; ++i) editor->document()->undo();
+    return static_cast<double>(before - vw::LineCount(state().SitesEditor)) / times;
+  }
+  QtPlatform platform;
+  vw::ProgramScope scope;
+};
+
+void AddLines(vw::Handle editor, const std::vector<Text>& lines) {
+  for (const Text& line : lines) vw::AddLine(editor, -1, line);
+}
+
+std::size_t ReadLines(vw::Handle editor) {
+  std::size_t units = 0;
+  std::int64_t count = vw::LineCount(editor);
+  for (std::int64_t i = 0; i < count; ++i) units += vw::LineText(editor, i).size();
+  return units;
+}
+
+std::vector<Text> Lines(std::size_t n) {
+  std::vector<Text> lines;
+  lines.reserve(n);
+  for (std::size_t i = 0; i < n; ++i) lines.push_back(Entry(i, 30));
+  return lines;
+}
+
+void Check(benchmark::State& state, Program& program, std::size_t lines) {
+  if (vw::LineCount(program.state().SitesEditor) != static_cast<std::int64_t>(lines)) {
+    state.SkipWithError("wrong line count");
+  }
+}
+
+// --- Added and read back: the figure the target is about.
+void BM_QtAddAndReadLines(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const std::vector<Text> lines = Lines(n);
+  double lines_per_undo = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto program = std::make_unique<Program>();
+    state.ResumeTiming();
+
+    AddLines(program->state().SitesEditor, lines);
+    program->platform.AttachEditors();  // what the next wait does: the text back on the view, laid out
+    benchmark::DoNotOptimize(ReadLines(program->state().SitesEditor));
+
+    state.PauseTiming();
+    Check(state, *program, n);
+    lines_per_undo = program->LinesPerUndo(3);
+    program.reset();
+    state.ResumeTiming();
+  }
+  state.counters["lines"] = static_cast<double>(n);
+  state.counters["lines_per_undo"] = lines_per_undo;
+}
+BENCHMARK(BM_QtAddAndReadLines)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// --- The two halves on their own.
+void BM_QtAddLines(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const std::vector<Text> lines = Lines(n);
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto program = std::make_unique<Program>();
+    state.ResumeTiming();
+
+    AddLines(program->state().SitesEditor, lines);
+    program->platform.AttachEditors();
+
+    state.PauseTiming();
+    Check(state, *program, n);
+    program.reset();
+    state.ResumeTiming();
+  }
+  state.counters["lines"] = static_cast<double>(n);
+}
+BENCHMARK(BM_QtAddLines)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_QtReadLines(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  Program program;
+  AddLines(program.state().SitesEditor, Lines(n));
+  for (auto _ : state) {
+    state.PauseTiming();
+    program.platform.AppendText(program.state().SitesEditor, u"");  // a change, same text: read afresh
+    state.ResumeTiming();
+
+    benchmark::DoNotOptimize(ReadLines(program.state().SitesEditor));
+  }
+  Check(state, program, n);
+  state.counters["lines"] = static_cast<double>(n);
+}
+BENCHMARK(BM_QtReadLines)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// --- The whole load procedure on Qt: a list file of N lines of 30 characters into the sites editor and list.
+void BM_QtLoadSites(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  std::string bytes;
+  for (std::size_t i = 0; i < n; ++i) bytes += vw::TextToUtf8(Entry(i, 30)) + "\r\n";
+  std::ofstream("TrustFile_SafeSites.txt", std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto program = std::make_unique<Program>();
+    program->state().SitesBackupPending = 0;
+    state.ResumeTiming();
+
+    vw::LoadSafeSites();
+    program->platform.AttachEditors();
+
+    state.PauseTiming();
+    if (program->state().SafeSitesList.size() != n) state.SkipWithError("not every line was loaded");
+    program.reset();
+    state.ResumeTiming();
+  }
+  state.counters["lines"] = static_cast<double>(n);
+}
+BENCHMARK(BM_QtLoadSites)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The folder the benchmarks run in: a fresh one under the temporary folder, the working directory meanwhile.
+class BenchFolder {
+ public:
+  BenchFolder() : previous_(fs::current_path()) {
+    path_ = fs::temp_directory_path() / ("vw-bench-editor-qt-" + std::to_string(std::random_device{}()));
+    fs::create_directories(path_);
+    fs::current_path(path_);
+  }
+  ~BenchFolder() {
+    std::error_code ec;
+    fs::current_path(previous_, ec);
+    fs::remove_all(path_, ec);
+  }
+  BenchFolder(const BenchFolder&) = delete;
+  BenchFolder& operator=(const BenchFolder&) = delete;
+
+ private:
+  fs::path previous_;
+  fs::path path_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  BenchFolder folder;
+  QtPlatform application_owner(g_argc, g_argv);  // creates the QApplication every run shares
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
