@@ -32,7 +32,6 @@ void BuildMainWindow(std::int64_t left, std::int64_t top, std::int64_t width, st
   s.LinkField = CreateControl(ControlKind::kField, frame, {0, 586, 528, 25}, u"", font);
   s.TestLinkButton = CreateControl(ControlKind::kButton, frame, {0, 620, 528, 25}, u"Test This Link", font);
   s.SaveAllButton = CreateControl(ControlKind::kButton, frame, {186, 662, 150, 25}, u"Save All FIles", font);
-
 }
 
 std::int64_t OpenMainWindow(std::int64_t left, std::int64_t top, std::int64_t width, std::int64_t height) {
