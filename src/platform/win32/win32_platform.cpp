@@ -415,7 +415,313 @@ void Win32Platform::OnCommand(WPARAM wparam, LPARAM lparam) {
   std::optional<Notice> notice;
   if (c.kind == ControlKind::kButton && code == BN_CLICKED) {
     notice = Notice::kPressed;
-  } else it);
+  } else if (c.kind == ControlKind::kEditor || c.kind == ControlKind::kField) {
+    if (code == EN_CHANGE) {
+      ++c.revision;
+      notice = Notice::kChanged;
+    } else if (code == EN_SETFOCUS) {
+      notice = Notice::kFocusGained;
+    } else if (code == EN_KILLFOCUS) {
+      notice = Notice::kFocusLost;
+    }
+  }
+  if (notice && sink_ != nullptr) sink_->ControlNotice(ToHandle(child), ToHandle(c.root), *notice);
+}
+
+void Win32Platform::Forget(HWND root) {
+  main_windows_.erase(root);
+  for (auto it = controls_.begin(); it != controls_.end();) {
+    it = it->second.root == root ? controls_.erase(it) : std::next(it);
+  }
+}
+
+LRESULT CALLBACK Win32Platform::MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  Win32Platform* platform = PlatformOf(window, message, lparam);
+  if (platform == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  return platform->OnMainWindowMessage(window, message, wparam, lparam);
+}
+
+LRESULT Win32Platform::OnMainWindowMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(wparam, lparam);
+      return 0;
+    case WM_CLOSE:
+      // A close request only tells the program; the window stays until the program ends.
+      if (sink_ != nullptr) sink_->CloseRequested(ToHandle(window));
+      return 0;
+    case WM_ACTIVATE: {
+      auto it = main_windows_.find(window);
+      if (it == main_windows_.end()) break;
+      if (LOWORD(wparam) == WA_INACTIVE) {
+        // Remember the focused control, to give it the focus back when the window is active again.
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(window, focus)) it->second.remembered_focus = focus;
+        return 0;
+      }
+      HWND remembered = it->second.remembered_focus;
+      if (HIWORD(wparam) == 0 && remembered != nullptr && IsWindow(remembered) &&
+          IsChild(window, remembered)) {
+        SetFocus(remembered);
+        return 0;
+      }
+      break;
+    }
+    case WM_NCDESTROY:
+      Forget(window);
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+LRESULT CALLBACK Win32Platform::PanelProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  Win32Platform* platform = PlatformOf(window, message, lparam);
+  if (platform != nullptr && message == WM_COMMAND) {
+    platform->OnCommand(wparam, lparam);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+LRESULT CALLBACK Win32Platform::PostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  Win32Platform* platform = PlatformOf(window, message, lparam);
+  if (platform != nullptr && message == kPostedMessage) {
+    std::uint64_t bits = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(lparam)) << 32) |
+                         static_cast<std::uint32_t>(wparam);
+    if (platform->sink_ != nullptr) platform->sink_->PostedArrived(static_cast<std::int64_t>(bits));
+    return 0;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// --- Messages.
+
+void Win32Platform::MoveFocus(HWND root, bool forward) {
+  auto it = main_windows_.find(root);
+  if (it == main_windows_.end()) return;
+  std::vector<HWND> order;
+  for (HWND control : it->second.tab_order) {
+    if (IsWindow(control) && IsWindowVisible(control) && IsWindowEnabled(control)) order.push_back(control);
+  }
+  if (order.empty()) return;
+  HWND focus = GetFocus();
+  std::size_t n = order.size();
+  std::size_t next = forward ? 0 : n - 1;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (order[i] == focus) {
+      next = forward ? (i + 1) % n : (i + n - 1) % n;
+      break;
+    }
+  }
+  SetFocus(order[next]);
+}
+
+bool Win32Platform::HandleMainWindowKey(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.hwnd == nullptr) return false;
+  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  if (main_windows_.count(root) == 0) return false;
+  bool shift = GetKeyState(VK_SHIFT) < 0;
+  bool control = GetKeyState(VK_CONTROL) < 0;
+  bool alt = GetKeyState(VK_MENU) < 0;
+  auto it = controls_.find(msg.hwnd);
+  ControlKind kind = it == controls_.end() ? ControlKind::kPanel : it->second.kind;
+  if (msg.wParam == VK_TAB) {
+    // A plain Tab is typed into an editor; every other Tab moves the focus in creation order.
+    if (kind == ControlKind::kEditor && !shift && !control && !alt) return false;
+    MoveFocus(root, !shift);
+    return true;
+  }
+  if (msg.wParam == 'A' && control && !alt && !shift && kind == ControlKind::kField) {
+    SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);  // Ctrl+A selects the field's whole text
+    return true;
+  }
+  return false;
+}
+
+void Win32Platform::HandleMainMessage(MSG& msg) {
+  if (HandleMainWindowKey(msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+void Win32Platform::WaitAndHandleMessage() {
+  MSG msg;
+  BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+  if (got == 0 || got == -1) return;  // a quit message has nothing to do here
+  HandleMainMessage(msg);
+}
+
+bool Win32Platform::PostToSelf(std::int64_t code) {
+  if (post_window_ == nullptr) return false;
+  auto bits = static_cast<std::uint64_t>(code);
+  return PostMessageW(post_window_, kPostedMessage, static_cast<WPARAM>(bits & 0xFFFFFFFFu),
+                      static_cast<LPARAM>(bits >> 32)) != FALSE;
+}
+
+// --- Modal primitives.
+
+std::uint32_t Win32Platform::CurrentThreadId() {
+  return static_cast<std::uint32_t>(GetCurrentThreadId());
+}
+
+std::vector<TopLevelWindow> Win32Platform::TopLevelWindows() {
+  std::vector<TopLevelWindow> windows;
+  EnumWindows(&CollectTopLevel, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+Handle Win32Platform::ForegroundWindow() {
+  // Another program's window counts as none: this program can neither own nor restore it.
+  return ToHandle(OwnWindow(ToHandle(GetForegroundWindow())));
+}
+
+bool Win32Platform::BelongsToThisProcess(Handle window) {
+  return OwnWindow(window) != nullptr;
+}
+
+bool Win32Platform::IsEnabled(Handle window) {
+  HWND hwnd = OwnWindow(window);
+  return hwnd != nullptr && IsWindowEnabled(hwnd) != FALSE;
+}
+
+void Win32Platform::SetEnabled(Handle window, bool enabled) {
+  if (HWND hwnd = OwnWindow(window)) EnableWindow(hwnd, enabled ? TRUE : FALSE);
+}
+
+bool Win32Platform::IsTopmost(Handle window) {
+  HWND hwnd = OwnWindow(window);
+  return hwnd != nullptr && (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+void Win32Platform::SetTopmost(Handle window, bool topmost) {
+  HWND hwnd = OwnWindow(window);
+  if (hwnd == nullptr) return;
+  std::erase(topmost_pending_, hwnd);
+  SetWindowPos(hwnd, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Wine places a window that still owns an open window (the prompt, when the always-on-top state is given
+  // back just before it is destroyed) behind that window instead of making it topmost. Windows makes both
+  // topmost. Asked again once the prompt is gone.
+  if (topmost && !IsTopmost(window)) topmost_pending_.push_back(hwnd);
+}
+
+// --- Dialogs.
+
+int Win32Platform::MessageBox(Handle owner, const Text& title, const Text& text) {
+  return MessageBoxW(OwnWindow(owner), Wide(text), Wide(title), MB_OK);
+}
+
+Handle Win32Platform::CreatePromptWindow(const PromptWindowSpec& spec) {
+  // Outer 500 x 140, centred on the primary screen; where the main window is plays no part.
+  int x = GetSystemMetrics(SM_CXSCREEN) / 2 - 250;
+  int y = GetSystemMetrics(SM_CYSCREEN) / 2 - 70;
+  HWND window = CreateWindowExW(0, kPromptClass, Wide(spec.title), WS_VISIBLE | WS_CAPTION | WS_SYSMENU, x, y,
+                                500, 140, OwnWindow(spec.owner), nullptr, instance_, this);
+  if (window == nullptr) return 0;
+  Prompt& prompt = prompts_[window];
+
+  prompt.label = CreateWindowExW(0, L"STATIC", Wide(spec.prompt), WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP,
+                                 10, 10, 480, 22, window, nullptr, instance_, nullptr);
+  DWORD field_style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | (spec.masked ? ES_PASSWORD : 0);
+  prompt.field =
+      CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", field_style, 10, 32, 465, 21, window,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPromptFieldId)), instance_, nullptr);
+  prompt.ok = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 210,
+                              67, 80, 25, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPromptOk)),
+                              instance_, nullptr);
+  for (HWND child : {prompt.label, prompt.field, prompt.ok}) {
+    if (child != nullptr) SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(spec.font), TRUE);
+  }
+
+  SetFocus(prompt.field);
+  if (!spec.default_text.empty()) {
+    SendMessageW(prompt.field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(spec.default_text)));
+    auto end = static_cast<WPARAM>(spec.default_text.size());
+    SendMessageW(prompt.field, EM_SETSEL, end, static_cast<LPARAM>(end));
+  }
+
+  ACCEL keys[2] = {{FVIRTKEY, VK_RETURN, static_cast<WORD>(kPromptOk)},
+                   {FVIRTKEY, VK_ESCAPE, static_cast<WORD>(kPromptCancel)}};
+  prompt.accelerators = CreateAcceleratorTableW(keys, 2);
+
+  SetForegroundWindow(window);
+  BringWindowToTop(window);
+  return ToHandle(window);
+}
+
+Text Win32Platform::PromptFieldText(Handle prompt) {
+  Prompt* p = FindPrompt(prompt);
+  if (p == nullptr || p->field == nullptr) return {};
+  // The length first, then the text into a buffer of that length plus one.
+  int length = GetWindowTextLengthW(p->field);
+  if (length <= 0) return {};
+  Text text(static_cast<std::size_t>(length) + 1, u'\0');
+  int copied = GetWindowTextW(p->field, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
+void Win32Platform::FocusPromptField(Handle prompt) {
+  Prompt* p = FindPrompt(prompt);
+  if (p != nullptr && p->field != nullptr) SetFocus(p->field);
+}
+
+LRESULT CALLBACK Win32Platform::PromptProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  Win32Platform* platform = PlatformOf(window, message, lparam);
+  if (platform == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  return platform->OnPromptMessage(window, message, wparam, lparam);
+}
+
+LRESULT Win32Platform::OnPromptMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto it = prompts_.find(window);
+  PromptHandler* handler = it == prompts_.end() ? nullptr : it->second.handler;
+  switch (message) {
+    case WM_COMMAND:
+      // Told apart by the identifier alone: the OK button and Enter give 1000, Escape 1001, the field 10.
+      if (handler != nullptr) handler->PromptCommand(LOWORD(wparam));
+      return 0;  // the handler may have destroyed the window: touch nothing after it
+    case WM_CLOSE:
+      // The close box, the system menu's Close and Alt+F4; the handler decides, nothing is destroyed here.
+      if (handler != nullptr) handler->PromptCloseRequested();
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) != WA_INACTIVE) {
+        if (handler != nullptr) {
+          handler->PromptActivated();
+          return 0;
+        }
+        // Activated while no loop runs (while it is being created): the field takes the focus all the same.
+        if (it != prompts_.end() && it->second.field != nullptr) {
+          SetFocus(it->second.field);
+          return 0;
+        }
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+void Win32Platform::HandlePromptMessage(HWND prompt, MSG& msg) {
+  auto it = prompts_.find(prompt);
+  if (it != prompts_.end() && IsWindow(prompt)) {
+    if (it->second.accelerators != nullptr && TranslateAcceleratorW(prompt, it->second.accelerators, &msg))
+      return;
+    // The accelerator may have closed the prompt; look again before dialog navigation.
+    if (prompts_.count(prompt) != 0 && IsWindow(prompt) && IsDialogMessageW(prompt, &msg)) return;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
+bool Win32Platform::PumpPromptMessage(Handle prompt, PromptHandler& handler) {
+  MSG msg;
+  BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+  if (got == 0 || got == -1) return false;
+  HWND window = ToWindow(prompt);
   PromptHandler* outer = nullptr;
   if (Prompt* p = FindPrompt(prompt)) outer = std::exchange(p->handler, &handler);
   pumping_.push_back(window);
