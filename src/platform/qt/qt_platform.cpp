@@ -2,6 +2,8 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -10,6 +12,7 @@
 #include <QMessageBox>
 #include <QPalette>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QWindow>
@@ -673,6 +676,14 @@ int QtPlatform::MessageBox(Handle owner, const Text& title, const Text& text) {
   box->setEscapeButton(QMessageBox::Ok);
   box->setWindowModality(Qt::ApplicationModal);
   box->setProperty("vwText", ToQ(text));
+  // A box is only as wide as its text; a short text would leave the title cut off ("This Link Found" is the
+  // answer the administrator looks for), so the box is made wide enough for the title and the frame's
+  // buttons.
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    const int title_width = QFontMetrics(box->font()).horizontalAdvance(box->windowTitle()) + 120;
+    grid->addItem(new QSpacerItem(title_width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+  }
   HandleOf(box.get());
   if (owner_window != nullptr) {
     box->winId();
@@ -691,7 +702,10 @@ int QtPlatform::MessageBox(Handle owner, const Text& title, const Text& text) {
   while (!done && box->isVisible() && !TheQuitWatcher().requested) WaitForOneMessage();
 
   if (disabled_owner && owner_window != nullptr) owner_window->setEnabled(true);
-  bool was_active = QApplication::activeWindow() == box.get();
+  // The box is closed from its own keys or button, so it was active; Qt may already have let the activation
+  // go when the dialog hid itself, leaving no active window.
+  QWidget* active = QApplication::activeWindow();
+  bool was_active = active == box.get() || active == nullptr;
   box->hide();
   // The activation goes back to the owner, as the desktop does when an owned window closes.
   if (was_active && owner_window != nullptr && owner_window->isEnabled() && owner_window->isVisible()) {
