@@ -425,7 +425,10 @@ void Win32Platform::OnCommand(WPARAM wparam, LPARAM lparam) {
       notice = Notice::kFocusLost;
     }
   }
-  if (notice && sink_ != nullptr) sink_->ControlNotice(ToHandle(child), ToHandle(c.root), *notice);
+  if (notice && sink_ != nullptr) {
+    sink_->ControlNotice(ToHandle(child), ToHandle(c.root), *notice);
+    WakeIfWaiting();
+  }
 }
 
 void Win32Platform::Forget(HWND root) {
@@ -449,6 +452,7 @@ LRESULT Win32Platform::OnMainWindowMessage(HWND window, UINT message, WPARAM wpa
     case WM_CLOSE:
       // A close request only tells the program; the window stays until the program ends.
       if (sink_ != nullptr) sink_->CloseRequested(ToHandle(window));
+      WakeIfWaiting();
       return 0;
     case WM_ACTIVATE: {
       auto it = main_windows_.find(window);
@@ -546,9 +550,23 @@ void Win32Platform::HandleMainMessage(MSG& msg) {
   DispatchMessageW(&msg);
 }
 
+// GetMessageW returns only for a posted message; a message sent from another thread or process (a BM_CLICK,
+// a WM_CLOSE from outside) is handled inside the call, which then goes on waiting. A reaction to one of those
+// posts a message, so that the loop waiting there gets to see what the reaction queued or closed.
+BOOL Win32Platform::NextMessage(MSG& msg) {
+  bool outer = std::exchange(in_get_message_, true);
+  BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+  in_get_message_ = outer;
+  return got;
+}
+
+void Win32Platform::WakeIfWaiting() {
+  if (in_get_message_ && post_window_ != nullptr) PostMessageW(post_window_, WM_NULL, 0, 0);
+}
+
 void Win32Platform::WaitAndHandleMessage() {
   MSG msg;
-  BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+  BOOL got = NextMessage(msg);
   if (got == 0 || got == -1) return;  // a quit message has nothing to do here
   HandleMainMessage(msg);
 }
@@ -718,18 +736,19 @@ void Win32Platform::HandlePromptMessage(HWND prompt, MSG& msg) {
 }
 
 bool Win32Platform::PumpPromptMessage(Handle prompt, PromptHandler& handler) {
-  MSG msg;
-  BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-  if (got == 0 || got == -1) return false;
+  // The handler is in place before GetMessageW: a message sent from another thread or process (a BM_CLICK on
+  // OK, a WM_CLOSE) is handled inside that call and must reach it too.
   HWND window = ToWindow(prompt);
   PromptHandler* outer = nullptr;
   if (Prompt* p = FindPrompt(prompt)) outer = std::exchange(p->handler, &handler);
   pumping_.push_back(window);
-  HandlePromptMessage(window, msg);
+  MSG msg;
+  BOOL got = NextMessage(msg);
+  if (got != 0 && got != -1) HandlePromptMessage(window, msg);
   pumping_.pop_back();
   // The handler may have destroyed the prompt meanwhile.
   if (auto it = prompts_.find(window); it != prompts_.end()) it->second.handler = outer;
-  return true;
+  return got != 0 && got != -1;
 }
 
 void Win32Platform::HandleInInnermostLoop(MSG& msg) {
@@ -748,6 +767,7 @@ void Win32Platform::DestroyPromptWindow(Handle prompt) {
   prompts_.erase(it);
   if (accelerators != nullptr) DestroyAcceleratorTable(accelerators);
   if (IsWindow(window)) DestroyWindow(window);
+  WakeIfWaiting();  // closed from inside GetMessageW: the prompt's loop is to end now
   for (HWND pending : std::exchange(topmost_pending_, {})) {
     if (IsWindow(pending)) {
       SetWindowPos(pending, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

@@ -113,6 +113,8 @@ class Win32Platform final : public Platform {
   void MoveFocus(HWND root, bool forward);
   void HandleMainMessage(MSG& msg);                 // after GetMessageW in WaitAndHandleMessage
   void HandlePromptMessage(HWND prompt, MSG& msg);  // after GetMessageW in PumpPromptMessage
+  BOOL NextMessage(MSG& msg);                       // GetMessageW, with in_get_message_ set while it runs
+  void WakeIfWaiting();  // a reaction inside GetMessageW: posts a message so that the call returns
 
   EventSink* sink_ = nullptr;
   HINSTANCE instance_ = nullptr;
@@ -125,6 +127,7 @@ class Win32Platform final : public Platform {
   std::unordered_map<HWND, MainWindow> main_windows_;
   std::unordered_map<HWND, Prompt> prompts_;
   std::vector<HWND> pumping_;          // prompts whose PumpPromptMessage is running, innermost last
+  bool in_get_message_ = false;        // a loop of this back end waits in GetMessageW
   std::vector<HWND> topmost_pending_;  // SetTopmost(true) did not take while an owned window was open (Wine)
 };
 
