@@ -393,6 +393,11 @@ void Win32Platform::AppendText(Handle editor, const Text& text) {
   SendMessageW(window, EM_HIDESELECTION, FALSE, 0);
   if (hold_drawing && IsWindow(window)) {
     SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+    // With drawing held back the view does not follow the insertion point; bring it into view, as typing
+    // would, so a long line added earlier does not leave the editor scrolled away from the last one. The view
+    // starts from the left edge first: not every rich edit scrolls sideways for EM_SCROLLCARET.
+    SendMessageW(window, WM_HSCROLL, SB_LEFT, 0);
+    SendMessageW(window, EM_SCROLLCARET, 0, 0);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   }
   if (Control* after = FindControl(editor)) ++after->revision;
