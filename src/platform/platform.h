@@ -125,7 +125,7 @@ class Platform {
   // Creates the prompt window (500 x 140 outer, centred on the primary screen, label, field, OK button),
   // visible, focus in the field holding the default text with the caret after it, brought to the foreground.
   // Returns 0 when it cannot be created.
-  virtual Handle CreatePromptWindow(const PromptWindowSpec& spec) = 0;
+  virtual Handle CreatePromptWindow(const PromptWindowSpec& request) = 0;
   virtual Text PromptFieldText(Handle prompt) = 0;
   virtual void FocusPromptField(Handle prompt) = 0;
   // Waits for one message for any window of the thread and handles it: Enter/Escape become commands, dialog

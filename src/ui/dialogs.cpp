@@ -69,9 +69,9 @@ Text InputRequester(const Text& title, const Text& prompt, const Text& defaultTe
     state.ownerDisabledHere = true;
   }
 
-  PromptWindowSpec spec{
+  PromptWindowSpec request{
       title, prompt, defaultText, (flags & kMaskedEntry) != 0, state.owner, dialogs.promptFont};
-  state.window = platform.CreatePromptWindow(spec);
+  state.window = platform.CreatePromptWindow(request);
   if (state.window == 0) {
     if (state.ownerDisabledHere) platform.SetEnabled(state.owner, true);
     EndModal();

@@ -475,8 +475,8 @@ class Reactions final : public PromptHandler {
 TEST_F(QtPlatformTest, PromptWindowHasItsOuterSizeInTheScreensMiddleAndItsThreeParts) {
   MainWindow m = Build();
   Handle font = p_.MessageFont();
-  PromptWindowSpec spec{u"Password", u"Type the password", u"abc", true, m.window, font};
-  Handle prompt = p_.CreatePromptWindow(spec);
+  PromptWindowSpec request{u"Password", u"Type the password", u"abc", true, m.window, font};
+  Handle prompt = p_.CreatePromptWindow(request);
   ASSERT_NE(prompt, 0u);
   QWidget* w = p_.WidgetOf(prompt);
   QRect screen = QGuiApplication::primaryScreen()->geometry();

@@ -508,8 +508,8 @@ class PromptRecorder final : public PromptHandler {
 class Win32Prompt : public Win32Notifications {
  protected:
   Handle Open(bool masked, const Text& default_text = u"") {
-    PromptWindowSpec spec{u"Title", u"Prompt text", default_text, masked, main_, font_};
-    return p_.CreatePromptWindow(spec);
+    PromptWindowSpec request{u"Title", u"Prompt text", default_text, masked, main_, font_};
+    return p_.CreatePromptWindow(request);
   }
   // Runs the prompt's loop until `done` or the steps are used up.
   void Pump(Handle prompt, const std::function<bool()>& done) {

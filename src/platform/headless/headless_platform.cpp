@@ -445,11 +445,11 @@ int HeadlessPlatform::MessageBox(Handle owner, const Text& title, const Text& te
   return 1;
 }
 
-Handle HeadlessPlatform::CreatePromptWindow(const PromptWindowSpec& spec) {
+Handle HeadlessPlatform::CreatePromptWindow(const PromptWindowSpec& request) {
   if (options_.prompt_window_fails) return 0;
   Object w(Kind::kPromptWindow);
-  w.owner = spec.owner;
-  w.text = spec.title;
+  w.owner = request.owner;
+  w.text = request.title;
   // Outer 500 x 140 centred on the primary screen; the client area sits inside the frame.
   int x = options_.screen.width / 2 - 250;
   int y = options_.screen.height / 2 - 70;
@@ -458,23 +458,23 @@ Handle HeadlessPlatform::CreatePromptWindow(const PromptWindowSpec& spec) {
   Object label(Kind::kPromptLabel);
   label.parent = prompt;
   label.rect = {10, 10, 480, 22};
-  label.text = spec.prompt;
-  label.font = spec.font;
+  label.text = request.prompt;
+  label.font = request.font;
   New(std::move(label));
   Object field(Kind::kPromptField);
   field.parent = prompt;
   field.rect = {10, 32, 465, 21};
-  field.text = spec.default_text;
-  field.masked = spec.masked;
-  field.font = spec.font;
+  field.text = request.default_text;
+  field.masked = request.masked;
+  field.font = request.font;
   Handle field_handle = New(std::move(field));
   Object ok(Kind::kPromptOkButton);
   ok.parent = prompt;
   ok.rect = {210, 67, 80, 25};
   ok.text = u"OK";
-  ok.font = spec.font;
+  ok.font = request.font;
   New(std::move(ok));
-  transcript_.push_back({Shown::Kind::kPrompt, spec.title, spec.prompt});
+  transcript_.push_back({Shown::Kind::kPrompt, request.title, request.prompt});
   Activate(prompt);
   SetFocus(field_handle);
   return prompt;

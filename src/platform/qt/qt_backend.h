@@ -71,7 +71,7 @@ class QtPlatform final : public Platform {
   bool IsTopmost(Handle window) override;
   void SetTopmost(Handle window, bool topmost) override;
   int MessageBox(Handle owner, const Text& title, const Text& text) override;
-  Handle CreatePromptWindow(const PromptWindowSpec& spec) override;
+  Handle CreatePromptWindow(const PromptWindowSpec& request) override;
   Text PromptFieldText(Handle prompt) override;
   void FocusPromptField(Handle prompt) override;
   bool PumpPromptMessage(Handle prompt, PromptHandler& handler) override;

@@ -715,15 +715,15 @@ int QtPlatform::MessageBox(Handle owner, const Text& title, const Text& text) {
   return 1;
 }
 
-Handle QtPlatform::CreatePromptWindow(const PromptWindowSpec& spec) {
+Handle QtPlatform::CreatePromptWindow(const PromptWindowSpec& request) {
   QPointer<QWidget> owner_window;
-  if (const Entry* entry = Find(spec.owner); entry != nullptr && entry->widget->isWindow()) {
+  if (const Entry* entry = Find(request.owner); entry != nullptr && entry->widget->isWindow()) {
     owner_window = entry->widget.data();
   }
   auto* window = new ReportingWindow();
   window->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  window->setWindowTitle(ToQ(spec.title));
+  window->setWindowTitle(ToQ(request.title));
   window->setWindowIcon(ProgramIcon());
   QPalette palette = window->palette();
   palette.setColor(QPalette::Window, palette.color(QPalette::Button));
@@ -736,29 +736,29 @@ Handle QtPlatform::CreatePromptWindow(const PromptWindowSpec& spec) {
   label->setTextFormat(Qt::PlainText);
   label->setWordWrap(false);  // one line; what does not fit is cut off at the right
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  label->setText(ToQ(spec.prompt));
+  label->setText(ToQ(request.prompt));
   label->setGeometry(10, 10, 480, 22);
-  ApplyFont(label, spec.font);
+  ApplyFont(label, request.font);
 
   auto* field = new QLineEdit(window);
   field->setGeometry(10, 32, 465, 21);
   field->setMaxLength(std::numeric_limits<int>::max());
-  field->setEchoMode(spec.masked ? QLineEdit::Password : QLineEdit::Normal);
+  field->setEchoMode(request.masked ? QLineEdit::Password : QLineEdit::Normal);
   field->setProperty("vwControlId", kPromptFieldId);
-  ApplyFont(field, spec.font);
-  field->setText(ToQ(spec.default_text));  // the caret after the text, nothing selected
+  ApplyFont(field, request.font);
+  field->setText(ToQ(request.default_text));  // the caret after the text, nothing selected
   field->deselect();
   field->end(false);
 
   auto* ok = new Button(QStringLiteral("OK"), window);
   ok->setGeometry(210, 67, 80, 25);
-  ApplyFont(ok, spec.font);
+  ApplyFont(ok, request.font);
 
-  Handle label_handle = Register(label, Kind::kPromptLabel, handle, spec.font);
-  Handle field_handle = Register(field, Kind::kPromptField, handle, spec.font);
-  Handle ok_handle = Register(ok, Kind::kPromptOkButton, handle, spec.font);
+  Handle label_handle = Register(label, Kind::kPromptLabel, handle, request.font);
+  Handle field_handle = Register(field, Kind::kPromptField, handle, request.font);
+  Handle ok_handle = Register(ok, Kind::kPromptOkButton, handle, request.font);
   Entry& entry = entries_.at(handle);
-  entry.owner = owner_window != nullptr ? spec.owner : 0;
+  entry.owner = owner_window != nullptr ? request.owner : 0;
   entry.label = label_handle;
   entry.field = field_handle;
   entry.ok = ok_handle;

@@ -636,18 +636,20 @@ int Win32Platform::MessageBox(Handle owner, const Text& title, const Text& text)
   return MessageBoxW(OwnWindow(owner), Wide(text), Wide(title), MB_OK);
 }
 
-Handle Win32Platform::CreatePromptWindow(const PromptWindowSpec& spec) {
+Handle Win32Platform::CreatePromptWindow(const PromptWindowSpec& request) {
   // Outer 500 x 140, centred on the primary screen; where the main window is plays no part.
   int x = GetSystemMetrics(SM_CXSCREEN) / 2 - 250;
   int y = GetSystemMetrics(SM_CYSCREEN) / 2 - 70;
-  HWND window = CreateWindowExW(0, kPromptClass, Wide(spec.title), WS_VISIBLE | WS_CAPTION | WS_SYSMENU, x, y,
-                                500, 140, OwnWindow(spec.owner), nullptr, instance_, this);
+  HWND window = CreateWindowExW(0, kPromptClass, Wide(request.title), WS_VISIBLE | WS_CAPTION | WS_SYSMENU, x,
+                                y, 500, 140, OwnWindow(request.owner), nullptr, instance_, this);
   if (window == nullptr) return 0;
   Prompt& prompt = prompts_[window];
 
-  prompt.label = CreateWindowExW(0, L"STATIC", Wide(spec.prompt), WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP,
-                                 10, 10, 480, 22, window, nullptr, instance_, nullptr);
-  DWORD field_style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | (spec.masked ? ES_PASSWORD : 0);
+  prompt.label =
+      CreateWindowExW(0, L"STATIC", Wide(request.prompt), WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 10, 10,
+                      480, 22, window, nullptr, instance_, nullptr);
+  DWORD field_style =
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | (request.masked ? ES_PASSWORD : 0);
   prompt.field =
       CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", field_style, 10, 32, 465, 21, window,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPromptFieldId)), instance_, nullptr);
@@ -655,13 +657,13 @@ Handle Win32Platform::CreatePromptWindow(const PromptWindowSpec& spec) {
                               67, 80, 25, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPromptOk)),
                               instance_, nullptr);
   for (HWND child : {prompt.label, prompt.field, prompt.ok}) {
-    if (child != nullptr) SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(spec.font), TRUE);
+    if (child != nullptr) SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(request.font), TRUE);
   }
 
   SetFocus(prompt.field);
-  if (!spec.default_text.empty()) {
-    SendMessageW(prompt.field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(spec.default_text)));
-    auto end = static_cast<WPARAM>(spec.default_text.size());
+  if (!request.default_text.empty()) {
+    SendMessageW(prompt.field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(request.default_text)));
+    auto end = static_cast<WPARAM>(request.default_text.size());
     SendMessageW(prompt.field, EM_SETSEL, end, static_cast<LPARAM>(end));
   }
 

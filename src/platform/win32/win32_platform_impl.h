@@ -53,7 +53,7 @@ class Win32Platform final : public Platform {
   void SetTopmost(Handle window, bool topmost) override;
 
   int MessageBox(Handle owner, const Text& title, const Text& text) override;
-  Handle CreatePromptWindow(const PromptWindowSpec& spec) override;
+  Handle CreatePromptWindow(const PromptWindowSpec& request) override;
   Text PromptFieldText(Handle prompt) override;
   void FocusPromptField(Handle prompt) override;
   bool PumpPromptMessage(Handle prompt, PromptHandler& handler) override;
