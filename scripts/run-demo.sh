@@ -6,8 +6,9 @@ repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 cd "$repo"
 scripts/install-deps.sh run
-cmake --preset default -DBUILD_TESTING=OFF -DVW_BENCH=OFF >/dev/null
-cmake --build --preset default --target veraway-edit
+# A build folder of its own, so the test command's folders keep their settings.
+cmake --preset default -B build/run -DBUILD_TESTING=OFF -DVW_BENCH=OFF >/dev/null
+cmake --build build/run --target veraway-edit
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/veraway-demo.XXXXXX")/DemoLists"
 mkdir -p "$work"
@@ -21,4 +22,4 @@ fi
 echo "Lists copied to: $work"
 echo "Password to type at the prompt: DemoLists   (or Quit / Exit to leave)"
 cd "$work"
-exec "$repo/build/default/src/veraway-edit"
+exec "$repo/build/run/src/veraway-edit"

@@ -6,6 +6,25 @@
 #include "trust/os_file.h"
 
 namespace vw {
+namespace {
+
+HeadlessPlatform::Kind KindFor(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kPanel:
+      return HeadlessPlatform::Kind::kPanel;
+    case ControlKind::kLabel:
+      return HeadlessPlatform::Kind::kLabel;
+    case ControlKind::kEditor:
+      return HeadlessPlatform::Kind::kEditor;
+    case ControlKind::kField:
+      return HeadlessPlatform::Kind::kField;
+    case ControlKind::kButton:
+      return HeadlessPlatform::Kind::kButton;
+  }
+  return HeadlessPlatform::Kind::kPanel;
+}
+
+}  // namespace
 
 HeadlessPlatform::HeadlessPlatform() : HeadlessPlatform(Options{}) {}
 HeadlessPlatform::HeadlessPlatform(Options options) : options_(std::move(options)) {}
@@ -88,24 +107,7 @@ Handle HeadlessPlatform::CreateMainWindow(const Text& title, Rect client) {
 Handle HeadlessPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, const Text& text,
                                        Handle font) {
   if (Find(parent) == nullptr) return 0;
-  Object o(Kind::kPanel);
-  switch (kind) {
-    case ControlKind::kPanel:
-      o.kind = Kind::kPanel;
-      break;
-    case ControlKind::kLabel:
-      o.kind = Kind::kLabel;
-      break;
-    case ControlKind::kEditor:
-      o.kind = Kind::kEditor;
-      break;
-    case ControlKind::kField:
-      o.kind = Kind::kField;
-      break;
-    case ControlKind::kButton:
-      o.kind = Kind::kButton;
-      break;
-  }
+  Object o(KindFor(kind));
   o.parent = parent;
   o.rect = rect;
   o.text = text;
@@ -529,24 +531,7 @@ std::optional<Text> HeadlessPlatform::WorkingDirectory() {
 // --- Inspection and set-up.
 
 Handle HeadlessPlatform::FindControl(ControlKind kind, int ordinal) const {
-  Kind wanted = Kind::kPanel;
-  switch (kind) {
-    case ControlKind::kPanel:
-      wanted = Kind::kPanel;
-      break;
-    case ControlKind::kLabel:
-      wanted = Kind::kLabel;
-      break;
-    case ControlKind::kEditor:
-      wanted = Kind::kEditor;
-      break;
-    case ControlKind::kField:
-      wanted = Kind::kField;
-      break;
-    case ControlKind::kButton:
-      wanted = Kind::kButton;
-      break;
-  }
+  const Kind wanted = KindFor(kind);
   for (const auto& [h, o] : objects_) {
     if (o.kind == wanted && ordinal-- == 0) return h;
   }
