@@ -21,6 +21,7 @@
 #include "app/controls.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
+#include "bench_folder.h"
 #include "common/text.h"
 #include "platform/qt/qt_backend.h"
 #include "trust/trust_lists.h"
@@ -172,32 +173,11 @@ void BM_QtLoadSites(benchmark::State& state) {
 }
 BENCHMARK(BM_QtLoadSites)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// The folder the benchmarks run in: a fresh one under the temporary folder, the working directory meanwhile.
-class BenchFolder {
- public:
-  BenchFolder() : previous_(fs::current_path()) {
-    path_ = fs::temp_directory_path() / ("vw-bench-editor-qt-" + std::to_string(std::random_device{}()));
-    fs::create_directories(path_);
-    fs::current_path(path_);
-  }
-  ~BenchFolder() {
-    std::error_code ec;
-    fs::current_path(previous_, ec);
-    fs::remove_all(path_, ec);
-  }
-  BenchFolder(const BenchFolder&) = delete;
-  BenchFolder& operator=(const BenchFolder&) = delete;
-
- private:
-  fs::path previous_;
-  fs::path path_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  BenchFolder folder;
+  vw::bench::BenchFolder folder("vw-bench-editor-qt");
   QtPlatform application_owner(g_argc, g_argv);  // creates the QApplication every run shares
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

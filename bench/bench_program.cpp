@@ -18,6 +18,7 @@
 #include "app/controls.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
+#include "bench_folder.h"
 #include "check/link_check.h"
 #include "common/text.h"
 #include "common/trust_list.h"
@@ -28,27 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using vw::Text;
-
-// The folder the benchmarks run in: a fresh one under the temporary folder, the working directory meanwhile.
-class BenchFolder {
- public:
-  BenchFolder() : previous_(fs::current_path()) {
-    path_ = fs::temp_directory_path() / ("vw-bench-program-" + std::to_string(std::random_device{}()));
-    fs::create_directories(path_);
-    fs::current_path(path_);
-  }
-  ~BenchFolder() {
-    std::error_code ec;
-    fs::current_path(previous_, ec);
-    fs::remove_all(path_, ec);
-  }
-  BenchFolder(const BenchFolder&) = delete;
-  BenchFolder& operator=(const BenchFolder&) = delete;
-
- private:
-  fs::path previous_;
-  fs::path path_;
-};
 
 // Entry i: "site-0000123.example.org/a/b", padded with path characters to `length` units.
 std::string Entry(std::size_t i, std::size_t length) {
@@ -210,7 +190,7 @@ BENCHMARK(BM_ListMemory)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iteration
 }  // namespace
 
 int main(int argc, char** argv) {
-  BenchFolder folder;
+  vw::bench::BenchFolder folder("vw-bench-program");
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
