@@ -224,6 +224,29 @@ TEST_F(Contract, LongLinesComeBackWhole) {
   }
 }
 
+TEST_F(Contract, HandlesOfNothingReadAsEmptyAndIgnoreWrites) {
+  for (Handle bogus : {Handle{0}, Handle{1}, Handle{0xdeadbeef}}) {
+    p().SetText(bogus, u"x");
+    p().AppendText(bogus, u"x");
+    p().SetEnabled(bogus, false);
+    p().SetTopmost(bogus, true);
+    p().FocusPromptField(bogus);
+    p().DestroyPromptWindow(bogus);
+    EXPECT_EQ(p().GetText(bogus), u"") << bogus;
+    EXPECT_EQ(p().TextLength(bogus), 0) << bogus;
+    EXPECT_EQ(p().TextRevision(bogus), 0u) << bogus;
+    EXPECT_FALSE(p().IsEnabled(bogus)) << bogus;
+    EXPECT_FALSE(p().IsTopmost(bogus)) << bogus;
+    EXPECT_FALSE(p().BelongsToThisProcess(bogus)) << bogus;
+    EXPECT_EQ(p().CreateControl(ControlKind::kLabel, bogus, {0, 0, 1, 1}, u"x", 0), 0u) << bogus;
+    EXPECT_EQ(p().PromptFieldText(bogus), u"") << bogus;
+    // The line model answers for no control as for an empty one.
+    EXPECT_EQ(AddLine(bogus, -1, u"x"), 0) << bogus;
+    EXPECT_EQ(LineCount(bogus), 0) << bogus;
+    EXPECT_EQ(LineText(bogus, 0), u"") << bogus;
+  }
+}
+
 // --- Events.
 
 TEST_F(Contract, ProgramChangesRaiseNoEvents) {
