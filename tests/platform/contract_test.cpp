@@ -542,7 +542,7 @@ TEST_F(Contract, ASecondPromptUsesTheFontObjectOfTheFirst) {
   });
   EXPECT_NE(first, 0u);
   EXPECT_EQ(first, second);
-  EXPECT_EQ(s().toolkit.dialogs.promptFont, first);
+  EXPECT_EQ(s().toolkit.dialogs.prompt_font, first);
 }
 
 // --- The message box.
