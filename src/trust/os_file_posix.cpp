@@ -140,6 +140,7 @@ bool ReplaceWithCopy(int from, const std::string& path) {
   const int held = OpenRetrying(*final_name, O_WRONLY | O_NONBLOCK);
   if (held < 0 && errno != ENOENT) return false;
   if (held >= 0) {
+    // A file copied over itself is refused here too: the exclusive lock meets the source's shared one.
     const bool replaceable = Lock(held, LOCK_EX) && ::fstat(held, &old) == 0 && S_ISREG(old.st_mode) &&
                              (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
     if (!replaceable) {

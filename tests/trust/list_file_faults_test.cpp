@@ -309,8 +309,14 @@ TEST(ListFileDiskFullTest, CopyOverThatDoesNotFitLeavesTheTargetAsItWas) {
     EXPECT_EQ(testing::Hex(ReadBytes(dir.File("list-BK.txt"))), testing::Hex(target_exists ? kContent : ""));
 
     fs::remove(dir.File("filler"));  // room again
+    const fs::perms kept = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    if (target_exists) fs::permissions(dir.File("list-BK.txt"), kept, fs::perm_options::replace);
     EXPECT_TRUE(CopyOver(dir.Name("list.txt"), dir.Name("list-BK.txt")));
     EXPECT_TRUE(ReadBytes(dir.File("list-BK.txt")) == list);
+    if (target_exists) {
+      EXPECT_EQ(fs::status(dir.File("list-BK.txt")).permissions(), kept)
+          << "the backup keeps its permissions";
+    }
     EXPECT_EQ(Leaves(dir.path()), (std::set<std::string>{"list.txt", "list-BK.txt"}));
   }
 }
