@@ -32,8 +32,6 @@ class HeadlessPlatform final : public Platform {
     bool message_box_fails = false;
     // Editors whose creation fails (returns 0), by their order of creation: 0 the first editor, 1 the second.
     std::vector<int> editors_fail;
-    // When set, WorkingDirectory() answers this instead of asking the operating system.
-    std::optional<std::optional<Text>> working_directory;
   };
 
   // One dialog as the user saw it.
@@ -91,7 +89,6 @@ class HeadlessPlatform final : public Platform {
   void FocusPromptField(Handle prompt) override;
   bool PumpPromptMessage(Handle prompt, PromptHandler& handler) override;
   void DestroyPromptWindow(Handle prompt) override;
-  std::optional<Text> WorkingDirectory() override;
 
   // --- The scripted user. A step runs when the program next waits for input; steps run in order.
   using Step = std::function<void(HeadlessPlatform&)>;
