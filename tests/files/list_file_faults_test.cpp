@@ -429,6 +429,7 @@ TEST(ListFileCreateTest, SecondAttemptWritesAFileThatCannotBeRead) {
   uid_t uid = ::geteuid();
   gid_t gid = ::getegid();
   if (uid == 0) {
+    fs::permissions(dir.path(), fs::perms::others_exec, fs::perm_options::add);  // whatever the umask
     const passwd* nobody = ::getpwnam("nobody");
     uid = nobody != nullptr ? nobody->pw_uid : 65534;
     gid = nobody != nullptr ? nobody->pw_gid : 65534;
