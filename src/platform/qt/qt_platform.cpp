@@ -86,6 +86,36 @@ QString EditorText(const QTextDocument& document) {
   return text;
 }
 
+// A message box lays its text out wrapped, to the width of the screen: an address of a million characters
+// took a minute. The box's own label keeps the whole text, hidden; what the box shows instead is each line of
+// the text on one row, never wrapped, a line too wide for the box cut in the middle ("start...end"). The
+// box is at most as wide as Qt lets a message box be (up to 1,000 pixels), so the time spent laying out
+// does not grow with the length of the text.
+void ShowInRows(QMessageBox& box) {
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (label == nullptr || box.layout() == nullptr) return;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const int screen_width = screen != nullptr ? screen->availableGeometry().width() : 800;
+  const int widest =
+      std::max(100, (screen_width <= 1024 ? screen_width : std::min(screen_width - 480, 1000)) - 80);
+  const QFontMetrics metrics(box.font());
+  QStringList rows = box.text().split(QChar(u'\n'));
+  for (QString& row : rows) {
+    // A row wider than the screen in any font: only its two ends can show.
+    constexpr qsizetype kEnd = 2000;
+    if (row.size() > 2 * kEnd) row = row.left(kEnd) + row.right(kEnd);
+    row = metrics.elidedText(row, Qt::ElideMiddle, widest);
+  }
+  auto* shown = new QLabel(&box);
+  shown->setObjectName(QStringLiteral("vw_shown_text"));
+  shown->setTextFormat(Qt::PlainText);
+  shown->setWordWrap(false);
+  shown->setAlignment(label->alignment());
+  shown->setText(rows.join(QChar(u'\n')));
+  delete box.layout()->replaceWidget(label, shown);
+  label->hide();
+}
+
 int NonNegative(int value) {
   return std::max(0, value);
 }
@@ -699,7 +729,9 @@ int QtPlatform::MessageBox(Handle owner, const Text& title, const Text& text) {
   auto box = std::make_unique<QMessageBox>();
   box->setWindowTitle(ToQ(title));
   box->setTextFormat(Qt::PlainText);
-  box->setText(ShownLineBreaks(ToQ(text)));
+  box->setTextInteractionFlags(Qt::NoTextInteraction);
+  box->setText(ShownLineBreaks(ToQ(text)));  // whole: the box's text, what Ctrl+C copies
+  ShowInRows(*box);
   box->setIcon(QMessageBox::NoIcon);
   box->setStandardButtons(QMessageBox::Ok);
   box->setDefaultButton(QMessageBox::Ok);
