@@ -3,10 +3,12 @@
 // flag hides a window; a close event must be refused).
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -19,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/driver.h"
@@ -429,6 +432,58 @@ TEST_F(QtPlatformTest, MessageBoxIsOwnedButNoChildSoDisablingTheOwnerLeavesItUsa
   EXPECT_TRUE(p_.IsEnabled(m.window));
   EXPECT_EQ(p_.ForegroundWindow(), m.window);
   EXPECT_EQ(driver_->CurrentMessageBox().window, 0u);
+}
+
+// Ctrl+V through the real clipboard into a filled editor: plain text at the caret, over the selection only;
+// a pasted separator is a line break, a pasted marker stays itself.
+struct PasteCase {
+  const char* name;
+  std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;  // where the caret goes first
+  QString clipboard;
+  bool rich;  // offered as HTML as well
+  Text expected;
+};
+
+TEST_F(QtPlatformTest, PasteInsertsPlainTextAtTheCaretReplacingOnlyTheSelection) {
+  MainWindow m = Build();
+  const PasteCase cases[] = {
+      {"end, Return, paste",
+       {{Qt::Key_End, Qt::ControlModifier}, {Qt::Key_Return, Qt::NoModifier}},
+       "AA",
+       false,
+       u"a\nb\nc\nAA"},
+      {"at the start", {{Qt::Key_Home, Qt::ControlModifier}}, "AA", false, u"AAa\nb\nc"},
+      {"over a selected line",
+       {{Qt::Key_Home, Qt::ControlModifier},
+        {Qt::Key_Down, Qt::NoModifier},
+        {Qt::Key_End, Qt::ShiftModifier}},
+       "XY",
+       false,
+       u"a\nXY\nc"},
+      {"rich text as plain", {{Qt::Key_End, Qt::ControlModifier}}, "B", true, u"a\nb\ncB"},
+      {"separators become line breaks",
+       {{Qt::Key_End, Qt::ControlModifier}},
+       QString::fromUtf16(u"1\r\n2\r3\u20294\u20285"),
+       false,
+       u"a\nb\nc1\n2\n3\n4\n5"},
+      {"markers stay themselves",
+       {{Qt::Key_Home, Qt::ControlModifier}},
+       QString::fromUtf16(u"\uFDD0\uFDD1\uFFFC\u21B5"),
+       false,
+       u"\uFDD0\uFDD1\uFFFC\u2028a\nb\nc"},
+  };
+  for (const PasteCase& c : cases) {
+    p_.SetText(m.sites, u"a\nb\nc");
+    driver_->Click(m.sites);
+    QWidget* editor = p_.WidgetOf(m.sites);
+    for (const auto& [key, modifiers] : c.keys) QTest::keyClick(editor, key, modifiers);
+    auto* data = new QMimeData;
+    data->setText(c.clipboard);
+    if (c.rich) data->setHtml(QStringLiteral("<b>bold</b>"));
+    QGuiApplication::clipboard()->setMimeData(data);
+    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(p_.GetText(m.sites), c.expected) << c.name;
+  }
 }
 
 // A long address is not laid out wrapped (a million characters took a minute): every line of the text shows
