@@ -1,5 +1,7 @@
 #include "platform/qt/qt_shown_text.h"
 
+#include <algorithm>
+
 namespace vw::qt {
 namespace {
 
@@ -41,6 +43,11 @@ bool MaybeSpecial(char16_t c) {
 }  // namespace
 
 QString ShownText(const Text& text, std::int64_t* escapes) {
+  if (escapes != nullptr) *escapes = 0;
+  if (std::none_of(text.begin(), text.end(), MaybeSpecial)) {
+    return QString::fromRawData(reinterpret_cast<const QChar*>(text.data()),
+                                static_cast<qsizetype>(text.size()));
+  }
   QString shown;
   shown.reserve(static_cast<qsizetype>(text.size()));
   std::int64_t added = 0;

@@ -35,7 +35,7 @@ namespace vw::qt {
 inline constexpr char16_t kShownEscape = u'\u2E2E';
 
 // The text as the editor holds it ('\n' stays a line break). `escapes`, when given, gets the number of
-// escapes added.
+// escapes added. Mostly the characters of `text` themselves, not copied: use the result while `text` lives.
 QString ShownText(const Text& text, std::int64_t* escapes = nullptr);
 // Back from what the editor holds ('\n' for each line break) to the characters it stands for.
 Text RealText(QStringView shown);

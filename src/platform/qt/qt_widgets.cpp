@@ -1,5 +1,6 @@
 #include "platform/qt/qt_widgets.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -48,21 +49,23 @@ Editor::Editor(QWidget* parent) : QPlainTextEdit(parent), text_(new QTextDocumen
 
 void Editor::Detach() {
   if (detached_) return;
-  if (stand_in_ == nullptr) {
-    stand_in_ = new QTextDocument(this);
-    stand_in_->setDocumentLayout(new QPlainTextDocumentLayout(stand_in_));
-  }
-  setDocument(stand_in_);
-  text_->setDocumentLayout(nullptr);  // no layout: insertions do no layout work
+  // The layout still learns of every change (it only marks the new rows as one row each, unlaid); its
+  // signals, which make the view lay out and measure the last page of rows again, wait.
+  text_->documentLayout()->blockSignals(true);
   detached_ = true;
+  QTextCursor end(text_);
+  end.movePosition(QTextCursor::End);
+  append_format_ = end.charFormat();  // what insertText would look up at every insertion
+  append_format_.clearProperty(QTextFormat::ObjectType);
 }
 
 void Editor::Attach() {
   if (!detached_) return;
   detached_ = false;
-  text_->setDefaultFont(font());
-  text_->setDocumentLayout(new QPlainTextDocumentLayout(text_));
-  setDocument(text_);
+  QAbstractTextDocumentLayout* layout = text_->documentLayout();
+  layout->blockSignals(false);
+  emit layout->documentSizeChanged(layout->documentSize());  // the scroll bars, once
+  emit layout->update(QRectF(0., -text_->documentMargin(), 1000000000., 1000000000.));
   QTextCursor end(text_);
   end.movePosition(QTextCursor::End);
   setTextCursor(end);  // the insertion point after the text, nothing selected, scrolled into view
