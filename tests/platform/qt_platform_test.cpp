@@ -183,15 +183,22 @@ TEST_F(QtPlatformTest, EditorsDoNotWrapScrollAsNeededAndKeepTheSelectionVisible)
             palette.color(QPalette::Active, QPalette::HighlightedText));
 }
 
+// After loading, the last line is in view from the left edge, the insertion point after it.
 TEST_F(QtPlatformTest, ALongLineStaysOneRowWithAHorizontalScrollBar) {
   MainWindow m = Build();
   Text line(2000, u'x');
+  for (int i = 0; i < 100; ++i) p_.AppendText(m.sites, u"short\n");
   p_.AppendText(m.sites, line);
-  QCoreApplication::processEvents();
+  driver_->ProcessPending();
   auto* editor = As<QPlainTextEdit>(m.sites);
-  EXPECT_EQ(editor->document()->lineCount(), 1);
+  EXPECT_EQ(editor->document()->lineCount(), 101);
   EXPECT_GT(editor->horizontalScrollBar()->maximum(), 0);
-  EXPECT_EQ(p_.GetText(m.sites), line);
+  EXPECT_EQ(editor->horizontalScrollBar()->value(), 0);
+  const QRect caret = editor->cursorRect();  // the last line, whole, above the horizontal scroll bar
+  EXPECT_GE(caret.top(), 0);
+  EXPECT_LE(caret.bottom(), editor->viewport()->height());
+  EXPECT_EQ(editor->textCursor().position(), editor->document()->characterCount() - 1);
+  EXPECT_EQ(p_.GetText(m.sites).substr(600), line);
 }
 
 TEST_F(QtPlatformTest, LinkFieldTakesAMegaCharacterAndCtrlASelectsAll) {

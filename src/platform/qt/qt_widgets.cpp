@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <QPlainTextDocumentLayout>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QTextCursor>
 
 #include "platform/qt/qt_shown_text.h"
@@ -68,7 +69,18 @@ void Editor::Attach() {
   emit layout->update(QRectF(0., -text_->documentMargin(), 1000000000., 1000000000.));
   QTextCursor end(text_);
   end.movePosition(QTextCursor::End);
-  setTextCursor(end);  // the insertion point after the text, nothing selected, scrolled into view
+  setTextCursor(end);  // the insertion point after the text, nothing selected, the last line in view
+  horizontalScrollBar()->setValue(0);  // from the left edge, even when the last line is longer than the view
+  // A scroll bar that comes with the new size takes its room from the view only once Qt has handled its
+  // own queued layout: the last line is brought into view again after that.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (detached_) return;
+        ensureCursorVisible();
+        horizontalScrollBar()->setValue(0);
+      },
+      Qt::QueuedConnection);
 }
 
 bool Editor::focusNextPrevChild(bool next) {
