@@ -511,7 +511,10 @@ TEST_F(QtPlatformTest, ALongMessageIsShownOneRowPerLineAndKeptWhole) {
       width = box->frameGeometry().width();
       for (QLabel* label : box->findChildren<QLabel*>()) {
         if (label->isVisible() && label->wordWrap()) rows.append(QStringLiteral("(wrapped)"));
-        if (label->isVisible() && !label->text().isEmpty()) rows.append(label->text().split(QChar(u'\n')));
+        if (!label->isVisible() || label->text().isEmpty()) continue;
+        rows.append(label->text().split(QChar(u'\n')));
+        EXPECT_GE(label->width(), label->sizeHint().width()) << "a row is cut off";
+        EXPECT_TRUE(box->rect().contains(label->geometry()));
       }
     }
     driver_->DismissMessageBox();

@@ -734,13 +734,13 @@ int QtPlatform::MessageBox(Handle owner, const Text& title, const Text& text) {
   box->setTextFormat(Qt::PlainText);
   box->setTextInteractionFlags(Qt::NoTextInteraction);
   box->setText(ShownLineBreaks(ToQ(text)));  // whole: the box's text, what Ctrl+C copies
-  ShowInRows(*box);
   box->setIcon(QMessageBox::NoIcon);
   box->setStandardButtons(QMessageBox::Ok);
   box->setDefaultButton(QMessageBox::Ok);
   box->setEscapeButton(QMessageBox::Ok);
   box->setWindowModality(Qt::ApplicationModal);
   box->setProperty("vwText", ToQ(text));
+  ShowInRows(*box);  // after the setters: setIcon lays the box out anew
   // A box is only as wide as its text; a short text would leave the title cut off ("This Link Found" is the
   // answer the administrator looks for), so the box is made wide enough for the title and the frame's
   // buttons.
