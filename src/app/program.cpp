@@ -1,12 +1,13 @@
 #include "app/program.h"
 
 #include <cassert>
+#include <csignal>
 
-#include "app/controls.h"
+#include "app/link_check.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
-#include "check/link_check.h"
-#include "trust/trust_lists.h"
+#include "app/trust_lists.h"
+#include "ui/controls.h"
 
 namespace vw {
 namespace {
@@ -26,15 +27,12 @@ ProgramState& State() {
   return *current_state;
 }
 
-Toolkit& CurrentToolkit() {
-  return State().toolkit;
-}
-
-DialogState& CurrentDialogs() {
-  return State().dialogs;
-}
-
 int RunProgram(Platform& platform) {
+#ifdef SIGXFSZ
+  // A write beyond the file-size limit then fails like one on a full disk (and is reported as one) instead
+  // of ending the program with every unsaved edit.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   ProgramScope run(platform);
   ProgramState& state = run.state();
 

@@ -5,10 +5,10 @@
 #include <ostream>
 #include <vector>
 
-#include "app/controls.h"
 #include "app/main_window.h"
 #include "app/program_fixture.h"
 #include "app/program_state.h"
+#include "ui/controls.h"
 
 namespace vw::testing {
 namespace {
@@ -85,6 +85,31 @@ TEST_F(StartAndClose, TwoPressesOfEachButtonRunTwoWholeActions) {
                                  .sites = "alpha.example\r\nbeta.example\r\ndelta.example\r\n",
                                  .links = "https://gamma.example/page\r\n",
                                  .sites_backup = "alpha.example\r\nbeta.example\r\ndelta.example\r\n",
+                                 .links_backup = "https://gamma.example/page\r\n",
+                             }));
+}
+
+// A press of "Save All FIles" and then the close box, both before the program next looks at its queue: the
+// press comes first, so the lists are saved before the program ends.
+TEST_F(StartAndClose, APressThenTheCloseBoxInOneGoSavesBeforeTheEnd) {
+  folder_.Put(kStart);
+  Session run;
+  HeadlessPlatform& p = run.platform();
+  run.user()
+      .Answers(folder_.Password())
+      .Meanwhile("presses \"Save All FIles\", then the close box, in one go",
+                 [&] {
+                   p.UserClick(p.FindButton(u"Save All FIles"));
+                   p.UserCloseBox(p.ParentOf(p.FindControl(ControlKind::kPanel, 0)));
+                 })
+      .ClicksOk();
+
+  EXPECT_EQ(run.Run(), 0);
+  EXPECT_EQ(run.Transcript(), (Dialogs{PasswordPrompt(), FilesSaved()}));
+  EXPECT_EQ(folder_.Files(), (ListFiles{
+                                 .sites = "alpha.example\r\nbeta.example\r\n",
+                                 .links = "https://gamma.example/page\r\n",
+                                 .sites_backup = "alpha.example\r\nbeta.example\r\n",
                                  .links_backup = "https://gamma.example/page\r\n",
                              }));
 }

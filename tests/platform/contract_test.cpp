@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
 #include "platform/driver.h"
+#include "ui/controls.h"
 #include "ui/dialogs.h"
 
 namespace vw::testing {
@@ -401,10 +401,40 @@ TEST_F(Contract, TypingAndFocusChangesGiveEventsFromTheirControlOnly) {
 }
 
 TEST_F(Contract, AnEventEqualToTheLastOneWaitingIsQueuedOnce) {
-  EXPECT_EQ(PostEvent(CloseWindowEvent), 1);
-  EXPECT_EQ(PostEvent(CloseWindowEvent), 1);
-  EXPECT_EQ(PostEvent(GadgetEvent), 1);
-  EXPECT_EQ(Take(), (std::vector<Seen>{{CloseWindowEvent, 0}, {GadgetEvent, 0}}));
+  constexpr std::int64_t A = CloseWindowEvent;
+  constexpr std::int64_t B = GadgetEvent;
+  const struct {
+    std::vector<std::int64_t> posted;
+    std::vector<Seen> queued;
+  } cases[] = {
+      {{A, A, B}, {{A, 0}, {B, 0}}},
+      {{A, B, B, B}, {{A, 0}, {B, 0}}},
+      {{A, B, A}, {{A, 0}, {B, 0}, {A, 0}}},  // only the last one waiting counts, not any earlier one
+      {{B, A, B, A}, {{B, 0}, {A, 0}, {B, 0}, {A, 0}}},
+  };
+  for (const auto& c : cases) {
+    for (std::int64_t code : c.posted) EXPECT_EQ(PostEvent(code), 1);
+    EXPECT_EQ(Take(), c.queued) << d().name() << ", " << c.posted.size() << " posted";
+  }
+}
+
+// Input handled in one wait (the Qt back end handles a whole batch of input at once) is queued in the order
+// it happened, whatever its kind: a press of "Save All FIles" and then the close box give the press first, so
+// the save runs before the program ends.
+TEST_F(Contract, APressThenTheCloseBoxInOneWaitQueueThePressFirst) {
+  d().WhenWaiting([this] {
+    d().Click(s().SaveAllButton);
+    d().CloseBox(s().MainWindow);
+  });
+  std::vector<Seen> seen;
+  for (int i = 0; i < 10000 && (seen.empty() || seen.back().code != CloseWindowEvent); ++i) {
+    std::int64_t code = WaitEvent();
+    if (code == CloseWindowEvent || (code == GadgetEvent && EventSource() == s().SaveAllButton))
+      seen.push_back({code, EventSource()});
+  }
+  ASSERT_FALSE(seen.empty()) << d().name();
+  EXPECT_EQ(seen.back().code, CloseWindowEvent) << d().name();
+  EXPECT_TRUE(HasSource(seen, s().SaveAllButton)) << d().name() << ": no press before the close event";
 }
 
 TEST_F(Contract, APostedEventArrivesBeforeAPressMadeAfterIt) {
@@ -631,7 +661,7 @@ TEST_F(Contract, WhileADialogIsOpenTheMainWindowIsDisabledAndAfterwardsGivenBack
     if (b.enabled) {
       EXPECT_EQ(p().ForegroundWindow(), s().MainWindow) << b.name;
     }
-    EXPECT_TRUE(s().dialogs.records.empty()) << b.name;
+    EXPECT_TRUE(s().toolkit.dialogs.records.empty()) << b.name;
     p().SetTopmost(s().MainWindow, false);
     p().SetEnabled(s().MainWindow, true);
   }
@@ -682,7 +712,7 @@ TEST_F(Contract, ASecondPromptUsesTheFontObjectOfTheFirst) {
   });
   EXPECT_NE(first, 0u);
   EXPECT_EQ(first, second);
-  EXPECT_EQ(s().dialogs.promptFont, first);
+  EXPECT_EQ(s().toolkit.dialogs.promptFont, first);
 }
 
 // --- The message box.
@@ -706,7 +736,7 @@ TEST_F(Contract, TheMessageBoxShowsTitleTextAndOneOkButtonOverADisabledMainWindo
   d().ProcessPending();
   EXPECT_TRUE(p().IsEnabled(s().MainWindow));
   EXPECT_EQ(p().ForegroundWindow(), s().MainWindow);
-  EXPECT_TRUE(s().dialogs.records.empty());
+  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
 }
 
 TEST_F(Contract, APostedEventReachesTheQueueWhileAMessageBoxIsOpen) {

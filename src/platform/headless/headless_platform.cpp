@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "trust/os_file.h"
-
 namespace vw {
 namespace {
 
@@ -107,6 +105,10 @@ Handle HeadlessPlatform::CreateMainWindow(const Text& title, Rect client) {
 Handle HeadlessPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, const Text& text,
                                        Handle font) {
   if (Find(parent) == nullptr) return 0;
+  if (kind == ControlKind::kEditor) {
+    const auto& refused = options_.editors_fail;
+    if (std::find(refused.begin(), refused.end(), editors_asked_++) != refused.end()) return 0;
+  }
   Object o(KindFor(kind));
   o.parent = parent;
   o.rect = rect;
@@ -521,11 +523,6 @@ void HeadlessPlatform::DestroyPromptWindow(Handle prompt) {
     foreground_ = 0;
     if (Find(owner) != nullptr && IsEnabled(owner)) Activate(owner);
   }
-}
-
-std::optional<Text> HeadlessPlatform::WorkingDirectory() {
-  if (options_.working_directory.has_value()) return *options_.working_directory;
-  return OsWorkingDirectory();
 }
 
 // --- Inspection and set-up.

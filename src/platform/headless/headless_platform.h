@@ -30,8 +30,8 @@ class HeadlessPlatform final : public Platform {
     bool message_font_available = true;
     bool prompt_window_fails = false;
     bool message_box_fails = false;
-    // When set, WorkingDirectory() answers this instead of asking the operating system.
-    std::optional<std::optional<Text>> working_directory;
+    // Editors whose creation fails (returns 0), by their order of creation: 0 the first editor, 1 the second.
+    std::vector<int> editors_fail;
   };
 
   // One dialog as the user saw it.
@@ -89,7 +89,6 @@ class HeadlessPlatform final : public Platform {
   void FocusPromptField(Handle prompt) override;
   bool PumpPromptMessage(Handle prompt, PromptHandler& handler) override;
   void DestroyPromptWindow(Handle prompt) override;
-  std::optional<Text> WorkingDirectory() override;
 
   // --- The scripted user. A step runs when the program next waits for input; steps run in order.
   using Step = std::function<void(HeadlessPlatform&)>;
@@ -195,6 +194,7 @@ class HeadlessPlatform final : public Platform {
   std::map<Handle, bool> fonts_;  // font handle -> is the default GUI font
   Handle default_font_ = 0;
   std::size_t fonts_made_ = 0;
+  int editors_asked_ = 0;
 };
 
 }  // namespace vw
