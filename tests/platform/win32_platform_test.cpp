@@ -400,7 +400,7 @@ TEST_F(Win32Notifications, EachNativeNotificationReachesTheSinkFromItsControlAnd
        [&] { return Notice(field_, main_, vw::Notice::kFocusGained); }},
       {"typing into the field", [&] { driver_->Type(field_, u"a"); },
        [&] { return Notice(field_, main_, vw::Notice::kChanged); }},
-      {"the program appends to the editor", [&] { p_.AppendText(editor_, u"x"); },
+      {"the program sets the editor", [&] { p_.SetText(editor_, u"x"); },
        [&] { return Notice(editor_, main_, vw::Notice::kChanged); }},
       {"the program sets the field", [&] { p_.SetText(field_, u"y"); },
        [&] { return Notice(field_, main_, vw::Notice::kChanged); }},
