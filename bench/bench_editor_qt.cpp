@@ -5,8 +5,11 @@
 // Target on this 2-core machine: 100,000 lines added and read back under 2 s, every added line still
 // undoable. After the timed part, one undo step is taken back three times: lines_per_undo shows how many
 // lines each took away (1: every added line is its own step).
+#include <QApplication>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -172,6 +175,27 @@ void BM_QtLoadSites(benchmark::State& state) {
   state.counters["lines"] = static_cast<double>(n);
 }
 BENCHMARK(BM_QtLoadSites)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// --- A message box with a long text: "Site Not Approved" for an address of N characters, from the call until
+// the box is on the screen and closed again by a timer that fires as soon as it is shown.
+void BM_QtLongMessageBox(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  Text address = u"https://";
+  while (address.size() < n) address += Entry(address.size(), 30);
+  address.resize(n);
+  const Text text = address + u"\r\n\r\nThis Site is NOT Approved !";
+  Program program;
+  for (auto _ : state) {
+    QTimer::singleShot(0, [] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) box->accept();
+      }
+    });
+    program.platform.MessageBox(program.state().MainWindow, u"Site Not Approved", text);
+  }
+  state.counters["characters"] = static_cast<double>(n);
+}
+BENCHMARK(BM_QtLongMessageBox)->Arg(200000)->Arg(1100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -431,6 +431,38 @@ TEST_F(QtPlatformTest, MessageBoxIsOwnedButNoChildSoDisablingTheOwnerLeavesItUsa
   EXPECT_EQ(driver_->CurrentMessageBox().window, 0u);
 }
 
+// A long address is not laid out wrapped (a million characters took a minute): every line of the text shows
+// on one row of a box no wider than the screen, and the box's text stays whole.
+TEST_F(QtPlatformTest, ALongMessageIsShownOneRowPerLineAndKeptWhole) {
+  MainWindow m = Build();
+  Text address = u"https://";
+  while (address.size() < 200000) address += u"abcdefghij";
+  const Text text = address + u"\r\n\r\nThis Site is NOT Approved !";
+  QStringList rows;
+  QString whole;
+  int width = 0;
+  driver_->WhenWaiting([&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      if (box == nullptr || !box->isVisible()) continue;
+      whole = box->text();
+      width = box->frameGeometry().width();
+      for (QLabel* label : box->findChildren<QLabel*>()) {
+        if (label->isVisible() && label->wordWrap()) rows.append(QStringLiteral("(wrapped)"));
+        if (label->isVisible() && !label->text().isEmpty()) rows.append(label->text().split(QChar(u'\n')));
+      }
+    }
+    driver_->DismissMessageBox();
+  });
+  p_.MessageBox(m.window, u"Site Not Approved", text);
+  EXPECT_EQ(whole.size(), static_cast<qsizetype>(text.size()) - 2);  // "\r\n" shown as one line break
+  ASSERT_EQ(rows.size(), 3) << rows.join(QStringLiteral("|")).left(200).toStdString();
+  EXPECT_TRUE(rows[0].startsWith(QStringLiteral("https://abc")));
+  EXPECT_TRUE(rows[0].endsWith(QStringLiteral("hij")));
+  EXPECT_EQ(rows[2], QStringLiteral("This Site is NOT Approved !"));
+  EXPECT_LE(width, driver_->Screen().width);
+}
+
 TEST_F(QtPlatformTest, MessageBoxLeavesAnOwnerThatWasDisabledDisabled) {
   MainWindow m = Build();
   p_.SetEnabled(m.window, false);

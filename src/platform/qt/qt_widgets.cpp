@@ -2,10 +2,13 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPalette>
 #include <QPlainTextDocumentLayout>
 #include <QResizeEvent>
 #include <QTextCursor>
+
+#include "platform/qt/qt_shown_text.h"
 
 namespace vw::qt {
 
@@ -68,6 +71,27 @@ void Editor::Attach() {
 bool Editor::focusNextPrevChild(bool next) {
   if (next) return false;  // Tab: typed into the text
   return QWidget::focusNextPrevChild(false);
+}
+
+void Editor::keyPressEvent(QKeyEvent* event) {
+  if (!isReadOnly() && NeedsTyping(event->text())) {
+    InsertTyped(event->text());
+    event->accept();
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+void Editor::insertFromMimeData(const QMimeData* source) {
+  if (isReadOnly() || source == nullptr || !source->hasText()) return;
+  InsertTyped(source->text());
+}
+
+void Editor::InsertTyped(const QString& typed) {
+  QTextCursor cursor = textCursor();
+  cursor.insertText(TypedText(typed));  // one undo step, replacing the selection
+  setTextCursor(cursor);
+  ensureCursorVisible();
 }
 
 Button::Button(const QString& text, QWidget* parent) : QPushButton(text, parent) {

@@ -11,6 +11,7 @@
 #include <functional>
 
 class QCloseEvent;
+class QMimeData;
 class QKeyEvent;
 
 namespace vw::qt {
@@ -58,8 +59,14 @@ class Editor : public QPlainTextEdit {
 
  protected:
   bool focusNextPrevChild(bool next) override;
+  // Typed and pasted text goes in as the editor shows it (qt_shown_text.h), at the caret, over the
+  // selection only, as plain text.
+  void keyPressEvent(QKeyEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
+  void InsertTyped(const QString& typed);
+
   QTextDocument* text_;
   QTextDocument* stand_in_ = nullptr;  // on the view while the text is detached
   bool detached_ = false;
