@@ -20,6 +20,7 @@
 #include "app/program_state.h"
 #include "common/text.h"
 #include "platform/win32/win32_platform_impl.h"
+#include "ui/dialogs.h"
 // after <windows.h>
 #include <richedit.h>
 
@@ -105,6 +106,41 @@ Run LoadOnce(const std::vector<vw::Text>& lines, View* view) {
   return run;
 }
 
+// --- A message box with a long text: "Site Not Approved" for an address of `length` characters, from the
+// call until the box has been laid out and painted and its loop waits (a thread timer's message comes only
+// then).
+Clock::time_point box_shown;
+
+void CALLBACK CloseTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM found) -> BOOL {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (!IsWindowVisible(window) || lstrcmpW(name, L"#32770") != 0) return TRUE;
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&box));
+  if (box == nullptr) return;
+  box_shown = Clock::now();
+  KillTimer(nullptr, timer);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+double MessageBoxSeconds(std::size_t length) {
+  Program program;
+  vw::Text address = u"https://" + vw::Text(length - 8, u'a');
+  vw::Text text = address +
+                  u"\r\n\r\nThis Site Not yet Approved.\r\n\r\nNAVIGATION CANCELLED .\r\n\r\nPlease make a "
+                  u"Request to System Administrator .";
+  SetTimer(nullptr, 0, USER_TIMER_MINIMUM, &CloseTheBox);
+  Clock::time_point start = Clock::now();
+  vw::ShowMessage(u"Site Not Approved", text);
+  return std::chrono::duration<double>(box_shown - start).count();
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -118,8 +154,9 @@ int main(int argc, char** argv) {
               "us per line", "after loading");
   double per_line_1k = 0;
   std::size_t most = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 100000;
+  bool boxes_only = argc > 3 && std::string(argv[3]) == "boxes";
   for (std::size_t n : {1000u, 10000u, 100000u}) {
-    if (n > most) break;
+    if (n > most || boxes_only) break;
     std::vector<vw::Text> lines;
     lines.reserve(n);
     for (std::size_t i = 0; i < n; ++i) lines.push_back(Entry(i));
@@ -141,6 +178,13 @@ int main(int argc, char** argv) {
                 view.caret_at_end ? "after it" : "NOT at the end", view.lines_per_undo);
     if (n != 1000) std::printf(", %.2f x the 1,000-line cost per line", per_line / per_line_1k);
     std::printf("\n");
+    std::fflush(stdout);
+  }
+  std::printf("\n%10s %14s\n", "address", "box shown (s)");
+  for (std::size_t length : {200000u, 1100000u}) {
+    std::vector<double> shown;
+    for (int r = 0; r < repetitions; ++r) shown.push_back(MessageBoxSeconds(length));
+    std::printf("%10zu %14.3f\n", length, Median(shown));
     std::fflush(stdout);
   }
   return 0;

@@ -489,6 +489,36 @@ TEST_F(Win32Notifications, AMessageBoxIsMessageBoxWWithOneOkButtonAndItsOwnerDis
   EXPECT_TRUE(sink_.Saw({"posted", 0, 0, 7})) << "handled by MessageBoxW's own loop";
 }
 
+// A line too long to lay out at once is shown cut in the middle (its first and last 1,000 characters), so the
+// box comes up at once for the longest address the field can hold; shorter lines show whole.
+TEST_F(Win32Notifications, AMessageBoxShowsALineLongerThan2000CharactersCutInTheMiddle) {
+  const Text a1000(1000, u'a'), z1000(1000, u'z');
+  const Text pair = u"\U0001F600";
+  struct Case {
+    const char* name;
+    Text text;
+    Text shown;
+  };
+  const Case cases[] = {
+      {"2,000 characters show whole", a1000 + z1000 + u"\r\nend", a1000 + z1000 + u"\r\nend"},
+      {"the longest address", u"https://" + Text(1100000, u'm') + u"\r\n\r\nThis Site Not yet Approved.",
+       u"https://" + Text(992, u'm') + u" \u2026 " + Text(1000, u'm') +
+           u"\r\n\r\nThis Site Not yet Approved."},
+      {"a character beyond the BMP at the cut stays whole",
+       Text(999, u'a') + pair + Text(2000, u'b') + pair + Text(999, u'c'),
+       Text(999, u'a') + pair + u" \u2026 " + pair + Text(999, u'c')},
+  };
+  for (const Case& c : cases) {
+    ShownMessageBox shown;
+    driver_->WhenWaiting([&] {
+      shown = driver_->CurrentMessageBox();
+      driver_->DismissMessageBox();
+    });
+    EXPECT_EQ(p_.MessageBox(main_, u"Site Not Approved", c.text), 1) << c.name;
+    EXPECT_EQ(shown.text, c.shown) << c.name;
+  }
+}
+
 // --- The prompt window, driven through PumpPromptMessage with a recording handler.
 
 class PromptRecorder final : public PromptHandler {
