@@ -519,6 +519,65 @@ TEST_F(Win32Notifications, AMessageBoxShowsALineLongerThan2000CharactersCutInThe
   }
 }
 
+// A paste goes through the real clipboard and inserts its plain text at the caret, over the selection only,
+// with the editor's line breaks (Wine's rich edit in plain-text mode replaces the whole text on its own).
+TEST_F(Win32Notifications, APasteIntoAFilledEditorReplacesTheSelectionOnly) {
+  auto put_on_clipboard = [](const Text& text) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(char16_t));
+    std::memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(char16_t));
+    GlobalUnlock(memory);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+  };
+  auto press = [&](UINT vk, UINT modifier) {  // a key with a modifier held, handled as the main loop would
+    BYTE saved[256] = {}, held[256] = {};
+    GetKeyboardState(saved);
+    std::memcpy(held, saved, sizeof held);
+    held[modifier] = 0x80;
+    SetKeyboardState(held);
+    PostMessageW(GetFocus(), WM_KEYDOWN, vk, 1);
+    PostMessageW(GetFocus(), WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+    driver_->ProcessPending();
+    SetKeyboardState(saved);
+  };
+  struct Case {
+    const char* name;
+    Text clipboard;
+    std::function<void()> paste;
+    Text expected;
+  };
+  const Case cases[] = {
+      {"Ctrl+V on a new last line", u"AA",
+       [&] {
+         driver_->PressKey(Key::kEnter);
+         press('V', VK_CONTROL);
+       },
+       u"one\ntwo\nthree\nAA"},
+      {"Ctrl+V over a selected line, CR LF pasted", u"AA\r\nBB",
+       [&] {
+         SendMessageW(W(editor_), EM_SETSEL, 4, 7);
+         press('V', VK_CONTROL);
+       },
+       u"one\nAA\nBB\nthree"},
+      {"Shift+Insert at the caret, LF pasted", u"x\ny",
+       [&] {
+         SendMessageW(W(editor_), EM_SETSEL, 3, 3);
+         press(VK_INSERT, VK_SHIFT);
+       },
+       u"onex\ny\ntwo\nthree"},
+      {"WM_PASTE", u"z", [&] { SendMessageW(W(editor_), WM_PASTE, 0, 0); }, u"one\ntwo\nthreez"},
+  };
+  for (const Case& c : cases) {
+    p_.SetText(editor_, u"one\ntwo\nthree");
+    put_on_clipboard(c.clipboard);
+    driver_->Click(editor_);  // the caret after the last line
+    c.paste();
+    EXPECT_EQ(p_.GetText(editor_), c.expected) << c.name;
+  }
+}
+
 // --- The prompt window, driven through PumpPromptMessage with a recording handler.
 
 class PromptRecorder final : public PromptHandler {

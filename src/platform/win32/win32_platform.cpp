@@ -323,6 +323,7 @@ Handle Win32Platform::CreateControl(ControlKind kind, Handle parent, Rect rect, 
     SendMessageW(control, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
     // The default undo limit of the rich-edit controls, said here so that AppendText knows it.
     SendMessageW(control, EM_SETUNDOLIMIT, kUndoLimit, 0);
+    SetWindowSubclass(control, &EditorProc, 0, reinterpret_cast<DWORD_PTR>(this));
   } else if (kind == ControlKind::kField) {
     SendMessageW(control, EM_SETLIMITTEXT, kFieldLimit, 0);
   }
@@ -553,6 +554,61 @@ LRESULT Win32Platform::OnMainWindowMessage(HWND window, UINT message, WPARAM wpa
       break;
   }
   return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// --- Paste.
+
+// The editors paste themselves: Wine's rich edit in plain-text mode replaces the whole text with what is
+// pasted (it streams the clipboard in as for a new document, the selection ignored), and does nothing for
+// Shift+Insert. Ctrl+V, Shift+Insert and WM_PASTE put the clipboard's Unicode text in place of the selection,
+// as plain text with the editor's line breaks, as one undo step: what Windows does for a plain-text editor.
+LRESULT CALLBACK Win32Platform::EditorProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                           DWORD_PTR platform) {
+  auto* self = reinterpret_cast<Win32Platform*>(platform);
+  switch (message) {
+    case WM_PASTE:
+      self->Paste(window);
+      return 0;
+    case WM_KEYDOWN: {
+      bool shift = GetKeyState(VK_SHIFT) < 0;
+      bool control = GetKeyState(VK_CONTROL) < 0;
+      bool alt = GetKeyState(VK_MENU) < 0;
+      if ((wparam == 'V' && control && !alt && !shift) ||
+          (wparam == VK_INSERT && shift && !control && !alt)) {
+        self->Paste(window);
+        return 0;
+      }
+      break;
+    }
+    case WM_CHAR:
+      if (wparam == 0x16) return 0;  // the character Ctrl+V makes: the paste is done
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(window, &EditorProc, 0);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+void Win32Platform::Paste(HWND editor) {
+  if ((GetWindowLongPtrW(editor, GWL_STYLE) & ES_READONLY) != 0 || !OpenClipboard(editor)) return;
+  Text text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* units = static_cast<const char16_t*>(GlobalLock(data))) {
+      // Up to the terminating NUL, and never past the end of the memory.
+      std::size_t most = GlobalSize(data) / sizeof(char16_t);
+      std::size_t length = 0;
+      while (length < most && units[length] != u'\0') ++length;
+      text.assign(units, length);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  if (Control* c = FindControl(ToHandle(editor))) PutPending(editor, *c);
+  Text converted = ToEditorBreaks(text);
+  SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(converted)));
 }
 
 LRESULT CALLBACK Win32Platform::PanelProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

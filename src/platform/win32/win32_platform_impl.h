@@ -83,6 +83,8 @@ class Win32Platform final : public Platform {
   static LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK PostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK PromptProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK EditorProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                     DWORD_PTR platform);
 
  private:
   struct Control {
@@ -124,6 +126,7 @@ class Win32Platform final : public Platform {
   void WakeIfWaiting();  // a reaction inside GetMessageW: posts a message so that the call returns
   std::int64_t MeasureLength(HWND editor);   // asks the control, walking its text
   void PutPending(HWND editor, Control& c);  // puts an editor's pending text into the control
+  void Paste(HWND editor);                   // the clipboard's text in place of the editor's selection
 
   EventSink* sink_ = nullptr;
   HINSTANCE instance_ = nullptr;
