@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
 #include "common/text.h"
 #include "platform/win32/win32_platform_impl.h"
+#include "ui/controls.h"
 #include "ui/dialogs.h"
 // after <windows.h>
 #include <richedit.h>
