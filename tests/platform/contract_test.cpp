@@ -202,15 +202,13 @@ TEST_F(Contract, WhatTheUserDoesInAnEditorIsSeenByTheLineModel) {
        },
        2,
        u"b"},
-      {"undo after a long load takes one line away, twice",
-       Numbered(150),
+      {"undo after a long load takes one line away, twice", Numbered(150),
        [](Driver& d, Handle e) {
          d.Click(e);
          d.PressKey(Key::kUndo);
          d.PressKey(Key::kUndo);
        },
-       148,
-       u"148"},
+       148, u"148"},
       {"a plain Tab is typed into the editor",
        {u"a"},
        [](Driver& d, Handle e) {
