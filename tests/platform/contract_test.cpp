@@ -144,6 +144,13 @@ TEST_F(Contract, AddedLinesGiveTheTextAndLineCountOfTheLineModel) {
   }
 }
 
+// "1", "2", ... "n".
+std::vector<Text> Numbered(int n) {
+  std::vector<Text> lines;
+  for (int i = 1; i <= n; ++i) lines.push_back(T(std::to_string(i)));
+  return lines;
+}
+
 struct EditCase {
   const char* name;
   std::vector<Text> added;
@@ -195,6 +202,13 @@ TEST_F(Contract, WhatTheUserDoesInAnEditorIsSeenByTheLineModel) {
        },
        2,
        u"b"},
+      {"undo after a long load takes one line away, twice", Numbered(150),
+       [](Driver& d, Handle e) {
+         d.Click(e);
+         d.PressKey(Key::kUndo);
+         d.PressKey(Key::kUndo);
+       },
+       148, u"148"},
       {"a plain Tab is typed into the editor",
        {u"a"},
        [](Driver& d, Handle e) {
