@@ -147,7 +147,7 @@ TEST_F(Contract, AddedLinesGiveTheTextAndLineCountOfTheLineModel) {
 // "1", "2", ... "n".
 std::vector<Text> Numbered(int n) {
   std::vector<Text> lines;
-  for (int i = 1; i <= n; ++i) lines.push_back(T(std::to_string(i)));
+  for (int i = 1; i <= n; ++i) lines.push_back(Utf8ToText(std::to_string(i)));
   return lines;
 }
 
