@@ -1,0 +1,89 @@
+// veraway-check: tests addresses against the approved lists in bulk, explains every verdict, finds risky
+// entries. Reads the lists as the editor does and never writes them.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli/commands.h"
+#include "cli/console.h"
+
+#ifndef VW_VERSION
+#define VW_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+void AddCommon(CLI::App& command, vw::cli::Options& options, std::string& format) {
+  command.set_version_flag("--version", "veraway-check " VW_VERSION);
+  command.add_option("--dir", options.dir, "Folder of the list files (default: the working directory)")
+      ->check(CLI::ExistingDirectory);
+  command.add_option("--format", format, "Output format: text (default) or jsonl")
+      ->check(CLI::IsMember({"text", "jsonl"}));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  vw::cli::UseBinaryStreams();
+  vw::cli::Options options;
+  std::string format = "text";
+
+  CLI::App app(
+      "Tests addresses against the approved lists TrustFile_SafeSites.txt and TrustFile_SafeLinks.txt,\n"
+      "explains every verdict and finds risky entries. Exit status: 0 all good, 1 an address not\n"
+      "approved, a warning or a verdict that differs, 2 an error.",
+      "veraway-check");
+  app.set_version_flag("--version", "veraway-check " VW_VERSION);
+  app.require_subcommand(1);
+
+  CLI::App* test = app.add_subcommand("test",
+                                      "The editor's verdict on each address (from the arguments, else one a "
+                                      "line from standard input): approved\n"
+                                      "by every site entry inside it, in file order; else by the first link "
+                                      "entry inside it; else not approved.");
+  AddCommon(*test, options, format);
+  test->add_option("ADDRESS", options.addresses, "Addresses to test");
+
+  CLI::App* lint = app.add_subcommand(
+      "lint",
+      "Diagnostics for risky entries, sorted by file (sites, then links) and line, as FILE:LINE: warning: "
+      "MESSAGE\n"
+      "[RULE]. Rules: bom, whitespace, empty, duplicate, redundant, broad, uppercase, malformed, control.");
+  AddCommon(*lint, options, format);
+
+  CLI::App* diff = app.add_subcommand(
+      "diff",
+      "The addresses whose verdict differs between the lists of --dir and those of --against, with the\n"
+      "entries behind both verdicts.");
+  AddCommon(*diff, options, format);
+  diff->add_option("--against", options.against, "The other folder of list files")
+      ->required()
+      ->check(CLI::ExistingDirectory);
+  diff->add_option("ADDRESS", options.addresses, "Addresses to compare");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    // The error, then the usage of the command it was given to.
+    std::cerr << "veraway-check: " << e.what() << "\n\n";
+    const std::vector<CLI::App*> given = app.get_subcommands();
+    std::cerr << (given.empty() ? app.help() : given.back()->help());
+    return kUsageError;
+  }
+  options.format = format == "jsonl" ? vw::cli::Format::kJsonl : vw::cli::Format::kText;
+  try {
+    if (*test) return vw::cli::RunTest(options);
+    if (*lint) return vw::cli::RunLint(options);
+    return vw::cli::RunDiff(options);
+  } catch (const std::exception& e) {
+    vw::cli::Error(e.what());
+    return 2;
+  }
+}
