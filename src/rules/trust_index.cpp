@@ -182,8 +182,8 @@ bool TrustIndex::FirstOtherEntryInside(TextView text, EntryRef& found) const {
   CollectInside(text, ids_);
   std::uint32_t first = kNone;
   for (Id id : ids_) {
-    if (length_[id] != text.size())
-      first = std::min(first, first_entry_[id]);  // same length: the text itself
+    // The one window as long as the text is the text itself.
+    if (length_[id] != text.size()) first = std::min(first, first_entry_[id]);
   }
   if (first == kNone) return false;
   found = first < site_count_ ? EntryRef{ListKind::kSites, first}
