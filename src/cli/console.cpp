@@ -85,16 +85,16 @@ void Progress::Draw(std::size_t count) {
   }
   last_ = now;
   shown_ = true;
-  const std::string line = "\rveraway-check: " + std::to_string(count) + " " + what_ + "...";
-  width_ = line.size();
-  std::fputs(line.c_str(), stderr);
+  const std::string text = std::to_string(count) + " " + what_ + "...";
+  std::fprintf(stderr, "\rveraway-check: %s", text.c_str());
+  width_ = text.size() + 15;
   std::fflush(stderr);
 }
 
 void Progress::Done() {
   if (!shown_) return;
   // Blanks over the line, then back to its start.
-  std::fputs(("\r" + std::string(width_, ' ') + "\r").c_str(), stderr);
+  std::fprintf(stderr, "\r%*s\r", static_cast<int>(width_), "");
   std::fflush(stderr);
   shown_ = false;
 }
