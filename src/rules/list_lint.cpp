@@ -69,9 +69,9 @@ void LintOne(const TrustIndex& index, EntryRef at, TextView entry, std::vector<L
     return;
   }
   if (IsBlank(entry.front()) || IsBlank(entry.back())) add(LintRule::kWhitespace);
-  EntryRef other;
-  if (index.FirstEqualEntry(entry, other) && !(other == at)) add(LintRule::kDuplicate, other);
-  if (index.FirstOtherEntryInside(entry, other)) add(LintRule::kRedundant, other);
+  const TrustIndex::Relations relations = index.RelationsOf(entry);
+  if (relations.has_equal && !(relations.equal == at)) add(LintRule::kDuplicate, relations.equal);
+  if (relations.has_inside) add(LintRule::kRedundant, relations.inside);
   if (IsBroad(entry)) add(LintRule::kBroad);
   if (HostHasUpperCase(entry)) add(LintRule::kUppercase);
   if (entry.find(u'\uFFFD') != TextView::npos) add(LintRule::kMalformed);

@@ -61,6 +61,19 @@ std::uint64_t Spread(std::uint64_t hash) {
   return hash * 0x9E3779B97F4A7C15ull;
 }
 
+// Entries of at least this many units are looked for only where their first kAnchor units may stand.
+constexpr std::size_t kAnchor = 8;
+
+bool FilterHas(const std::vector<std::uint64_t>& filter, unsigned bits, std::uint64_t hash) {
+  const std::uint64_t bit = Spread(hash) >> (64 - bits);
+  return (filter[bit / 64] >> (bit % 64) & 1u) != 0;
+}
+
+void FilterAdd(std::vector<std::uint64_t>& filter, unsigned bits, std::uint64_t hash) {
+  const std::uint64_t bit = Spread(hash) >> (64 - bits);
+  filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
+}
+
 unsigned BitsFor(std::size_t count) {
   unsigned bits = 6;
   while ((std::size_t{1} << bits) < count) ++bits;
@@ -81,6 +94,7 @@ TrustIndex::TrustIndex(const TrustList& sites, const TrustList& links) : sites_(
   filter_bits_ = BitsFor(16 * total);  // about one false pass in 16
   slots_.assign(std::size_t{1} << slot_bits_, 0);
   filter_.assign(((std::size_t{1} << filter_bits_) + 63) / 64, 0);
+  anchor_filter_.assign(filter_.size(), 0);
   next_same_.assign(total, kNone);
   std::vector<std::uint32_t> last_same;  // per distinct text, its latest entry so far
 
@@ -106,14 +120,16 @@ TrustIndex::TrustIndex(const TrustList& sites, const TrustList& links) : sites_(
     std::size_t slot = spread >> (64 - slot_bits_);
     while (slots_[slot] != 0) slot = (slot + 1) & (slots_.size() - 1);
     slots_[slot] = (hash << 32) | (std::uint64_t{id} + 1);
-    const std::uint64_t bit = spread >> (64 - filter_bits_);
-    filter_[bit / 64] |= std::uint64_t{1} << (bit % 64);
+    FilterAdd(filter_, filter_bits_, hash);
+    if (text.size() >= kAnchor) FilterAdd(anchor_filter_, filter_bits_, HashOf(text.substr(0, kAnchor)));
   }
   lengths_ = length_;
   std::sort(lengths_.begin(), lengths_.end());
   lengths_.erase(std::unique(lengths_.begin(), lengths_.end()), lengths_.end());
   powers_.reserve(lengths_.size());
   for (std::uint32_t length : lengths_) powers_.push_back(PowerOfBase(length));
+  first_long_ = static_cast<std::size_t>(std::lower_bound(lengths_.begin(), lengths_.end(), kAnchor) -
+                                         lengths_.begin());
 }
 
 TextView TrustIndex::EntryText(std::uint32_t entry) const {
@@ -141,18 +157,27 @@ void TrustIndex::CollectInside(TextView text, std::vector<Id>& ids) const {
   prefix_.resize(n + 1);
   prefix_[0] = 0;
   for (std::size_t i = 0; i < n; ++i) prefix_[i + 1] = Step(prefix_[i], text[i]);
-  const unsigned filter_shift = 64 - filter_bits_;
-  for (std::size_t k = 0; k < lengths_.size() && lengths_[k] <= n; ++k) {
-    const std::size_t length = lengths_[k];
-    const std::uint64_t power = powers_[k];
-    for (std::size_t i = 0; i + length <= n; ++i) {
-      // hash(text[i, i + length)) = prefix[i + length] - prefix[i] * base^length
-      std::uint64_t hash = prefix_[i + length] + kModulus - MulMod(prefix_[i], power);
-      if (hash >= kModulus) hash -= kModulus;
-      const std::uint64_t bit = Spread(hash) >> filter_shift;
-      if ((filter_[bit / 64] >> (bit % 64) & 1u) == 0) continue;
-      const Id id = Lookup(text.substr(i, length), hash);
-      if (id != kNone) ids.push_back(id);
+  // hash(text[i, i + length)) = prefix[i + length] - prefix[i] * base^length
+  const auto window_hash = [&](std::size_t i, std::size_t length, std::uint64_t power) {
+    const std::uint64_t hash = prefix_[i + length] + kModulus - MulMod(prefix_[i], power);
+    return hash >= kModulus ? hash - kModulus : hash;
+  };
+  const auto look = [&](std::size_t i, std::size_t k) {
+    const std::uint64_t hash = window_hash(i, lengths_[k], powers_[k]);
+    if (!FilterHas(filter_, filter_bits_, hash)) return;
+    const Id id = Lookup(text.substr(i, lengths_[k]), hash);
+    if (id != kNone) ids.push_back(id);
+  };
+  // Short entries: every window of their lengths.
+  for (std::size_t k = 0; k < first_long_ && lengths_[k] <= n; ++k) {
+    for (std::size_t i = 0; i + lengths_[k] <= n; ++i) look(i, k);
+  }
+  // Longer ones: only where the first kAnchor units of some entry stand.
+  if (first_long_ < lengths_.size() && n >= kAnchor) {
+    const std::uint64_t anchor_power = PowerOfBase(kAnchor);
+    for (std::size_t i = 0; i + kAnchor <= n; ++i) {
+      if (!FilterHas(anchor_filter_, filter_bits_, window_hash(i, kAnchor, anchor_power))) continue;
+      for (std::size_t k = first_long_; k < lengths_.size() && i + lengths_[k] <= n; ++k) look(i, k);
     }
   }
   // An entry that occurs at several places counts once.
@@ -178,33 +203,32 @@ void TrustIndex::Verdict(TextView address, std::vector<EntryRef>& approvals) con
   if (first_link != kNone) approvals.push_back({ListKind::kLinks, first_link - site_count_});
 }
 
-bool TrustIndex::FirstOtherEntryInside(TextView text, EntryRef& found) const {
+TrustIndex::Relations TrustIndex::RelationsOf(TextView text) const {
+  Relations relations;
   CollectInside(text, ids_);
-  std::uint32_t first = kNone;
+  std::uint32_t equal = kNone;
+  std::uint32_t inside = kNone;
   for (Id id : ids_) {
     // The one window as long as the text is the text itself.
-    if (length_[id] != text.size()) first = std::min(first, first_entry_[id]);
+    std::uint32_t& first = length_[id] == text.size() ? equal : inside;
+    first = std::min(first, first_entry_[id]);
   }
-  if (first == kNone) return false;
-  found = first < site_count_ ? EntryRef{ListKind::kSites, first}
-                              : EntryRef{ListKind::kLinks, first - site_count_};
-  return true;
-}
-
-bool TrustIndex::FirstEqualEntry(TextView text, EntryRef& found) const {
-  if (text.empty()) return false;
-  const Id id = Lookup(text, HashOf(text));
-  if (id == kNone) return false;
-  const std::uint32_t first = first_entry_[id];
-  found = first < site_count_ ? EntryRef{ListKind::kSites, first}
-                              : EntryRef{ListKind::kLinks, first - site_count_};
-  return true;
+  const auto ref = [&](std::uint32_t entry) {
+    return entry < site_count_ ? EntryRef{ListKind::kSites, entry}
+                               : EntryRef{ListKind::kLinks, entry - site_count_};
+  };
+  relations.has_equal = equal != kNone;
+  if (relations.has_equal) relations.equal = ref(equal);
+  relations.has_inside = inside != kNone;
+  if (relations.has_inside) relations.inside = ref(inside);
+  return relations;
 }
 
 std::size_t TrustIndex::HeapBytes() const {
   const auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
   return bytes(length_) + bytes(first_entry_) + bytes(first_link_) + bytes(next_same_) + bytes(slots_) +
-         bytes(filter_) + bytes(lengths_) + bytes(powers_) + bytes(prefix_) + bytes(ids_);
+         bytes(filter_) + bytes(anchor_filter_) + bytes(lengths_) + bytes(powers_) + bytes(prefix_) +
+         bytes(ids_);
 }
 
 }  // namespace vw

@@ -31,12 +31,15 @@ class TrustIndex {
   // never occurs. The result replaces what `approvals` held.
   void Verdict(TextView address, std::vector<EntryRef>& approvals) const;
 
-  // For lint: the first entry in reading order (all sites, then all links) whose text is not `text` itself
-  // and occurs in `text`; false when there is none.
-  bool FirstOtherEntryInside(TextView text, EntryRef& found) const;
-
-  // The first entry in reading order with exactly this text; false when none (or the text is empty).
-  bool FirstEqualEntry(TextView text, EntryRef& found) const;
+  // For lint: how the entry text `text` stands among the entries, in reading order (all sites, then all
+  // links).
+  struct Relations {
+    bool has_equal = false;  // the first entry with exactly this text (none for an empty text)
+    EntryRef equal;
+    bool has_inside = false;  // the first entry with another text that occurs in this one
+    EntryRef inside;
+  };
+  Relations RelationsOf(TextView text) const;
 
   // Bytes held beyond the object itself and the lists (for the benchmark).
   std::size_t HeapBytes() const;
@@ -70,9 +73,12 @@ class TrustIndex {
   // Small enough to stay in the caches, it turns away most windows of an address before the table is read.
   std::vector<std::uint64_t> filter_;
   unsigned filter_bits_ = 0;
+  // The same for the first kAnchor units of every entry at least that long (same size as filter_).
+  std::vector<std::uint64_t> anchor_filter_;
   // The distinct entry lengths, ascending: only windows of these lengths can hold an entry.
   std::vector<std::uint32_t> lengths_;
   std::vector<std::uint64_t> powers_;  // base^length for each of them
+  std::size_t first_long_ = 0;         // the first of them that is kAnchor or more
 
   // Scratch space for one query, reused (the index answers one question at a time).
   mutable std::vector<std::uint64_t> prefix_;
