@@ -3,8 +3,11 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include <filesystem>
+
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "common/text.h"
 
 #ifndef VW_VERSION
 #define VW_VERSION "unknown"
@@ -14,17 +17,24 @@ namespace {
 
 constexpr int kUsageError = 2;
 
+// An existing folder, whatever the characters of its name (CLI11's own check goes through the narrow file
+// calls, which on Windows know only the ANSI code page).
+std::string ExistingFolder(const std::string& name) {
+  std::error_code error;
+  if (std::filesystem::is_directory(std::filesystem::path(vw::Utf8ToText(name)), error)) return {};
+  return "no such folder: " + name;
+}
+
 void AddCommon(CLI::App& command, vw::cli::Options& options, std::string& format) {
   command.set_version_flag("--version", "veraway-check " VW_VERSION);
   command.add_option("--dir", options.dir, "Folder of the list files (default: the working directory)")
-      ->check(CLI::ExistingDirectory);
+      ->check(ExistingFolder);
   command.add_option("--format", format, "Output format: text (default) or jsonl")
       ->check(CLI::IsMember({"text", "jsonl"}));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The arguments in UTF-8, the program's name first.
+int Run(std::vector<std::string> args) {
   vw::cli::UseBinaryStreams();
   vw::cli::Options options;
   std::string format = "text";
@@ -59,11 +69,13 @@ int main(int argc, char** argv) {
   AddCommon(*diff, options, format);
   diff->add_option("--against", options.against, "The other folder of list files")
       ->required()
-      ->check(CLI::ExistingDirectory);
+      ->check(ExistingFolder);
   diff->add_option("ADDRESS", options.addresses, "Addresses to compare");
 
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
@@ -87,3 +99,21 @@ int main(int argc, char** argv) {
     return 2;
   }
 }
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) {
+    vw::Text arg;
+    for (const wchar_t* unit = argv[i]; *unit != 0; ++unit) arg.push_back(static_cast<char16_t>(*unit));
+    args.push_back(vw::TextToUtf8(arg));
+  }
+  return Run(std::move(args));
+}
+#else
+int main(int argc, char** argv) {
+  return Run(std::vector<std::string>(argv, argv + argc));
+}
+#endif

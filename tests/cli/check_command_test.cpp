@@ -179,7 +179,7 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
       {{"test", "--dir", "nowhere"},
        "",
        "",
-       "veraway-check: --dir: Directory does not exist: nowhere",
+       "veraway-check: --dir: no such folder: nowhere",
        2,
        true},
       {{}, "", "", "veraway-check: A subcommand is required", 2, true},

@@ -1,9 +1,10 @@
 # veraway-check.exe under Wine: `test` and `lint` on one folder, standard output and exit status compared.
+# The folder's name is not ASCII, so the arguments must reach the program whole (UTF-16, turned to UTF-8).
 # cmake -DEXE=... -DEMULATOR=... -DWORK=... -P check_exe.cmake
 file(REMOVE_RECURSE ${WORK})
-file(MAKE_DIRECTORY ${WORK}/lists)
-file(WRITE ${WORK}/lists/TrustFile_SafeSites.txt "example.org\r\nnews.example.org\r\n")
-file(WRITE ${WORK}/lists/TrustFile_SafeLinks.txt "links.example.net/\r\nexample.net\r\n")
+file(MAKE_DIRECTORY ${WORK}/lïsts)
+file(WRITE ${WORK}/lïsts/TrustFile_SafeSites.txt "example.org\r\nnews.example.org\r\n")
+file(WRITE ${WORK}/lïsts/TrustFile_SafeLinks.txt "links.example.net/\r\nexample.net\r\n")
 
 # expect_run(<expected stdout> <expected status> <arguments...>)
 function(expect_run expected_out expected_status)
@@ -16,14 +17,14 @@ function(expect_run expected_out expected_status)
 endfunction()
 
 string(CONCAT tested "approved: https://news.example.org/a\n"
-       "  lists\\TrustFile_SafeSites.txt:1: example.org\n"
-       "  lists\\TrustFile_SafeSites.txt:2: news.example.org\n"
+       "  lïsts\\TrustFile_SafeSites.txt:1: example.org\n"
+       "  lïsts\\TrustFile_SafeSites.txt:2: news.example.org\n"
        "approved: http://links.example.net/x\n"
-       "  lists\\TrustFile_SafeLinks.txt:1: links.example.net/\n"
+       "  lïsts\\TrustFile_SafeLinks.txt:1: links.example.net/\n"
        "not approved: http://other.test/\n")
-expect_run("${tested}" 1 test --dir lists https://news.example.org/a http://links.example.net/x http://other.test/)
-string(CONCAT linted "lists\\TrustFile_SafeSites.txt:2: warning: \"example.org\" (lists\\TrustFile_SafeSites.txt:1) "
+expect_run("${tested}" 1 test --dir lïsts https://news.example.org/a http://links.example.net/x http://other.test/)
+string(CONCAT linted "lïsts\\TrustFile_SafeSites.txt:2: warning: \"example.org\" (lïsts\\TrustFile_SafeSites.txt:1) "
        "occurs inside this entry, so this one approves nothing more [redundant]\n"
-       "lists\\TrustFile_SafeLinks.txt:1: warning: \"example.net\" (lists\\TrustFile_SafeLinks.txt:2) "
+       "lïsts\\TrustFile_SafeLinks.txt:1: warning: \"example.net\" (lïsts\\TrustFile_SafeLinks.txt:2) "
        "occurs inside this entry, so this one approves nothing more [redundant]\n")
-expect_run("${linted}" 1 lint --dir lists)
+expect_run("${linted}" 1 lint --dir lïsts)
