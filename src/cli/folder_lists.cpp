@@ -5,9 +5,9 @@
 #include <system_error>
 
 #include "cli/console.h"
-#include "trust/list_file.h"
-#include "trust/os_file.h"
-#include "trust/trust_lists.h"
+#include "files/file_names.h"
+#include "files/list_file.h"
+#include "files/os_file.h"
 
 namespace vw::cli {
 namespace {
