@@ -24,6 +24,11 @@ constexpr std::size_t kChunk = 1 << 16;
 
 }  // namespace
 
+std::chrono::steady_clock::time_point ProgramStart() {
+  static const auto start = std::chrono::steady_clock::now();
+  return start;
+}
+
 void UseBinaryStreams() {
 #ifdef _WIN32
   _setmode(_fileno(stdin), _O_BINARY);

@@ -43,8 +43,11 @@ class Output {
 void Note(std::string_view text);
 void Error(std::string_view text);
 
-// A line on stderr saying how far the work is: shown only when stderr is a terminal and the work has taken
-// more than a second, redrawn a few times a second, erased when the work is done.
+// The time the program started (the first call, made early in main).
+std::chrono::steady_clock::time_point ProgramStart();
+
+// A line on stderr saying how far the work is: shown only when stderr is a terminal and the program has been
+// at work for more than a second, redrawn a few times a second, erased when this part of the work is done.
 class Progress {
  public:
   explicit Progress(std::string what) : what_(std::move(what)) {}
@@ -57,7 +60,7 @@ class Progress {
  private:
   void Draw(std::size_t count);
   std::string what_;
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point start_ = ProgramStart();
   std::chrono::steady_clock::time_point last_{};
   bool shown_ = false;
   std::size_t width_ = 0;

@@ -35,6 +35,7 @@ void AddCommon(CLI::App& command, vw::cli::Options& options, std::string& format
 
 // The arguments in UTF-8, the program's name first.
 int Run(std::vector<std::string> args) {
+  vw::cli::ProgramStart();
   vw::cli::UseBinaryStreams();
   vw::cli::Options options;
   std::string format = "text";
