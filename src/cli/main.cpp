@@ -1,9 +1,10 @@
 // veraway-check: tests addresses against the approved lists in bulk, explains every verdict, finds risky
 // entries. Reads the lists as the editor does and never writes them.
 #include <CLI/CLI.hpp>
-#include <iostream>
-
 #include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/console.h"
@@ -16,6 +17,20 @@
 namespace {
 
 constexpr int kUsageError = 2;
+
+constexpr char kProgramHelp[] =
+    "Tests addresses against the approved lists TrustFile_SafeSites.txt and TrustFile_SafeLinks.txt as the "
+    "editor does, explains every verdict and finds risky entries. Exit status: 0 all good; 1 an address not "
+    "approved, a warning or a verdict that differs; 2 an error.";
+constexpr char kTestHelp[] =
+    "The editor's verdict on each address (the arguments, else each line of standard input): every site "
+    "entry inside it, in file order; else the first link entry inside it; else not approved.";
+constexpr char kLintHelp[] =
+    "Risky entries, as FILE:LINE: warning: MESSAGE [RULE], by file (sites, then links) and line. Rules: "
+    "bom, whitespace, empty, duplicate, redundant, broad, uppercase, malformed, control.";
+constexpr char kDiffHelp[] =
+    "The addresses whose verdict differs between the lists of --dir and those of --against, with the "
+    "entries behind both verdicts.";
 
 // An existing folder, whatever the characters of its name (CLI11's own check goes through the narrow file
 // calls, which on Windows know only the ANSI code page).
@@ -40,33 +55,18 @@ int Run(std::vector<std::string> args) {
   vw::cli::Options options;
   std::string format = "text";
 
-  CLI::App app(
-      "Tests addresses against the approved lists TrustFile_SafeSites.txt and TrustFile_SafeLinks.txt,\n"
-      "explains every verdict and finds risky entries. Exit status: 0 all good, 1 an address not\n"
-      "approved, a warning or a verdict that differs, 2 an error.",
-      "veraway-check");
+  CLI::App app(kProgramHelp, "veraway-check");
   app.set_version_flag("--version", "veraway-check " VW_VERSION);
   app.require_subcommand(1);
 
-  CLI::App* test = app.add_subcommand("test",
-                                      "The editor's verdict on each address (from the arguments, else one a "
-                                      "line from standard input): approved\n"
-                                      "by every site entry inside it, in file order; else by the first link "
-                                      "entry inside it; else not approved.");
+  CLI::App* test = app.add_subcommand("test", kTestHelp);
   AddCommon(*test, options, format);
   test->add_option("ADDRESS", options.addresses, "Addresses to test");
 
-  CLI::App* lint = app.add_subcommand(
-      "lint",
-      "Diagnostics for risky entries, sorted by file (sites, then links) and line, as FILE:LINE: warning: "
-      "MESSAGE\n"
-      "[RULE]. Rules: bom, whitespace, empty, duplicate, redundant, broad, uppercase, malformed, control.");
+  CLI::App* lint = app.add_subcommand("lint", kLintHelp);
   AddCommon(*lint, options, format);
 
-  CLI::App* diff = app.add_subcommand(
-      "diff",
-      "The addresses whose verdict differs between the lists of --dir and those of --against, with the\n"
-      "entries behind both verdicts.");
+  CLI::App* diff = app.add_subcommand("diff", kDiffHelp);
   AddCommon(*diff, options, format);
   diff->add_option("--against", options.against, "The other folder of list files")
       ->required()

@@ -7,11 +7,12 @@
 // entry text is stored once in a hash table keyed by a polynomial hash of the whole text. An address of n
 // units is asked only about windows whose length is the length of some entry: with prefix hashes of the
 // address, each window's hash costs one multiplication, and a small bit filter in front of the table (in the
-// caches) turns most of them away before the table is read. An address thus costs at most n windows per
-// distinct entry length (and never more than n (n + 1) / 2 in all), however many entries the lists hold;
-// lists of real entries have a few dozen distinct lengths. Every hit is verified by comparing the texts, so a
-// hash collision can cost time but never change a verdict. The index itself takes about 30 bytes per entry on
-// top of the lists.
+// caches) turns most of them away before the table is read. A second filter, of the first 8 units of every
+// entry, is asked once per place in the address, and the windows of the longer lengths are looked at only
+// where some entry may begin. An address thus costs at most n windows per distinct entry length (never more
+// than n (n + 1) / 2 in all), however many entries the lists hold, and usually a few per place. Every hit is
+// verified by comparing the texts, so a hash collision can cost time but never change a verdict. The index
+// takes about 40 bytes per entry on top of the lists.
 #include "rules/trust_index.h"
 
 #include <algorithm>
@@ -222,13 +223,6 @@ TrustIndex::Relations TrustIndex::RelationsOf(TextView text) const {
   relations.has_inside = inside != kNone;
   if (relations.has_inside) relations.inside = ref(inside);
   return relations;
-}
-
-std::size_t TrustIndex::HeapBytes() const {
-  const auto bytes = [](const auto& v) { return v.capacity() * sizeof(v[0]); };
-  return bytes(length_) + bytes(first_entry_) + bytes(first_link_) + bytes(next_same_) + bytes(slots_) +
-         bytes(filter_) + bytes(anchor_filter_) + bytes(lengths_) + bytes(powers_) + bytes(prefix_) +
-         bytes(ids_);
 }
 
 }  // namespace vw

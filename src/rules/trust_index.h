@@ -41,9 +41,6 @@ class TrustIndex {
   };
   Relations RelationsOf(TextView text) const;
 
-  // Bytes held beyond the object itself and the lists (for the benchmark).
-  std::size_t HeapBytes() const;
-
  private:
   using Id = std::uint32_t;  // a distinct entry text
   static constexpr Id kNone = 0xFFFFFFFFu;

@@ -176,12 +176,7 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
       {{"test", "--bad"}, "", "", "veraway-check: The following argument was not expected: --bad", 2, true},
       {{"lint", "--format", "xml"}, "", "", "veraway-check: --format: xml not in {text,jsonl}", 2, true},
       {{"diff", "x"}, "", "", "veraway-check: --against is required", 2, true},
-      {{"test", "--dir", "nowhere"},
-       "",
-       "",
-       "veraway-check: --dir: no such folder: nowhere",
-       2,
-       true},
+      {{"test", "--dir", "nowhere"}, "", "", "veraway-check: --dir: no such folder: nowhere", 2, true},
       {{}, "", "", "veraway-check: A subcommand is required", 2, true},
   };
   for (const CommandRow& row : rows) {
