@@ -87,7 +87,7 @@ int Run(std::vector<std::string> args) {
     // The error, then the usage of the command it was given to.
     std::cerr << "veraway-check: " << e.what() << "\n\n";
     const std::vector<CLI::App*> given = app.get_subcommands();
-    std::cerr << (given.empty() ? app.help() : given.back()->help());
+    std::cerr << (given.empty() ? app.help() : given.back()->help(app.get_name()));
     return kUsageError;
   }
   options.format = format == "jsonl" ? vw::cli::Format::kJsonl : vw::cli::Format::kText;
