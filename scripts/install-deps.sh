@@ -8,7 +8,7 @@ set -euo pipefail
 run_packages=(g++ cmake ninja-build qt6-base-dev libgl-dev)
 test_packages=("${run_packages[@]}" clang libclang-rt-14-dev clang-format googletest libbenchmark-dev
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils
-  dpkg-dev file lintian desktop-file-utils man-db)
+  dpkg-dev file lintian desktop-file-utils man-db xdotool)
 
 case "${1:-test}" in
   run) wanted=("${run_packages[@]}") ;;

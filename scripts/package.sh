@@ -32,6 +32,33 @@ fail() {
   echo "package: FAILED: $*" >&2
   exit 1
 }
+
+# Whatever fails, nothing started here keeps running and the package does not stay installed.
+started_pids=()
+deb_installed=no
+wine_started=no
+stop_started() {
+  local pid
+  for pid in "${started_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  started_pids=()
+  if [[ $wine_started == yes ]]; then
+    vw_wine_stop
+  fi
+  wine_started=no
+}
+cleanup() {
+  stop_started
+  if [[ $deb_installed == yes ]]; then
+    "${sudo[@]}" dpkg -r veraway-edit >/dev/null 2>&1 || true
+  fi
+  deb_installed=no
+}
+trap cleanup EXIT
+# shellcheck source=scripts/wine-env.sh
+. scripts/wine-env.sh
 step() { echo "-- $*"; }
 
 # Sample lists in a fresh folder named "$2" under "$1"; prints the folder.
@@ -98,9 +125,8 @@ $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) -fno-id
   if dpkg-query -W -f='${Status}' veraway-edit 2>/dev/null | grep -q "install ok installed"; then
     echo "note: veraway-edit was installed already; it is replaced, and removed at the end"
   fi
+  deb_installed=yes
   "${sudo[@]}" dpkg -i "$deb"
-  # Whatever fails from here on, the package does not stay installed.
-  trap '"${sudo[@]}" dpkg -r veraway-edit >/dev/null 2>&1 || true' EXIT
 
   local tmp
   tmp="$(mktemp -d)"
@@ -146,29 +172,49 @@ $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) -fno-id
       fail "the ${size}x${size} icon is not a $size-pixel PNG"
   done
   ! ldd /usr/bin/veraway-edit | grep -q 'not found' || fail "veraway-edit lacks a library: $(ldd /usr/bin/veraway-edit)"
-  # The launcher starts the installed editor in the list file's folder, where it waits at its password prompt.
-  local editor_pid alive=no
-  QT_QPA_PLATFORM=offscreen /usr/bin/veraway-edit-open "$lists/TrustFile_SafeSites.txt" >/dev/null 2>&1 &
-  editor_pid=$!
-  for _ in $(seq 50); do
-    if [[ "$(readlink "/proc/$editor_pid/exe" 2>/dev/null)" == /usr/bin/veraway-edit ]]; then
-      alive=yes
-      break
-    fi
+  # On an X display of its own: the launcher starts the installed editor in the list file's folder, the folder's
+  # name passes the password prompt, the lists are loaded (their first-load backups appear) and the editor
+  # waits for the administrator.
+  local display
+  display="$(vw_wine_free_display)" || fail "no free X display number"
+  Xvfb ":$display" -screen 0 1024x800x24 -nolisten tcp >/dev/null 2>&1 &
+  started_pids+=($!)
+  for _ in $(seq 100); do
+    [[ -S "/tmp/.X11-unix/X$display" ]] && break
     sleep 0.1
   done
-  local editor_cwd
-  editor_cwd="$(readlink "/proc/$editor_pid/cwd" 2>/dev/null || true)"
-  sleep 1
-  kill -0 "$editor_pid" 2>/dev/null || alive=no
-  kill "$editor_pid" 2>/dev/null || true
-  wait "$editor_pid" 2>/dev/null || true
-  [[ $alive == yes ]] || fail "veraway-edit-open did not start /usr/bin/veraway-edit, or it ended at once"
-  [[ "$editor_cwd" == "$lists" ]] || fail "the editor runs in '$editor_cwd', not in the list file's folder"
+  DISPLAY=":$display" /usr/bin/veraway-edit-open "$lists/TrustFile_SafeSites.txt" >/dev/null 2>&1 &
+  local editor_pid=$!
+  started_pids+=("$editor_pid")
+  local prompt=""
+  for _ in $(seq 100); do
+    prompt="$(DISPLAY=":$display" xdotool search --name '^Please Enter Password' 2>/dev/null | head -n 1)" || true
+    [[ -n "$prompt" ]] && break
+    sleep 0.1
+  done
+  [[ -n "$prompt" ]] || fail "the installed editor shows no password prompt"
+  [[ "$(readlink "/proc/$editor_pid/exe")" == /usr/bin/veraway-edit ]] ||
+    fail "veraway-edit-open started $(readlink "/proc/$editor_pid/exe"), not /usr/bin/veraway-edit"
+  [[ "$(readlink "/proc/$editor_pid/cwd")" == "$lists" ]] ||
+    fail "the editor runs in $(readlink "/proc/$editor_pid/cwd"), not in the list file's folder"
+  DISPLAY=":$display" xdotool windowfocus --sync "$prompt" 2>/dev/null || true
+  DISPLAY=":$display" xdotool type --window "$prompt" "$(basename "$lists")"
+  DISPLAY=":$display" xdotool key --window "$prompt" Return
+  for _ in $(seq 100); do
+    [[ -f "$lists/TrustFile_SafeLinks-BK.txt" ]] && break
+    sleep 0.1
+  done
+  if ! cmp -s "$lists/TrustFile_SafeSites.txt" "$lists/TrustFile_SafeSites-BK.txt" ||
+    ! cmp -s "$lists/TrustFile_SafeLinks.txt" "$lists/TrustFile_SafeLinks-BK.txt"; then
+    fail "the editor made no backups: the password was refused or the lists were not loaded"
+  fi
+  sleep 0.5
+  kill -0 "$editor_pid" 2>/dev/null || fail "the editor ended after the password instead of waiting"
+  stop_started
 
   step "dpkg -r"
   "${sudo[@]}" dpkg -r veraway-edit
-  trap - EXIT
+  deb_installed=no
   for path in /usr/bin/veraway-edit /usr/bin/veraway-edit-open /usr/bin/veraway-check \
     /usr/share/applications/veraway-edit.desktop /usr/share/man/man1/veraway-check.1.gz; do
     [[ ! -e $path ]] || fail "$path is left after dpkg -r"
@@ -218,10 +264,8 @@ $expected"
   done
 
   step "veraway-check.exe under Wine"
-  # shellcheck source=scripts/wine-env.sh
-  . scripts/wine-env.sh
+  wine_started=yes
   vw_wine_start "$build"
-  trap vw_wine_stop EXIT
   local text
   text="$(wine "$unpacked/$name/veraway-check.exe" --version | tr -d '\r')" ||
     fail "veraway-check.exe --version exits $?"
@@ -234,8 +278,7 @@ $expected"
     status=$?
   [[ $status -eq 0 ]] || fail "veraway-check.exe test of an approved address exits $status"
   rm -rf "$tmp"
-  vw_wine_stop
-  trap - EXIT
+  stop_started
   echo "zip: all checks passed"
 }
 
