@@ -18,13 +18,13 @@
 #include <random>
 #include <string>
 
-#include "app/controls.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
+#include "app/trust_lists.h"
 #include "bench_folder.h"
 #include "common/text.h"
 #include "platform/qt/qt_backend.h"
-#include "trust/trust_lists.h"
+#include "ui/controls.h"
 
 namespace {
 

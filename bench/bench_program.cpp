@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
+#include "app/link_check.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
+#include "app/trust_lists.h"
 #include "bench_folder.h"
-#include "check/link_check.h"
 #include "common/text.h"
 #include "common/trust_list.h"
 #include "platform/headless/headless_platform.h"
-#include "trust/trust_lists.h"
+#include "ui/controls.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "trust/list_file.h"
+#include "files/list_file.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "trust/list_file.h"
-#include "trust/memory_os_files.h"
+#include "files/list_file.h"
+#include "files/memory_os_files.h"
 
 namespace {
 

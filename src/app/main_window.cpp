@@ -1,9 +1,9 @@
 #include "app/main_window.h"
 
-#include "app/controls.h"
+#include "app/admin_password.h"
 #include "app/program_state.h"
-#include "gate/admin_password.h"
-#include "trust/trust_lists.h"
+#include "app/trust_lists.h"
+#include "ui/controls.h"
 
 namespace vw {
 

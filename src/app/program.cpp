@@ -2,11 +2,11 @@
 
 #include <cassert>
 
-#include "app/controls.h"
+#include "app/link_check.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
-#include "check/link_check.h"
-#include "trust/trust_lists.h"
+#include "app/trust_lists.h"
+#include "ui/controls.h"
 
 namespace vw {
 namespace {
@@ -24,14 +24,6 @@ ProgramScope::~ProgramScope() {
 ProgramState& State() {
   assert(current_state != nullptr && "no program run in progress");
   return *current_state;
-}
-
-Toolkit& CurrentToolkit() {
-  return State().toolkit;
-}
-
-DialogState& CurrentDialogs() {
-  return State().dialogs;
 }
 
 int RunProgram(Platform& platform) {

@@ -3,19 +3,17 @@
 
 #include <cstdint>
 
-#include "app/controls.h"
 #include "common/text.h"
 #include "common/trust_list.h"
 #include "platform/platform.h"
-#include "ui/dialog_state.h"
+#include "ui/controls.h"
 
 namespace vw {
 
 struct ProgramState {
-  explicit ProgramState(Platform& platform) : toolkit(platform), dialogs(platform) {}
+  explicit ProgramState(Platform& platform) : toolkit(platform) {}
 
-  Toolkit toolkit;
-  DialogState dialogs;
+  Toolkit toolkit;  // the current toolkit while this state lives
 
   // The lists as loaded at start; nothing changes them afterwards.
   TrustList SafeSitesList;
@@ -33,14 +31,9 @@ struct ProgramState {
   std::int64_t SitesLineCount = 0;
   std::int64_t LinksLineCount = 0;
 
-  // The password routine: the expected answer, the latest answer, and its search values.
+  // The password routine: the expected answer and the latest answer.
   Text ExpectedPassword;
   Text PasswordAnswer;
-  Text WorkingDirectoryText;
-  std::int64_t SearchStart = 1;
-  std::int64_t LastSeparator = 0;
-  std::int64_t TextLength = 0;
-  std::int64_t SearchResult = 0;
 
   // Controls of MainWindow, set by OpenMainWindow.
   Handle MainWindow = 0;

@@ -133,10 +133,6 @@ class Platform {
   // Returns false when a platform quit message arrived.
   virtual bool PumpPromptMessage(Handle prompt, PromptHandler& handler) = 0;
   virtual void DestroyPromptWindow(Handle prompt) = 0;
-
-  // --- Environment.
-  // The working directory, whole, without a trailing separator added; nullopt when it cannot be read.
-  virtual std::optional<Text> WorkingDirectory() = 0;
 };
 
 }  // namespace vw

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/program_fixture.h"
-#include "trust/os_file.h"
+#include "files/os_file.h"
 
 namespace vw::testing {
 namespace {

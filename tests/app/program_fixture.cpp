@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "app/program.h"
-#include "trust/os_file.h"
+#include "files/os_file.h"
 
 namespace vw {
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/program_fixture.h"
-#include "trust/list_file.h"
-#include "trust/os_file.h"
+#include "files/list_file.h"
+#include "files/os_file.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>

@@ -5,10 +5,10 @@
 #include <ostream>
 #include <vector>
 
-#include "app/controls.h"
 #include "app/main_window.h"
 #include "app/program_fixture.h"
 #include "app/program_state.h"
+#include "ui/controls.h"
 
 namespace vw::testing {
 namespace {

@@ -5,10 +5,10 @@
 #include <functional>
 #include <vector>
 
-#include "app/controls.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
 #include "platform/driver.h"
+#include "ui/controls.h"
 #include "ui/dialogs.h"
 
 namespace vw::testing {
@@ -491,7 +491,7 @@ TEST_F(Contract, WhileADialogIsOpenTheMainWindowIsDisabledAndAfterwardsGivenBack
     if (b.enabled) {
       EXPECT_EQ(p().ForegroundWindow(), s().MainWindow) << b.name;
     }
-    EXPECT_TRUE(s().dialogs.records.empty()) << b.name;
+    EXPECT_TRUE(s().toolkit.dialogs.records.empty()) << b.name;
     p().SetTopmost(s().MainWindow, false);
     p().SetEnabled(s().MainWindow, true);
   }
@@ -542,7 +542,7 @@ TEST_F(Contract, ASecondPromptUsesTheFontObjectOfTheFirst) {
   });
   EXPECT_NE(first, 0u);
   EXPECT_EQ(first, second);
-  EXPECT_EQ(s().dialogs.promptFont, first);
+  EXPECT_EQ(s().toolkit.dialogs.promptFont, first);
 }
 
 // --- The message box.
@@ -566,7 +566,7 @@ TEST_F(Contract, TheMessageBoxShowsTitleTextAndOneOkButtonOverADisabledMainWindo
   d().ProcessPending();
   EXPECT_TRUE(p().IsEnabled(s().MainWindow));
   EXPECT_EQ(p().ForegroundWindow(), s().MainWindow);
-  EXPECT_TRUE(s().dialogs.records.empty());
+  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
 }
 
 TEST_F(Contract, APostedEventReachesTheQueueWhileAMessageBoxIsOpen) {

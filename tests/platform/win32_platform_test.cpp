@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "app/controls.h"
 #include "app/main_window.h"
 #include "app/program_state.h"
 #include "platform/driver.h"
+#include "ui/controls.h"
 
 namespace vw::testing {
 namespace {

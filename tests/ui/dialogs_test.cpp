@@ -39,8 +39,8 @@ TEST_F(FailingDialogs, APromptThatCannotOpenReturnsEmptyAndGivesEverythingBack) 
   EXPECT_EQ(InputRequester(u"t", u"p", u"default", 0), u"");
   EXPECT_TRUE(desk_.IsEnabled(s().MainWindow));
   EXPECT_TRUE(desk_.IsEnabled(other));
-  EXPECT_TRUE(s().dialogs.records.empty());
-  EXPECT_TRUE(s().dialogs.prompt.closed);
+  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
+  EXPECT_TRUE(s().toolkit.dialogs.prompt.closed);
 }
 
 TEST_F(FailingDialogs, AMessageBoxThatCannotOpenReturnsZeroAndGivesEverythingBack) {
@@ -48,12 +48,12 @@ TEST_F(FailingDialogs, AMessageBoxThatCannotOpenReturnsZeroAndGivesEverythingBac
   EXPECT_EQ(ShowMessage(u"t", u"x"), 0);
   EXPECT_TRUE(desk_.IsEnabled(s().MainWindow));
   EXPECT_TRUE(desk_.IsEnabled(other));
-  EXPECT_TRUE(s().dialogs.records.empty());
+  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
 }
 
 TEST_F(FailingDialogs, WithoutMessageMetricsThePromptUsesTheDefaultGuiFont) {
   InputRequester(u"t", u"p", u"", 0);
-  EXPECT_EQ(s().dialogs.promptFont, desk_.DefaultGuiFont());
+  EXPECT_EQ(s().toolkit.dialogs.promptFont, desk_.DefaultGuiFont());
   EXPECT_EQ(s().ControlFont, desk_.DefaultGuiFont());
 }
 
@@ -79,13 +79,13 @@ TEST_F(Dialogs, HiddenWindowsAndOtherThreadsWindowsAreLeftAlone) {
   Handle other_thread = desk_.AddForeignWindow(2, true, false);
   desk_.SetTopmost(other_thread, true);
   BeginModal();
-  ASSERT_EQ(s().dialogs.records.size(), 1u);  // the main window only
-  EXPECT_EQ(s().dialogs.records[0].window, s().MainWindow);
+  ASSERT_EQ(s().toolkit.dialogs.records.size(), 1u);  // the main window only
+  EXPECT_EQ(s().toolkit.dialogs.records[0].window, s().MainWindow);
   EXPECT_TRUE(desk_.IsEnabled(hidden));
   EXPECT_TRUE(desk_.IsEnabled(other_thread));
   EXPECT_TRUE(desk_.IsTopmost(other_thread));
   EndModal();
-  EXPECT_TRUE(s().dialogs.records.empty());
+  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
 }
 
 TEST_F(Dialogs, EndModalGivesBackOnlyTheCallingThreadsRecords) {
@@ -95,13 +95,13 @@ TEST_F(Dialogs, EndModalGivesBackOnlyTheCallingThreadsRecords) {
   desk_.SetCurrentThreadId(1);
   desk_.Then("close", [](HeadlessPlatform& d) { d.UserDismissMessageBox(); });
   ShowMessage(u"t", u"x");  // thread 1's own pair
-  ASSERT_EQ(s().dialogs.records.size(), 1u);
-  EXPECT_EQ(s().dialogs.records[0].thread, 2u);
+  ASSERT_EQ(s().toolkit.dialogs.records.size(), 1u);
+  EXPECT_EQ(s().toolkit.dialogs.records[0].thread, 2u);
   EXPECT_FALSE(desk_.IsEnabled(theirs));
   desk_.SetCurrentThreadId(2);
   EndModal();
   EXPECT_TRUE(desk_.IsEnabled(theirs));
-  EXPECT_TRUE(s().dialogs.records.empty());
+  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
 }
 
 TEST_F(Dialogs, AQuitMessageEndsThePromptWithEmptyTextAndEverythingGivenBack) {
@@ -109,7 +109,7 @@ TEST_F(Dialogs, AQuitMessageEndsThePromptWithEmptyTextAndEverythingGivenBack) {
   EXPECT_EQ(InputRequester(u"t", u"p", u"default", 0), u"");
   EXPECT_TRUE(desk_.IsEnabled(s().MainWindow));
   EXPECT_EQ(desk_.OpenPrompt(), 0u);
-  EXPECT_TRUE(s().dialogs.records.empty());
+  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
 }
 
 TEST_F(Dialogs, ThePromptFontIsMadeOnceForTheWholeRun) {

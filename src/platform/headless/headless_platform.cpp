@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "trust/os_file.h"
-
 namespace vw {
 namespace {
 
@@ -521,11 +519,6 @@ void HeadlessPlatform::DestroyPromptWindow(Handle prompt) {
     foreground_ = 0;
     if (Find(owner) != nullptr && IsEnabled(owner)) Activate(owner);
   }
-}
-
-std::optional<Text> HeadlessPlatform::WorkingDirectory() {
-  if (options_.working_directory.has_value()) return *options_.working_directory;
-  return OsWorkingDirectory();
 }
 
 // --- Inspection and set-up.

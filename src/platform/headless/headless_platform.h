@@ -30,8 +30,6 @@ class HeadlessPlatform final : public Platform {
     bool message_font_available = true;
     bool prompt_window_fails = false;
     bool message_box_fails = false;
-    // When set, WorkingDirectory() answers this instead of asking the operating system.
-    std::optional<std::optional<Text>> working_directory;
   };
 
   // One dialog as the user saw it.
@@ -89,7 +87,6 @@ class HeadlessPlatform final : public Platform {
   void FocusPromptField(Handle prompt) override;
   bool PumpPromptMessage(Handle prompt, PromptHandler& handler) override;
   void DestroyPromptWindow(Handle prompt) override;
-  std::optional<Text> WorkingDirectory() override;
 
   // --- The scripted user. A step runs when the program next waits for input; steps run in order.
   using Step = std::function<void(HeadlessPlatform&)>;

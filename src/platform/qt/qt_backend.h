@@ -76,7 +76,6 @@ class QtPlatform final : public Platform {
   void FocusPromptField(Handle prompt) override;
   bool PumpPromptMessage(Handle prompt, PromptHandler& handler) override;
   void DestroyPromptWindow(Handle prompt) override;
-  std::optional<Text> WorkingDirectory() override;
 
   // --- For the test driver and the Qt tests.
   QWidget* WidgetOf(Handle handle);  // nullptr for an unknown handle or a font

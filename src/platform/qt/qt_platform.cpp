@@ -27,7 +27,6 @@
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_widgets.h"
-#include "trust/os_file.h"
 
 namespace vw {
 namespace qt {
@@ -845,10 +844,6 @@ void QtPlatform::DestroyPromptWindow(Handle prompt) {
   graveyard_.push_back(window);
   std::erase_if(prompt_events_, [prompt](const PromptEvent& e) { return e.prompt == prompt; });
   if (was_active && owner != nullptr && owner->isEnabled() && owner->isVisible()) Activate(owner);
-}
-
-std::optional<Text> QtPlatform::WorkingDirectory() {
-  return OsWorkingDirectory();
 }
 
 }  // namespace qt

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "platform/win32/win32_platform.h"
-#include "trust/os_file.h"
 
 namespace vw {
 namespace {
@@ -780,12 +779,6 @@ void Win32Platform::DestroyPromptWindow(Handle prompt) {
       SetWindowPos(pending, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
   }
-}
-
-// --- Environment.
-
-std::optional<Text> Win32Platform::WorkingDirectory() {
-  return OsWorkingDirectory();
 }
 
 }  // namespace vw

@@ -59,8 +59,6 @@ class Win32Platform final : public Platform {
   bool PumpPromptMessage(Handle prompt, PromptHandler& handler) override;
   void DestroyPromptWindow(Handle prompt) override;
 
-  std::optional<Text> WorkingDirectory() override;
-
   // --- For this back end's own tests.
   // The window class the editors were created with (RICHEDIT50W, or an older rich-edit class).
   const wchar_t* EditorClassName() const { return editor_class_; }

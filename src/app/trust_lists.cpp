@@ -1,0 +1,92 @@
+#include "app/trust_lists.h"
+
+#include "app/program_state.h"
+#include "files/list_file.h"
+#include "ui/controls.h"
+#include "ui/dialogs.h"
+
+namespace vw {
+namespace {
+
+// One row of the two lists: which file, which backup, which editor, list and flag.
+struct ListRow {
+  const char16_t* file;
+  const char16_t* backup;
+  Handle editor;
+  TrustList& list;
+  std::int64_t& backupPending;
+  std::int64_t& lineCount;
+  const char16_t* createFailedTitle;
+};
+
+ListRow SitesRow() {
+  ProgramState& s = State();
+  return {kSitesFile,           kSitesBackup,     s.SitesEditor, s.SafeSitesList,
+          s.SitesBackupPending, s.SitesLineCount, u"OpenFile"};
+}
+
+ListRow LinksRow() {
+  ProgramState& s = State();
+  return {kLinksFile,           kLinksBackup,     s.LinksEditor, s.SafeLinksList,
+          s.LinksBackupPending, s.LinksLineCount, u"CreateFile"};
+}
+
+void Load(const ListRow& row) {
+  if (row.backupPending) {
+    CopyOver(row.file, row.backup);  // a failed copy is silent; the flag clears all the same
+    row.backupPending = 0;
+  }
+  if (!OpenForReading(kLoadSlot, row.file)) {
+    ShowMessage(u"Information", Text(u"Couldn't open  ") + row.file + u"  file!");
+    return;
+  }
+  while (!AtEnd(kLoadSlot)) {
+    Text line = ReadLine(kLoadSlot);
+    AddLine(row.editor, -1, line);
+    row.list.Append(line);
+  }
+  // A read error ends the data like the end of the file; what was read stays loaded, but the administrator
+  // must not take it for the whole file.
+  bool incomplete = ReadFailed(kLoadSlot);
+  CloseListFile(kLoadSlot);
+  if (incomplete) ShowMessage(u"Information", Text(u"Couldn't read all of  ") + row.file + u"  file!");
+}
+
+// true when the file was written whole and its backup refreshed.
+bool Save(const ListRow& row) {
+  row.lineCount = LineCount(row.editor);
+  if (!CreateForWriting(kSaveSlot, row.file)) {
+    ShowMessage(row.createFailedTitle, Text(u"Can't Open File ") + row.file);
+    return false;
+  }
+  bool written = true;
+  for (std::int64_t i = 0; i < row.lineCount && written; ++i)
+    written = WriteLine(kSaveSlot, LineText(row.editor, i));
+  written = CloseListFile(kSaveSlot) && written;
+  if (!written) {
+    // Never report a failed write as saved, and keep the backup, the last good copy, as it was.
+    ShowMessage(u"WriteFile", Text(u"Can't Write File ") + row.file + u"\r\n\r\nThe backup " + row.backup +
+                                  u" was left as it was.");
+    return false;
+  }
+  CopyOver(row.file, row.backup);
+  return true;
+}
+
+}  // namespace
+
+void LoadSafeSites() {
+  Load(SitesRow());
+}
+void LoadSafeLinks() {
+  Load(LinksRow());
+}
+void SaveSafeSites() {
+  Save(SitesRow());
+}
+
+void SaveSafeLinks() {
+  if (Save(LinksRow())) ShowMessage(u"Files Saved", u"All files have been saved + including BackUps !");
+}
+
+}  // namespace vw

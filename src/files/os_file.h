@@ -1,0 +1,78 @@
+// The operating system's file calls, as the list file layer needs them. One real implementation per platform
+// (os_file_posix.cpp, os_file_win32.cpp); tests may install their own for what a real machine cannot produce,
+// such as a read error part-way through a file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "common/text.h"
+
+namespace vw {
+
+#ifdef _WIN32
+inline constexpr char16_t kPathSeparator = u'\\';
+#else
+inline constexpr char16_t kPathSeparator = u'/';
+#endif
+
+// An open file as the layer below hands it out: a file descriptor, a HANDLE, or whatever a test layer uses.
+using OsHandle = std::intptr_t;
+
+// The operating system's own answer: the working directory, read whole whatever its length, with no separator
+// added; nullopt when it cannot be read.
+std::optional<Text> OsWorkingDirectory();
+
+class OsFiles {
+ public:
+  virtual ~OsFiles() = default;
+
+  // Opens an existing file for reading, exclusively: fails while it is open anywhere else.
+  virtual std::optional<OsHandle> OpenReadExclusive(TextView name) = 0;
+  // First creation attempt: read and write access, creates the file or empties an existing one, exclusively.
+  // A failure leaves an existing file as it was.
+  virtual std::optional<OsHandle> CreateReadWrite(TextView name) = 0;
+  // Second creation attempt: write access only, empties an existing file (never creates one), exclusively.
+  // A failure leaves the file as it was.
+  virtual std::optional<OsHandle> TruncateExisting(TextView name) = 0;
+
+  // Reads up to `size` bytes: the count read, 0 at the end of the file, -1 on a read error.
+  virtual std::int64_t Read(OsHandle file, char* data, std::size_t size) = 0;
+  // Writes all `size` bytes; false when that did not happen.
+  virtual bool Write(OsHandle file, const char* data, std::size_t size) = 0;
+  // Hands what was written to the disk (fsync, FlushFileBuffers); false on failure.
+  virtual bool Flush(OsHandle file) = 0;
+  virtual bool Close(OsHandle file) = 0;
+
+  // Copies `source` over `target`, replacing a target that exists. Fails, leaving the target as it was, when
+  // the source is missing, the target is read-only, or either is held exclusively elsewhere.
+  virtual bool Copy(TextView source, TextView target) = 0;
+
+  // The working directory, read whole whatever its length, with no separator added; nullopt when it cannot be
+  // read. A test layer may answer another.
+  virtual std::optional<Text> WorkingDirectory() { return OsWorkingDirectory(); }
+};
+
+// The platform's own file calls.
+OsFiles& NativeOsFiles();
+
+// The layer in use: the native one unless a test has installed another.
+OsFiles& CurrentOsFiles();
+
+// Installs `files` as the layer in use for the life of this object, then puts back the one before. For tests.
+class ScopedOsFiles {
+ public:
+  explicit ScopedOsFiles(OsFiles& files);
+  ~ScopedOsFiles();
+  ScopedOsFiles(const ScopedOsFiles&) = delete;
+  ScopedOsFiles& operator=(const ScopedOsFiles&) = delete;
+
+ private:
+  OsFiles* previous_;
+};
+
+// The working directory as the layer in use answers it (the expected password is made from it).
+std::optional<Text> WorkingDirectory();
+
+}  // namespace vw

@@ -1,0 +1,413 @@
+// Faults: files held by this or another process, read-only files, a full disk, a size limit, and (through the
+// in-memory layer) what a real machine cannot produce on demand.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "files/list_file.h"
+#include "files/list_file_test_util.h"
+#include "files/memory_os_files.h"
+
+#ifdef _WIN32
+#include <process.h>
+#include <stdlib.h>
+#else
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace vw {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+namespace fs = std::filesystem;
+
+constexpr char kContent[] = "site.example\r\nother.example\r\n";
+
+// What every other opening of a held file must do: fail. (Whether the file is as it was can only be looked at
+// once it is free again: on Windows, even the test's own reading of it is refused while it is held.)
+void ExpectHeldElsewhere(const TempDir& dir, const std::string& leaf) {
+  const Text name = dir.Name(leaf);
+  EXPECT_FALSE(OpenForReading(4, name));
+  EXPECT_TRUE(AtEnd(4));  // the slot stayed free
+  EXPECT_FALSE(CreateForWriting(5, name));
+  EXPECT_FALSE(WriteLine(5, u"must not arrive"));
+  EXPECT_FALSE(CopyOver(name, dir.Name("copy-of-held.txt")));
+  WriteBytes(dir.File("other.txt"), "other\r\n");
+  EXPECT_FALSE(CopyOver(dir.Name("other.txt"), name));
+}
+
+// Once it is let go of: unchanged, and open to this process again.
+void ExpectFreeAgain(const TempDir& dir, const std::string& leaf) {
+  EXPECT_EQ(ReadBytes(dir.File(leaf)), kContent);
+  ASSERT_TRUE(OpenForReading(4, dir.Name(leaf)));
+  EXPECT_EQ(ReadLine(4), u"site.example");
+  EXPECT_TRUE(CloseListFile(4));
+}
+
+TEST(ListFileExclusiveTest, SecondOpeningInThisProcessFails) {
+  TempDir dir;
+  WriteBytes(dir.File("list.txt"), kContent);
+  ASSERT_TRUE(OpenForReading(0, dir.Name("list.txt")));
+  ExpectHeldElsewhere(dir, "list.txt");
+  EXPECT_EQ(ReadLine(0), u"site.example");  // the holder reads on undisturbed
+  EXPECT_TRUE(CloseListFile(0));
+  ExpectFreeAgain(dir, "list.txt");
+}
+
+TEST(ListFileExclusiveTest, FileBeingWrittenCannotBeOpened) {
+  TempDir dir;
+  ASSERT_TRUE(CreateForWriting(1, dir.Name("list.txt")));
+  EXPECT_FALSE(OpenForReading(0, dir.Name("list.txt")));
+  EXPECT_FALSE(CreateForWriting(2, dir.Name("list.txt")));
+  EXPECT_TRUE(WriteLine(1, u"site.example"));
+  EXPECT_TRUE(WriteLine(1, u"other.example"));
+  EXPECT_TRUE(CloseListFile(1));
+  EXPECT_EQ(ReadBytes(dir.File("list.txt")), kContent);
+}
+
+#ifndef _WIN32
+
+// Another process holds the file: this one can neither read, create, nor copy it.
+TEST(ListFileExclusiveTest, AnotherProcessHoldsTheFile) {
+  TempDir dir;
+  WriteBytes(dir.File("list.txt"), kContent);
+  int ready[2];
+  int release[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(release), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const char opened = OpenForReading(0, dir.Name("list.txt")) ? 'y' : 'n';
+    if (write(ready[1], &opened, 1) != 1) _exit(2);
+    char go;
+    if (read(release[0], &go, 1) != 1) _exit(3);
+    _exit(CloseListFile(0) ? 0 : 4);
+  }
+  char opened = 0;
+  ASSERT_EQ(read(ready[0], &opened, 1), 1);
+  ASSERT_EQ(opened, 'y');
+  ExpectHeldElsewhere(dir, "list.txt");
+  ASSERT_EQ(write(release[1], "x", 1), 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ExpectFreeAgain(dir, "list.txt");
+  for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
+}
+
+// This process holds the file: another process can neither read nor create it.
+TEST(ListFileExclusiveTest, AnotherProcessIsRefused) {
+  TempDir dir;
+  WriteBytes(dir.File("list.txt"), kContent);
+  ASSERT_TRUE(OpenForReading(0, dir.Name("list.txt")));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int result = 0;
+    if (OpenForReading(1, dir.Name("list.txt"))) result |= 1;
+    if (CreateForWriting(2, dir.Name("list.txt"))) result |= 2;
+    if (CopyOver(dir.Name("list.txt"), dir.Name("copy.txt"))) result |= 4;
+    _exit(result);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "bit 1: read, 2: create, 4: copy succeeded";
+  EXPECT_TRUE(CloseListFile(0));
+  EXPECT_EQ(ReadBytes(dir.File("list.txt")), kContent);
+}
+
+#else
+
+// Another process (list_file_holder.exe, beside this test) holds the file through share mode 0.
+TEST(ListFileExclusiveTest, AnotherProcessHoldsTheFile) {
+  TempDir dir;
+  WriteBytes(dir.File("list.txt"), kContent);
+  const char* self = _pgmptr;  // this program's full path
+  ASSERT_NE(self, nullptr);
+  const std::string holder = (fs::path(self).parent_path() / "list_file_holder.exe").string();
+  const auto quoted = [](const fs::path& p) { return "\"" + p.string() + "\""; };
+  const std::string args[] = {quoted(dir.File("list.txt")), quoted(dir.File("ready")),
+                              quoted(dir.File("release"))};
+  const intptr_t process = _spawnl(_P_NOWAIT, holder.c_str(), "list_file_holder", args[0].c_str(),
+                                   args[1].c_str(), args[2].c_str(), static_cast<const char*>(nullptr));
+  ASSERT_NE(process, -1) << holder;
+  for (int i = 0; i < 600 && !fs::exists(dir.File("ready")); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(fs::exists(dir.File("ready")));
+  ExpectHeldElsewhere(dir, "list.txt");
+  WriteBytes(dir.File("release"), "");
+  int status = -1;
+  ASSERT_EQ(_cwait(&status, process, _WAIT_CHILD), process);
+  EXPECT_EQ(status, 0);
+  ExpectFreeAgain(dir, "list.txt");
+}
+
+#endif
+
+// Makes a file read-only: no write bit at all (on Windows, the read-only attribute).
+void MakeReadOnly(const fs::path& file) {
+  fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+}
+
+// Wine run as root (as CI runs it) keeps the read-only attribute but lets every write through, so the fault
+// cannot be produced there; real Windows refuses, and on Linux the layer itself refuses.
+bool PlatformIgnoresReadOnly(const fs::path& file) {
+#ifdef _WIN32
+  return std::ofstream(file, std::ios::binary | std::ios::app).is_open();
+#else
+  (void)file;
+  return false;
+#endif
+}
+
+TEST(ListFileReadOnlyTest, CreateForWritingFailsAndLeavesTheFile) {
+  TempDir dir;
+  WriteBytes(dir.File("list.txt"), kContent);
+  MakeReadOnly(dir.File("list.txt"));
+  if (PlatformIgnoresReadOnly(dir.File("list.txt"))) GTEST_SKIP() << "this machine writes read-only files";
+  EXPECT_FALSE(CreateForWriting(1, dir.Name("list.txt")));
+  EXPECT_FALSE(WriteLine(1, u"x"));
+  EXPECT_TRUE(CloseListFile(1));
+  EXPECT_EQ(ReadBytes(dir.File("list.txt")), kContent);
+  // It can still be read.
+  ASSERT_TRUE(OpenForReading(0, dir.Name("list.txt")));
+  EXPECT_EQ(ReadLine(0), u"site.example");
+  EXPECT_TRUE(CloseListFile(0));
+}
+
+TEST(ListFileReadOnlyTest, CopyOverAReadOnlyTargetFails) {
+  TempDir dir;
+  WriteBytes(dir.File("list.txt"), "new\r\n");
+  WriteBytes(dir.File("list-BK.txt"), kContent);
+  MakeReadOnly(dir.File("list-BK.txt"));
+  if (PlatformIgnoresReadOnly(dir.File("list-BK.txt"))) GTEST_SKIP() << "this machine writes read-only files";
+  EXPECT_FALSE(CopyOver(dir.Name("list.txt"), dir.Name("list-BK.txt")));
+  EXPECT_EQ(ReadBytes(dir.File("list-BK.txt")), kContent);
+  // A read-only source copies as usual.
+  MakeReadOnly(dir.File("list.txt"));
+  EXPECT_TRUE(CopyOver(dir.Name("list.txt"), dir.Name("copy.txt")));
+  EXPECT_EQ(ReadBytes(dir.File("copy.txt")), "new\r\n");
+}
+
+#ifndef _WIN32
+
+// A list file that is a link to /dev/full: every write to the disk fails, and the caller hears of it.
+TEST(ListFileDiskFullTest, WriteFailuresAreReported) {
+  TempDir dir;
+  fs::create_symlink("/dev/full", dir.File("list.txt"));
+  ASSERT_TRUE(CreateForWriting(1, dir.Name("list.txt")));
+  EXPECT_TRUE(WriteLine(1, u"fits in the buffer"));
+  EXPECT_FALSE(CloseListFile(1));  // the buffer could not be written out
+
+  ASSERT_TRUE(CreateForWriting(1, dir.Name("list.txt")));
+  EXPECT_FALSE(WriteLine(1, Text(5000, u'x')));  // too long for the buffer: written at once, and fails
+  EXPECT_FALSE(WriteLine(1, u"short"));          // and every later line reports the failure
+  EXPECT_FALSE(CloseListFile(1));
+
+  WriteBytes(dir.File("source.txt"), kContent);
+  EXPECT_FALSE(CopyOver(dir.Name("source.txt"), dir.Name("list.txt")));
+}
+
+// Lists are read and copied from regular files only: a directory, a pipe or a device that never ends would
+// otherwise block the program or load an endless run of empty lines. Each is refused at once, and a backup
+// copied from one is left as it was.
+TEST(ListFileNotARegularFileTest, ReadingAndCopyingRefuseIt) {
+  TempDir dir;
+  fs::create_directory(dir.File("folder"));
+  ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0644), 0);
+  fs::create_symlink("/dev/zero", dir.File("zeros"));
+  fs::create_symlink("/dev/full", dir.File("full"));
+  for (const char* leaf : {"folder", "pipe", "zeros", "full"}) {
+    EXPECT_FALSE(OpenForReading(0, dir.Name(leaf))) << leaf;
+    EXPECT_TRUE(AtEnd(0)) << leaf << ": the slot stays free";
+    WriteBytes(dir.File("backup.txt"), kContent);
+    EXPECT_FALSE(CopyOver(dir.Name(leaf), dir.Name("backup.txt"))) << leaf;
+    EXPECT_EQ(ReadBytes(dir.File("backup.txt")), kContent) << leaf;
+  }
+}
+
+// A file size limit in a child process: the write that crosses it fails, and so does the close.
+TEST(ListFileDiskFullTest, FileSizeLimitInAChild) {
+  TempDir dir;
+  constexpr rlim_t kLimit = 1000;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);  // the failing write then reports EFBIG instead of ending the process
+    const rlimit limit{kLimit, kLimit};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(10);
+    if (!CreateForWriting(1, dir.Name("list.txt"))) _exit(11);
+    int first_failure = -1;
+    for (int i = 0; i < 100; ++i) {
+      if (!WriteLine(1, Text(50, u'z')) && first_failure < 0) first_failure = i;
+    }
+    if (CloseListFile(1)) _exit(12);
+    // 78 lines of 52 bytes fill the buffer; the 79th writes it out, which crosses the limit.
+    _exit(first_failure == 78 ? 0 : 13);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::string expected;
+  while (expected.size() < kLimit) expected += std::string(50, 'z') + "\r\n";
+  expected.resize(kLimit);
+  EXPECT_EQ(ReadBytes(dir.File("list.txt")), expected);
+}
+
+#endif
+
+// Through the in-memory layer
+// --------------------------------------------------------------------------------
+
+std::string NumberedLines(int count) {
+  std::string bytes;
+  for (int i = 0; i < count; ++i) bytes += "line " + std::to_string(1000 + i) + "\r\n";  // 11 bytes each
+  return bytes;
+}
+
+TEST(ListFileReadErrorTest, ErrorPartWayIsToldApartFromTheEnd) {
+  struct Case {
+    const char* why;
+    std::size_t fail_at;
+    std::size_t read_chunk;
+    std::size_t whole_lines;  // lines read whole before the error
+    std::string cut_line;     // then the part of the next line before the error, if any
+  } const cases[] = {
+      {"error at the first read", 0, 4096, 0, ""},
+      {"error after two buffers", 8192, 4096, 744, "line 174"},
+      {"error on a line boundary", 1100, 4096, 100, ""},
+      {"error after short reads", 1105, 3, 100, "line "},
+      {"error while looking past a CR", 1110, 4096, 100, "line 1100"},
+  };
+  for (const Case& c : cases) {
+    testing::MemoryOsFiles os;
+    os.files[u"list.txt"] = NumberedLines(1000);
+    os.fail_read_at = c.fail_at;
+    os.read_chunk = c.read_chunk;
+    ScopedOsFiles use(os);
+    ASSERT_TRUE(OpenForReading(0, u"list.txt")) << c.why;
+    std::vector<Text> expected;
+    for (std::size_t i = 0; i < c.whole_lines; ++i) expected.push_back(T("line " + std::to_string(1000 + i)));
+    if (!c.cut_line.empty()) expected.push_back(T(c.cut_line));
+    EXPECT_EQ(testing::ReadAllLines(0), expected) << c.why;
+    EXPECT_TRUE(ReadFailed(0)) << c.why;
+    EXPECT_TRUE(AtEnd(0)) << c.why;
+    EXPECT_TRUE(CloseListFile(0)) << c.why;
+  }
+}
+
+TEST(ListFileReadErrorTest, WholeFileIsNoError) {
+  testing::MemoryOsFiles os;
+  os.files[u"list.txt"] = NumberedLines(1000);
+  os.fail_read_at = 11001;  // the reads up to the end, and the one that finds it, succeed
+  ScopedOsFiles use(os);
+  ASSERT_TRUE(OpenForReading(0, u"list.txt"));
+  EXPECT_EQ(testing::ReadAllLines(0).size(), 1000u);
+  EXPECT_TRUE(AtEnd(0));
+  EXPECT_FALSE(ReadFailed(0));
+  EXPECT_TRUE(CloseListFile(0));
+}
+
+TEST(ListFileCreateTest, SecondAttemptOpensAFileTheFirstRefuses) {
+  testing::MemoryOsFiles os;
+  os.files[u"hidden.txt"] = "old\r\n";
+  os.refuse_read_write_create.insert(u"hidden.txt");
+  ScopedOsFiles use(os);
+  ASSERT_TRUE(CreateForWriting(1, u"hidden.txt"));
+  EXPECT_EQ(os.calls, (std::vector<std::string>{"CreateReadWrite", "TruncateExisting"}));
+  EXPECT_EQ(os.files[u"hidden.txt"], "");
+  EXPECT_TRUE(WriteLine(1, u"new"));
+  EXPECT_TRUE(CloseListFile(1));
+  EXPECT_EQ(os.files[u"hidden.txt"], "new\r\n");
+}
+
+TEST(ListFileCreateTest, FirstAttemptSucceedingIsTheOnlyOne) {
+  testing::MemoryOsFiles os;
+  ScopedOsFiles use(os);
+  ASSERT_TRUE(CreateForWriting(1, u"plain.txt"));
+  EXPECT_EQ(os.calls, (std::vector<std::string>{"CreateReadWrite"}));
+  EXPECT_TRUE(CloseListFile(1));
+}
+
+TEST(ListFileCreateTest, BothAttemptsRefusedLeavesTheSlotFree) {
+  testing::MemoryOsFiles os;
+  os.refuse_read_write_create.insert(u"missing-hidden.txt");
+  ScopedOsFiles use(os);
+  EXPECT_FALSE(CreateForWriting(1, u"missing-hidden.txt"));
+  EXPECT_EQ(os.calls, (std::vector<std::string>{"CreateReadWrite", "TruncateExisting"}));
+  EXPECT_FALSE(WriteLine(1, u"x"));
+  EXPECT_EQ(os.files.count(u"missing-hidden.txt"), 0u);
+  EXPECT_EQ(os.open_count(), 0);
+}
+
+TEST(ListFileWriteFailureTest, EachFailureReachesTheCaller) {
+  struct Case {
+    const char* why;
+    bool fail_writes;
+    bool fail_flush;
+    bool fail_close;
+    std::size_t line_length;
+    bool write_line_result;
+    std::vector<std::string> calls_at_close;
+  } const cases[] = {
+      {"all well", false, false, false, 10, true, {"Flush", "Close"}},
+      {"buffered write fails at close", true, false, false, 10, true, {"Close"}},
+      {"direct write fails at once", true, false, false, 5000, false, {"Close"}},
+      {"flush to disk fails", false, true, false, 10, true, {"Flush", "Close"}},
+      {"close fails", false, false, true, 10, true, {"Flush", "Close"}},
+  };
+  for (const Case& c : cases) {
+    testing::MemoryOsFiles os;
+    os.fail_writes = c.fail_writes;
+    os.fail_flush = c.fail_flush;
+    os.fail_close = c.fail_close;
+    ScopedOsFiles use(os);
+    ASSERT_TRUE(CreateForWriting(1, u"f")) << c.why;
+    EXPECT_EQ(WriteLine(1, Text(c.line_length, u'a')), c.write_line_result) << c.why;
+    os.calls.clear();
+    const bool all_well = !c.fail_writes && !c.fail_flush && !c.fail_close;
+    EXPECT_EQ(CloseListFile(1), all_well) << c.why;
+    EXPECT_EQ(os.calls, c.calls_at_close) << c.why;
+    EXPECT_EQ(os.open_count(), 0) << c.why;
+  }
+}
+
+TEST(ListFileWriteFailureTest, NothingMoreIsWrittenAfterAFailure) {
+  testing::MemoryOsFiles os;
+  os.fail_writes = true;
+  ScopedOsFiles use(os);
+  ASSERT_TRUE(CreateForWriting(1, u"f"));
+  EXPECT_FALSE(WriteLine(1, Text(5000, u'a')));
+  os.fail_writes = false;  // even if the disk recovers, the file would have a hole: stay failed
+  for (int i = 0; i < 200; ++i) EXPECT_FALSE(WriteLine(1, Text(100, u'b')));
+  EXPECT_FALSE(CloseListFile(1));
+  EXPECT_EQ(os.write_sizes, std::vector<std::size_t>{5000});
+}
+
+TEST(ListFileReadCloseTest, CloseFailureOfAReadFileIsReported) {
+  testing::MemoryOsFiles os;
+  os.files[u"f"] = "a";
+  os.fail_close = true;
+  ScopedOsFiles use(os);
+  ASSERT_TRUE(OpenForReading(0, u"f"));
+  EXPECT_FALSE(CloseListFile(0));
+  EXPECT_EQ(os.open_count(), 0);
+}
+
+}  // namespace
+}  // namespace vw
