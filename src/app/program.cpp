@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include <cassert>
+#include <csignal>
 
 #include "app/link_check.h"
 #include "app/main_window.h"
@@ -27,6 +28,11 @@ ProgramState& State() {
 }
 
 int RunProgram(Platform& platform) {
+#ifdef SIGXFSZ
+  // A write beyond the file-size limit then fails like one on a full disk (and is reported as one) instead
+  // of ending the program with every unsaved edit.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   ProgramScope run(platform);
   ProgramState& state = run.state();
 

@@ -52,8 +52,19 @@ void Load(const ListRow& row) {
   if (incomplete) ShowMessage(u"Information", Text(u"Couldn't read all of  ") + row.file + u"  file!");
 }
 
+void ShowNotWritten(const ListRow& row) {
+  ShowMessage(u"WriteFile", Text(u"Can't Write File ") + row.file + u"\r\n\r\nThe backup " + row.backup +
+                                u" was left as it was.");
+}
+
 // true when the file was written whole and its backup refreshed.
 bool Save(const ListRow& row) {
+  // An editor that could not be created holds no lines, not an empty list: saving it would empty the file
+  // and then its backup.
+  if (row.editor == 0) {
+    ShowNotWritten(row);
+    return false;
+  }
   row.lineCount = LineCount(row.editor);
   if (!CreateForWriting(kSaveSlot, row.file)) {
     ShowMessage(row.createFailedTitle, Text(u"Can't Open File ") + row.file);
@@ -65,8 +76,7 @@ bool Save(const ListRow& row) {
   written = CloseListFile(kSaveSlot) && written;
   if (!written) {
     // Never report a failed write as saved, and keep the backup, the last good copy, as it was.
-    ShowMessage(u"WriteFile", Text(u"Can't Write File ") + row.file + u"\r\n\r\nThe backup " + row.backup +
-                                  u" was left as it was.");
+    ShowNotWritten(row);
     return false;
   }
   CopyOver(row.file, row.backup);

@@ -1,14 +1,16 @@
 // File calls on POSIX systems (Linux).
 //
 // Exclusive opening is an advisory flock(LOCK_EX | LOCK_NB) held while the file is open; the copy honours it
-// on both files. Because root writes through any permission bits, a regular file with no write bit at all is
-// treated as read-only here, as the read-only attribute is on Windows: it is never emptied or replaced.
+// on both files, and replaces its target only whole (a new file beside it, renamed over it). Because root
+// writes through any permission bits, a regular file with no write bit at all is treated as read-only here,
+// as the read-only attribute is on Windows: it is never emptied or replaced.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,85 @@ bool Sync(int fd) {
   return errno == EINVAL || errno == EROFS;
 }
 
+// The file a name stands for: a symbolic link is followed, so that a replacement replaces the file it points
+// to and the link stays. nullopt for a link that leads nowhere.
+std::optional<std::string> FinalName(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return std::nullopt;
+  std::string name(resolved);
+  std::free(resolved);
+  return name;
+}
+
+// A new file, created here and nowhere else, beside `path`: its name is `path`'s folder, a dot, the leaf and
+// a number. The name is returned through `name`; -1 when no such file could be made.
+int CreateBeside(const std::string& path, std::string& name) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = folder + "." + leaf + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".new";
+    const int fd = OpenRetrying(name, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+bool CopyData(int from, int to) {
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    ssize_t n;
+    do {
+      n = ::read(from, buffer.data(), buffer.size());
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) return n == 0;
+    if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) return false;
+  }
+}
+
+// Replaces the file `path` names by a copy of the open file `from`, never leaving it cut: the copy goes into
+// a new file beside it, is handed to the disk, and only then renamed over it. On any failure (a full disk, a
+// file-size limit) the new file is removed and the target is as it was. An existing target must be a regular
+// file with a write bit that nobody holds exclusively (it stays locked until it is replaced); the copy takes
+// over its permission bits and, where this process may give it, its owner.
+bool ReplaceWithCopy(int from, const std::string& path) {
+  const auto final_name = FinalName(path);
+  if (!final_name) return false;
+  struct stat old {};
+  const int held = OpenRetrying(*final_name, O_WRONLY | O_NONBLOCK);
+  if (held < 0 && errno != ENOENT) return false;
+  if (held >= 0) {
+    // A file copied over itself is refused here too: the exclusive lock meets the source's shared one.
+    const bool replaceable = Lock(held, LOCK_EX) && ::fstat(held, &old) == 0 && S_ISREG(old.st_mode) &&
+                             (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    if (!replaceable) {
+      ::close(held);
+      return false;
+    }
+  }
+  std::string temp;
+  const int to = CreateBeside(*final_name, temp);
+  bool ok = to >= 0;
+  if (ok) {
+    if (held >= 0) {
+      ok = ::fchmod(to, old.st_mode & 07777) == 0;
+      if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+        const int owned = ::fchown(to, old.st_uid, old.st_gid);  // only root may; the copy is whole anyway
+        (void)owned;
+      }
+    }
+    ok = ok && CopyData(from, to) && Sync(to);
+    ok = (::close(to) == 0) && ok;
+    ok = ok && ::rename(temp.c_str(), final_name->c_str()) == 0;
+    if (!ok) ::unlink(temp.c_str());
+  }
+  if (held >= 0) ::close(held);
+  return ok;
+}
+
 class PosixFiles final : public OsFiles {
  public:
   std::optional<OsHandle> OpenReadExclusive(TextView name) override {
@@ -135,33 +216,7 @@ class PosixFiles final : public OsFiles {
     const int from = OpenRetrying(*from_path, O_RDONLY | O_NONBLOCK);
     if (from < 0) return false;
     // A shared lock on the source: it fails while anyone holds the file exclusively.
-    if (!IsRegularFile(from) || !Lock(from, LOCK_SH)) {
-      ::close(from);
-      return false;
-    }
-    const int to = OpenRetrying(*to_path, O_WRONLY | O_CREAT | O_NONBLOCK, 0666);
-    if (to < 0) {
-      ::close(from);
-      return false;
-    }
-    // Copying a file over itself fails here too: the exclusive lock meets the source's shared one.
-    bool ok = PrepareForWriting(to);
-    if (ok) {
-      std::vector<char> buffer(64 * 1024);
-      for (;;) {
-        const std::int64_t n = Read(from, buffer.data(), buffer.size());
-        if (n <= 0) {
-          ok = n == 0;
-          break;
-        }
-        if (!WriteAll(to, buffer.data(), static_cast<std::size_t>(n))) {
-          ok = false;
-          break;
-        }
-      }
-      ok = Sync(to) && ok;
-    }
-    ok = (::close(to) == 0) && ok;
+    const bool ok = IsRegularFile(from) && Lock(from, LOCK_SH) && ReplaceWithCopy(from, *to_path);
     ::close(from);
     return ok;
   }

@@ -2,6 +2,7 @@
 // another program holds open, and (on Linux) a file that stands for a full disk.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -235,6 +236,49 @@ TEST(LoadWhenAFileIsHeldOpen, ReportsItAndLoadsTheOtherList) {
                                        .links_backup = kLinksAtStart}));
 }
 
+// An editor that could not be created (on Windows: the rich edit library missing) holds no list: saving it
+// would empty the file and then its backup. Its list is not written, the other one is.
+struct MissingEditorCase {
+  const char* name;
+  std::vector<int> editors_fail;  // by creation: 0 the sites editor, 1 the links editor
+  Dialogs after_save;
+  friend void PrintTo(const MissingEditorCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class SaveWhenAnEditorIsMissing : public ::testing::TestWithParam<MissingEditorCase> {};
+
+TEST_P(SaveWhenAnEditorIsMissing, WritesNothingForItAndKeepsItsBackup) {
+  const MissingEditorCase& c = GetParam();
+  ListsFolder folder;
+  folder.Put({.sites = kSitesAtStart, .links = kLinksAtStart});
+  HeadlessPlatform::Options refusing;
+  refusing.editors_fail = c.editors_fail;
+  Session run(refusing);
+  run.user()
+      .Answers(folder.Password())
+      .PressesSaveAllFiles()
+      .ClicksOk(static_cast<int>(c.after_save.size()))
+      .ClosesTheWindow();
+
+  EXPECT_EQ(run.Run(), 0);
+  EXPECT_EQ(run.Transcript(), Dialogs{PasswordPrompt()} + c.after_save);
+  auto missing = [&](int editor) {
+    return std::find(c.editors_fail.begin(), c.editors_fail.end(), editor) != c.editors_fail.end();
+  };
+  // Saved from the editors, the lists end their lines in CR LF.
+  const std::string sites = missing(0) ? kSitesAtStart : "alpha.example\r\n";
+  const std::string links = missing(1) ? kLinksAtStart : "https://beta.example/page\r\n";
+  EXPECT_EQ(folder.Files(),
+            (ListFiles{.sites = sites, .links = links, .sites_backup = sites, .links_backup = links}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, SaveWhenAnEditorIsMissing,
+    ::testing::Values(MissingEditorCase{"Sites", {0}, {SitesNotWritten(), FilesSaved()}},
+                      MissingEditorCase{"Links", {1}, {LinksNotWritten()}},
+                      MissingEditorCase{"Both", {0, 1}, {SitesNotWritten(), LinksNotWritten()}}),
+    [](const ::testing::TestParamInfo<MissingEditorCase>& tested) { return std::string(tested.param.name); });
+
 // The disk fails while one list file is written, at one of the three places where a write can fail: a write,
 // the flush to disk, or the close. The machine's own file calls, except for that file while the disk is bad.
 class DiskFailsFor final : public OsFiles {
@@ -434,6 +478,60 @@ INSTANTIATE_TEST_SUITE_P(
                       FullDiskCase{"Links", false, true, {LinksNotWritten()}},
                       FullDiskCase{"Both", true, true, {SitesNotWritten(), LinksNotWritten()}}),
     [](const ::testing::TestParamInfo<FullDiskCase>& tested) { return std::string(tested.param.name); });
+
+// Started under a file-size limit smaller than the sites list (ulimit -f 8): every write beyond the limit
+// fails as on a full disk, in a child process of its own. The backup at start is not made (the old one
+// stays), the save says the sites file was not written and keeps its backup, the links list is saved, the
+// exit code is 0.
+TEST(FileSizeLimit, AWriteBeyondItFailsLikeOneOnAFullDisk) {
+  constexpr rlim_t kLimit = 8192;
+  ListsFolder folder;
+  std::string sites;
+  for (int i = 0; sites.size() < 3 * kLimit; ++i) sites += "site-" + std::to_string(i) + ".example\n";
+  folder.Put({.sites = sites,
+              .links = kLinksAtStart,
+              .sites_backup = "old sites backup\r\n",
+              .links_backup = "old links backup\r\n"});
+  int transcript[2];
+  ASSERT_EQ(pipe(transcript), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(transcript[0]);
+    signal(SIGXFSZ, SIG_DFL);  // as a shell leaves it
+    const rlimit limit{kLimit, kLimit};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(10);
+    Session run;
+    run.user()
+        .Answers(folder.Password())
+        .TypesInto(Editor::kLinks, u"\nhttps://delta.example/page")
+        .PressesSaveAllFiles()
+        .ClicksOk(2)
+        .ClosesTheWindow();
+    const int code = run.Run();
+    const std::string shown = ::testing::PrintToString(run.Transcript());
+    if (write(transcript[1], shown.data(), shown.size()) != static_cast<ssize_t>(shown.size())) _exit(11);
+    _exit(code);
+  }
+  close(transcript[1]);
+  std::string shown;
+  char chunk[4096];
+  for (ssize_t n; (n = read(transcript[0], chunk, sizeof chunk)) > 0;)
+    shown.append(chunk, static_cast<std::size_t>(n));
+  close(transcript[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(shown, ::testing::PrintToString(Dialogs{PasswordPrompt(), SitesNotWritten(), FilesSaved()}));
+  std::string sites_saved;
+  for (std::size_t at = 0, end; (end = sites.find('\n', at)) != std::string::npos; at = end + 1)
+    sites_saved += sites.substr(at, end - at) + "\r\n";
+  EXPECT_EQ(folder.Files(), (ListFiles{.sites = sites_saved.substr(0, kLimit),
+                                       .links = kLinksSaved,
+                                       .sites_backup = "old sites backup\r\n",
+                                       .links_backup = kLinksSaved}));
+}
 #endif
 
 }  // namespace

@@ -89,6 +89,31 @@ TEST_F(StartAndClose, TwoPressesOfEachButtonRunTwoWholeActions) {
                              }));
 }
 
+// A press of "Save All FIles" and then the close box, both before the program next looks at its queue: the
+// press comes first, so the lists are saved before the program ends.
+TEST_F(StartAndClose, APressThenTheCloseBoxInOneGoSavesBeforeTheEnd) {
+  folder_.Put(kStart);
+  Session run;
+  HeadlessPlatform& p = run.platform();
+  run.user()
+      .Answers(folder_.Password())
+      .Meanwhile("presses \"Save All FIles\", then the close box, in one go",
+                 [&] {
+                   p.UserClick(p.FindButton(u"Save All FIles"));
+                   p.UserCloseBox(p.ParentOf(p.FindControl(ControlKind::kPanel, 0)));
+                 })
+      .ClicksOk();
+
+  EXPECT_EQ(run.Run(), 0);
+  EXPECT_EQ(run.Transcript(), (Dialogs{PasswordPrompt(), FilesSaved()}));
+  EXPECT_EQ(folder_.Files(), (ListFiles{
+                                 .sites = "alpha.example\r\nbeta.example\r\n",
+                                 .links = "https://gamma.example/page\r\n",
+                                 .sites_backup = "alpha.example\r\nbeta.example\r\n",
+                                 .links_backup = "https://gamma.example/page\r\n",
+                             }));
+}
+
 TEST_F(StartAndClose, TheLinkFieldStartsWithTheDefaultAddress) {
   folder_.Put(kStart);
   Session run;

@@ -119,6 +119,8 @@ const EncodeCase kEncodeCases[] = {
     {"lone low surrogate", Text{0xDC00}, "\xEF\xBF\xBD"},
     {"pair in the wrong order", Text{0xDC00, 0xD800}, "\xEF\xBF\xBD\xEF\xBF\xBD"},
     {"two highs then a low", Text{0xD800, 0xD800, 0xDC00}, "\xEF\xBF\xBD\xF0\x90\x80\x80"},
+    {"two lows in a row", Text{0xDC00, 0xDFFF}, "\xEF\xBF\xBD\xEF\xBF\xBD"},
+    {"a pair, then a high at the end", Text{0xDBFF, 0xDFFF, 0xDBFF}, "\xF4\x8F\xBF\xBF\xEF\xBF\xBD"},
 };
 
 TEST(TextToUtf8Test, Table) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,7 +18,11 @@
 #include <process.h>
 #include <stdlib.h>
 #else
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -240,6 +246,81 @@ TEST(ListFileNotARegularFileTest, ReadingAndCopyingRefuseIt) {
   }
 }
 
+// A small file system of its own (tmpfs) mounted on a fresh folder for one test, unmounted at the end.
+class SmallFileSystem {
+ public:
+  explicit SmallFileSystem(std::size_t bytes) {
+    const std::string options = "size=" + std::to_string(bytes);
+    mounted_ = ::mount("vw-test", dir_.path().c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (!mounted_) why_ = std::strerror(errno);
+  }
+  ~SmallFileSystem() {
+    if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
+  }
+  SmallFileSystem(const SmallFileSystem&) = delete;
+  SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+
+  const TempDir& dir() const { return dir_; }
+  bool mounted() const { return mounted_; }
+  const std::string& why() const { return why_; }
+
+  // Fills every free byte with a file of its own, then gives `left` bytes back.
+  void FillLeaving(std::size_t left) const {
+    const int fd = ::open(dir_.File("filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    const std::string block(4096, 'f');
+    off_t size = 0;
+    for (ssize_t n; (n = ::write(fd, block.data(), block.size())) > 0;) size += n;
+    ASSERT_GT(size, static_cast<off_t>(left));
+    ASSERT_EQ(::ftruncate(fd, size - static_cast<off_t>(left)), 0);
+    ::close(fd);
+  }
+
+ private:
+  TempDir dir_;
+  bool mounted_ = false;
+  std::string why_;
+};
+
+std::set<std::string> Leaves(const fs::path& folder) {
+  std::set<std::string> leaves;
+  for (const auto& e : fs::directory_iterator(folder)) leaves.insert(e.path().filename().string());
+  return leaves;
+}
+
+// The disk fills up during the copy of a list over its backup: the backup is replaced whole or not at all,
+// and nothing is left beside it.
+TEST(ListFileDiskFullTest, CopyOverThatDoesNotFitLeavesTheTargetAsItWas) {
+  std::string list;
+  for (int i = 0; list.size() < 100000; ++i) list += "site-" + std::to_string(i) + ".example\r\n";
+  for (const bool target_exists : {true, false}) {
+    SCOPED_TRACE(target_exists ? "the backup exists" : "no backup yet");
+    const SmallFileSystem disk(256 * 1024);
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs on this machine (needs root): " << disk.why();
+    const TempDir& dir = disk.dir();
+    WriteBytes(dir.File("list.txt"), list);
+    if (target_exists) WriteBytes(dir.File("list-BK.txt"), kContent);
+    std::set<std::string> before = Leaves(dir.path());
+    before.insert("filler");
+    disk.FillLeaving(40 * 1024);  // room for less than half of the list
+
+    EXPECT_FALSE(CopyOver(dir.Name("list.txt"), dir.Name("list-BK.txt")));
+    EXPECT_EQ(Leaves(dir.path()), before);
+    EXPECT_EQ(testing::Hex(ReadBytes(dir.File("list-BK.txt"))), testing::Hex(target_exists ? kContent : ""));
+
+    fs::remove(dir.File("filler"));  // room again
+    const fs::perms kept = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    if (target_exists) fs::permissions(dir.File("list-BK.txt"), kept, fs::perm_options::replace);
+    EXPECT_TRUE(CopyOver(dir.Name("list.txt"), dir.Name("list-BK.txt")));
+    EXPECT_TRUE(ReadBytes(dir.File("list-BK.txt")) == list);
+    if (target_exists) {
+      EXPECT_EQ(fs::status(dir.File("list-BK.txt")).permissions(), kept)
+          << "the backup keeps its permissions";
+    }
+    EXPECT_EQ(Leaves(dir.path()), (std::set<std::string>{"list.txt", "list-BK.txt"}));
+  }
+}
+
 // A file size limit in a child process: the write that crosses it fails, and so does the close.
 TEST(ListFileDiskFullTest, FileSizeLimitInAChild) {
   TempDir dir;
@@ -335,6 +416,45 @@ TEST(ListFileCreateTest, SecondAttemptOpensAFileTheFirstRefuses) {
   EXPECT_TRUE(CloseListFile(1));
   EXPECT_EQ(os.files[u"hidden.txt"], "new\r\n");
 }
+
+#ifndef _WIN32
+// The same on the real file system: a list file that may be written but not read cannot be opened for
+// reading and writing; the second attempt empties and writes it. Root reads any file whatever its bits, so
+// the child that saves gives up root for an unprivileged user first.
+TEST(ListFileCreateTest, SecondAttemptWritesAFileThatCannotBeRead) {
+  TempDir dir;
+  const fs::path file = dir.File("write-only.txt");
+  WriteBytes(file, kContent);
+  fs::permissions(file, fs::perms::owner_write, fs::perm_options::replace);
+  uid_t uid = ::geteuid();
+  gid_t gid = ::getegid();
+  if (uid == 0) {
+    fs::permissions(dir.path(), fs::perms::others_exec, fs::perm_options::add);  // whatever the umask
+    const passwd* nobody = ::getpwnam("nobody");
+    uid = nobody != nullptr ? nobody->pw_uid : 65534;
+    gid = nobody != nullptr ? nobody->pw_gid : 65534;
+    ASSERT_EQ(::chown(file.c_str(), uid, gid), 0);
+  }
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+      _exit(10);
+    if (::open(file.c_str(), O_RDWR) >= 0) _exit(11);  // the first attempt must meet a refusal
+    if (!CreateForWriting(1, dir.Name("write-only.txt"))) _exit(12);
+    if (!WriteLine(1, u"new") || !CloseListFile(1)) _exit(13);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0)
+      << "10: no unprivileged user, 11: the file could be read, 12: not opened, "
+         "13: not written";
+  fs::permissions(file, fs::perms::owner_read, fs::perm_options::add);
+  EXPECT_EQ(ReadBytes(file), "new\r\n");
+}
+#endif
 
 TEST(ListFileCreateTest, FirstAttemptSucceedingIsTheOnlyOne) {
   testing::MemoryOsFiles os;

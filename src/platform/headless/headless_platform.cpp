@@ -105,6 +105,10 @@ Handle HeadlessPlatform::CreateMainWindow(const Text& title, Rect client) {
 Handle HeadlessPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, const Text& text,
                                        Handle font) {
   if (Find(parent) == nullptr) return 0;
+  if (kind == ControlKind::kEditor) {
+    const auto& refused = options_.editors_fail;
+    if (std::find(refused.begin(), refused.end(), editors_asked_++) != refused.end()) return 0;
+  }
   Object o(KindFor(kind));
   o.parent = parent;
   o.rect = rect;

@@ -30,6 +30,8 @@ class HeadlessPlatform final : public Platform {
     bool message_font_available = true;
     bool prompt_window_fails = false;
     bool message_box_fails = false;
+    // Editors whose creation fails (returns 0), by their order of creation: 0 the first editor, 1 the second.
+    std::vector<int> editors_fail;
   };
 
   // One dialog as the user saw it.
@@ -192,6 +194,7 @@ class HeadlessPlatform final : public Platform {
   std::map<Handle, bool> fonts_;  // font handle -> is the default GUI font
   Handle default_font_ = 0;
   std::size_t fonts_made_ = 0;
+  int editors_asked_ = 0;
 };
 
 }  // namespace vw
