@@ -5,11 +5,16 @@
 // Target on this 2-core machine: 100,000 lines added and read back under 2 s, every added line still
 // undoable. After the timed part, one undo step is taken back three times: lines_per_undo shows how many
 // lines each took away (1: every added line is its own step).
+#include <QApplication>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -172,6 +177,91 @@ void BM_QtLoadSites(benchmark::State& state) {
   state.counters["lines"] = static_cast<double>(n);
 }
 BENCHMARK(BM_QtLoadSites)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// --- Loading N lines through the back end's AppendText (the program's AddLine: one undo step per line)
+// against the widget's own one-shot setPlainText of the same text, in the same run; both until the text is
+// on the view. rss_mb: resident memory the loaded editor added; peak_mb: the process's peak so far (run one
+// benchmark per process to compare it).
+std::int64_t ResidentKb() {
+  long pages = 0, resident = 0;
+  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(statm);
+  }
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+std::int64_t PeakKb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+void BM_QtLoadLines(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  const bool one_shot = state.range(1) == 1;
+  const std::vector<Text> lines = Lines(n);
+  QString joined;
+  if (one_shot) {
+    Text text;
+    for (std::size_t i = 0; i < n; ++i) text += (i == 0 ? u"" : u"\n") + lines[i];
+    joined = QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+  }
+  double rss_mb = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto program = std::make_unique<Program>();
+    QCoreApplication::processEvents();  // the window laid out, as at start before the lists load
+    const std::int64_t before = ResidentKb();
+    state.ResumeTiming();
+
+    if (one_shot) {
+      auto* editor = qobject_cast<QPlainTextEdit*>(program->platform.WidgetOf(program->state().SitesEditor));
+      editor->setPlainText(joined);
+    } else {
+      AddLines(program->state().SitesEditor, lines);
+    }
+    program->platform.AttachEditors();
+    QCoreApplication::processEvents();  // the first paint
+
+    state.PauseTiming();
+    rss_mb = static_cast<double>(ResidentKb() - before) / 1024;
+    Check(state, *program, n);
+    program.reset();
+    state.ResumeTiming();
+  }
+  state.counters["lines"] = static_cast<double>(n);
+  state.counters["rss_mb"] = rss_mb;
+  state.counters["peak_mb"] = static_cast<double>(PeakKb()) / 1024;
+}
+BENCHMARK(BM_QtLoadLines)
+    ->ArgNames({"lines", "one_shot"})
+    ->Args({200000, 0})
+    ->Args({1000000, 0})
+    ->Args({1000000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// --- A message box with a long text: "Site Not Approved" for an address of N characters, from the call until
+// the box is on the screen and closed again by a timer that fires as soon as it is shown.
+void BM_QtLongMessageBox(benchmark::State& state) {
+  const auto n = static_cast<std::size_t>(state.range(0));
+  Text address = u"https://";
+  while (address.size() < n) address += Entry(address.size(), 30);
+  address.resize(n);
+  const Text text = address + u"\r\n\r\nThis Site is NOT Approved !";
+  Program program;
+  for (auto _ : state) {
+    QTimer::singleShot(0, [] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) box->accept();
+      }
+    });
+    program.platform.MessageBox(program.state().MainWindow, u"Site Not Approved", text);
+  }
+  state.counters["characters"] = static_cast<double>(n);
+}
+BENCHMARK(BM_QtLongMessageBox)->Arg(200000)->Arg(1100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -2,7 +2,9 @@
 // built (headless always, Qt offscreen, Win32 under Wine); each test executable links its own MakeDriver().
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/main_window.h"
@@ -55,6 +57,12 @@ class Contract : public ::testing::Test {
   bool IsMainControl(Handle h) {
     return h == s().SitesEditor || h == s().LinksEditor || h == s().LinkField || h == s().TestLinkButton ||
            h == s().SaveAllButton;
+  }
+
+  // The main window's control that has the keyboard focus, or 0 (the window itself may hold it).
+  Handle FocusedControl() {
+    Handle focused = d().Focused();
+    return IsMainControl(focused) ? focused : 0;
   }
 
   // Runs the prompt; `act` runs inside its loop with the prompt's window.
@@ -136,6 +144,13 @@ TEST_F(Contract, AddedLinesGiveTheTextAndLineCountOfTheLineModel) {
   }
 }
 
+// "1", "2", ... "n".
+std::vector<Text> Numbered(int n) {
+  std::vector<Text> lines;
+  for (int i = 1; i <= n; ++i) lines.push_back(T(std::to_string(i)));
+  return lines;
+}
+
 struct EditCase {
   const char* name;
   std::vector<Text> added;
@@ -187,6 +202,13 @@ TEST_F(Contract, WhatTheUserDoesInAnEditorIsSeenByTheLineModel) {
        },
        2,
        u"b"},
+      {"undo after a long load takes one line away, twice", Numbered(150),
+       [](Driver& d, Handle e) {
+         d.Click(e);
+         d.PressKey(Key::kUndo);
+         d.PressKey(Key::kUndo);
+       },
+       148, u"148"},
       {"a plain Tab is typed into the editor",
        {u"a"},
        [](Driver& d, Handle e) {
@@ -205,6 +227,103 @@ TEST_F(Contract, WhatTheUserDoesInAnEditorIsSeenByTheLineModel) {
     EXPECT_EQ(LineCount(editor), c.count) << d().name() << ": " << c.name;
     if (c.count > 0) {
       EXPECT_EQ(LineText(editor, c.count - 1), c.last_line) << d().name() << ": " << c.name;
+    }
+  }
+}
+
+// --- Character fidelity: every character a list line can hold comes back as appended, one entry per line.
+
+// Everything but CR, LF and NUL (they end a line when a list is read) and lone surrogates (UTF-8 cannot
+// carry them).
+bool LineCanHold(char32_t c) {
+  return c != 0 && c != u'\n' && c != u'\r' && !(c >= 0xD800 && c <= 0xDFFF) && c <= 0x10FFFF;
+}
+
+void AppendCodePoint(Text& text, char32_t c) {
+  if (c < 0x10000) {
+    text += static_cast<char16_t>(c);
+  } else {
+    text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+    text += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+  }
+}
+
+// Every code point a line can hold from `first` to `last`, each `step`-th one.
+Text CodePoints(char32_t first, char32_t last, char32_t step = 1) {
+  Text text;
+  for (char32_t c = first; c <= last; c += step) {
+    if (LineCanHold(c)) AppendCodePoint(text, c);
+  }
+  return text;
+}
+
+// "" when equal; else where the first difference is, short enough to read in a failure.
+std::string Difference(const Text& expected, const Text& actual) {
+  if (expected == actual) return "";
+  std::size_t i = 0;
+  while (i < expected.size() && i < actual.size() && expected[i] == actual[i]) ++i;
+  auto unit = [](const Text& t, std::size_t at) {
+    if (at >= t.size()) return std::string("(end)");
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(t[at]));
+    return std::string(hex);
+  };
+  return "lengths " + std::to_string(expected.size()) + " / " + std::to_string(actual.size()) +
+         ", first difference at unit " + std::to_string(i) + ": expected " + unit(expected, i) + ", got " +
+         unit(actual, i);
+}
+
+struct FidelityCase {
+  std::string name;
+  std::vector<Text> lines;
+};
+
+std::vector<FidelityCase> FidelityCases() {
+  std::vector<FidelityCase> cases = {
+      {"a byte-order mark alone as the first line", {u"\uFEFF", u"site.example"}},
+      {"a byte-order mark before the first entry", {u"\uFEFFsite.example", u"\uFEFF"}},
+      {"an empty first line, then a byte-order mark", {u"", u"\uFEFF"}},
+      {"separators and markers as whole lines",
+       {u"\u2028", u"\u2029", u"\uFFFC", u"\uFDD0", u"\uFDD1", u"\uFDEF", u"\uFFFE", u"\uFFFF", u"\uFFFD"}},
+      {"separators at the edges of lines and side by side",
+       {u"a\u2029", u"\u2029b", u"\u2028\u2028", u"", u"x\u2028y\u2029z", u"\u2029\u2028"}},
+      {"C0 and C1 controls", {CodePoints(0x01, 0x1F), CodePoints(0x7F, 0x9F), u"\u00A0\u00AD\u200B\u200D"}},
+      {"noncharacters",
+       {CodePoints(0xFDD0, 0xFDEF), u"\uFFFE\uFFFF\U0001FFFE\U0001FFFF\U0010FFFE\U0010FFFF"}},
+      {"private use", {CodePoints(0xE000, 0xF8FF, 7), u"\U000F0000\U0010FFFD"}},
+      {"beyond the BMP, sampled", {CodePoints(0x10000, 0x10FFFF, 97), u"\U0001F600\U000E0001\U000E0100"}},
+  };
+  // The whole BMP, in chunks of 4,096 code points, each chunk a line of its own editor.
+  for (char32_t first = 0; first < 0x10000; first += 0x1000) {
+    char name[48];
+    std::snprintf(name, sizeof name, "BMP U+%04X..U+%04X", static_cast<unsigned>(first),
+                  static_cast<unsigned>(first + 0xFFF));
+    cases.push_back({name, {u"first", CodePoints(first, first + 0xFFF), u"last"}});
+  }
+  return cases;
+}
+
+TEST_F(Contract, EveryCharacterALineCanHoldComesBackAsAppended) {
+  for (const FidelityCase& c : FidelityCases()) {
+    Handle editor =
+        CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
+    Text joined;
+    for (std::size_t i = 0; i < c.lines.size(); ++i) {
+      AddLine(editor, -1, c.lines[i]);
+      joined += (i == 0 ? u"" : u"\n") + c.lines[i];
+    }
+    d().ProcessPending();  // as shown on the screen
+    EXPECT_EQ(Difference(joined, GetText(editor)), "") << d().name() << ": " << c.name;
+    EXPECT_EQ(p().TextLength(editor), static_cast<std::int64_t>(joined.size()))
+        << d().name() << ": " << c.name;
+    if (LineCount(editor) != static_cast<std::int64_t>(c.lines.size())) {
+      ADD_FAILURE() << d().name() << ": " << c.name << ": " << LineCount(editor) << " lines instead of "
+                    << c.lines.size();
+      continue;
+    }
+    for (std::size_t i = 0; i < c.lines.size(); ++i) {
+      EXPECT_EQ(Difference(c.lines[i], LineText(editor, static_cast<std::int64_t>(i))), "")
+          << d().name() << ": " << c.name << ", line " << i;
     }
   }
 }
@@ -379,6 +498,41 @@ TEST_F(Contract, TheFocusComesBackWhenTheWindowIsActivatedAgain) {
   d().SwitchAwayAndBack(s().MainWindow);
   d().ProcessPending();
   EXPECT_EQ(d().Focused(), s().LinkField);
+}
+
+// No control has the focus at start, nor after the start-up prompt: keys pressed then reach no editor until
+// the administrator chooses one.
+TEST_F(Contract, NoControlHasTheFocusAtStartNorAfterTheStartUpPrompt) {
+  AddLine(s().SitesEditor, -1, u"site.example");
+  d().ProcessPending();
+  EXPECT_EQ(FocusedControl(), 0u) << d().name() << ": at start";
+  Text answer = Ask([&](Handle w) {
+    d().Type(d().PromptField(w), u"pw");
+    d().PressKey(Key::kEnter);
+  });
+  EXPECT_EQ(answer, u"pw");
+  d().ProcessPending();
+  EXPECT_EQ(FocusedControl(), 0u) << d().name() << ": after the prompt";
+  d().PressKey(Key::kEnter);  // a second Enter, a common slip
+  d().PressKey(Key::kTab);
+  d().ProcessPending();
+  EXPECT_EQ(GetText(s().SitesEditor), u"site.example") << d().name();
+  EXPECT_EQ(GetText(s().LinksEditor), u"") << d().name();
+}
+
+// After a message box the control that had the focus before it has it again (none if none had it).
+TEST_F(Contract, AfterAMessageBoxTheFocusIsWhereItWasBefore) {
+  const Handle controls[] = {
+      0, s().SitesEditor, s().LinksEditor, s().LinkField, s().TestLinkButton, s().SaveAllButton};
+  for (Handle before : controls) {
+    if (before != 0) d().Click(before);
+    Take();
+    EXPECT_EQ(FocusedControl(), before) << d().name() << ": before the box";
+    d().WhenWaiting([&] { d().DismissMessageBox(); });
+    ShowMessage(u"Site Not Approved", u"example.org");
+    d().ProcessPending();
+    EXPECT_EQ(FocusedControl(), before) << d().name() << ": control " << before;
+  }
 }
 
 // --- The input prompt.

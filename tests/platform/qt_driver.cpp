@@ -26,7 +26,7 @@ using qt::Kind;
 using qt::QtPlatform;
 
 QString ToQ(const Text& text) {
-  return QString::fromStdU16String(text);
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 Text FromQ(const QString& text) {
   return text.toStdU16String();

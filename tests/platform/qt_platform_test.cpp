@@ -3,10 +3,12 @@
 // flag hides a window; a close event must be refused).
 #include <QAbstractButton>
 #include <QApplication>
+#include <QClipboard>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -19,6 +21,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/driver.h"
@@ -180,15 +183,22 @@ TEST_F(QtPlatformTest, EditorsDoNotWrapScrollAsNeededAndKeepTheSelectionVisible)
             palette.color(QPalette::Active, QPalette::HighlightedText));
 }
 
+// After loading, the last line is in view from the left edge, the insertion point after it.
 TEST_F(QtPlatformTest, ALongLineStaysOneRowWithAHorizontalScrollBar) {
   MainWindow m = Build();
   Text line(2000, u'x');
+  for (int i = 0; i < 100; ++i) p_.AppendText(m.sites, u"short\n");
   p_.AppendText(m.sites, line);
-  QCoreApplication::processEvents();
+  driver_->ProcessPending();
   auto* editor = As<QPlainTextEdit>(m.sites);
-  EXPECT_EQ(editor->document()->lineCount(), 1);
+  EXPECT_EQ(editor->document()->lineCount(), 101);
   EXPECT_GT(editor->horizontalScrollBar()->maximum(), 0);
-  EXPECT_EQ(p_.GetText(m.sites), line);
+  EXPECT_EQ(editor->horizontalScrollBar()->value(), 0);
+  const QRect caret = editor->cursorRect();  // the last line, whole, above the horizontal scroll bar
+  EXPECT_GE(caret.top(), 0);
+  EXPECT_LE(caret.bottom(), editor->viewport()->height());
+  EXPECT_EQ(editor->textCursor().position(), editor->document()->characterCount() - 1);
+  EXPECT_EQ(p_.GetText(m.sites).substr(600), line);
 }
 
 TEST_F(QtPlatformTest, LinkFieldTakesAMegaCharacterAndCtrlASelectsAll) {
@@ -429,6 +439,93 @@ TEST_F(QtPlatformTest, MessageBoxIsOwnedButNoChildSoDisablingTheOwnerLeavesItUsa
   EXPECT_TRUE(p_.IsEnabled(m.window));
   EXPECT_EQ(p_.ForegroundWindow(), m.window);
   EXPECT_EQ(driver_->CurrentMessageBox().window, 0u);
+}
+
+// Ctrl+V through the real clipboard into a filled editor: plain text at the caret, over the selection only;
+// a pasted separator is a line break, a pasted marker stays itself.
+struct PasteCase {
+  const char* name;
+  std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;  // where the caret goes first
+  QString clipboard;
+  bool rich;  // offered as HTML as well
+  Text expected;
+};
+
+TEST_F(QtPlatformTest, PasteInsertsPlainTextAtTheCaretReplacingOnlyTheSelection) {
+  MainWindow m = Build();
+  const PasteCase cases[] = {
+      {"end, Return, paste",
+       {{Qt::Key_End, Qt::ControlModifier}, {Qt::Key_Return, Qt::NoModifier}},
+       "AA",
+       false,
+       u"a\nb\nc\nAA"},
+      {"at the start", {{Qt::Key_Home, Qt::ControlModifier}}, "AA", false, u"AAa\nb\nc"},
+      {"over a selected line",
+       {{Qt::Key_Home, Qt::ControlModifier},
+        {Qt::Key_Down, Qt::NoModifier},
+        {Qt::Key_End, Qt::ShiftModifier}},
+       "XY",
+       false,
+       u"a\nXY\nc"},
+      {"rich text as plain", {{Qt::Key_End, Qt::ControlModifier}}, "B", true, u"a\nb\ncB"},
+      {"separators become line breaks",
+       {{Qt::Key_End, Qt::ControlModifier}},
+       QString::fromUtf16(u"1\r\n2\r3\u20294\u20285"),
+       false,
+       u"a\nb\nc1\n2\n3\n4\n5"},
+      {"markers stay themselves",
+       {{Qt::Key_Home, Qt::ControlModifier}},
+       QString::fromUtf16(u"\uFDD0\uFDD1\uFFFC\u21B5"),
+       false,
+       u"\uFDD0\uFDD1\uFFFC\u2028a\nb\nc"},
+  };
+  for (const PasteCase& c : cases) {
+    p_.SetText(m.sites, u"a\nb\nc");
+    driver_->Click(m.sites);
+    QWidget* editor = p_.WidgetOf(m.sites);
+    for (const auto& [key, modifiers] : c.keys) QTest::keyClick(editor, key, modifiers);
+    auto* data = new QMimeData;
+    data->setText(c.clipboard);
+    if (c.rich) data->setHtml(QStringLiteral("<b>bold</b>"));
+    QGuiApplication::clipboard()->setMimeData(data);
+    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(p_.GetText(m.sites), c.expected) << c.name;
+  }
+}
+
+// A long address is not laid out wrapped (a million characters took a minute): every line of the text shows
+// on one row of a box no wider than the screen, and the box's text stays whole.
+TEST_F(QtPlatformTest, ALongMessageIsShownOneRowPerLineAndKeptWhole) {
+  MainWindow m = Build();
+  Text address = u"https://";
+  while (address.size() < 200000) address += u"abcdefghij";
+  const Text text = address + u"\r\n\r\nThis Site is NOT Approved !";
+  QStringList rows;
+  QString whole;
+  int width = 0;
+  driver_->WhenWaiting([&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      if (box == nullptr || !box->isVisible()) continue;
+      whole = box->text();
+      width = box->frameGeometry().width();
+      for (QLabel* label : box->findChildren<QLabel*>()) {
+        if (label->isVisible() && label->wordWrap()) rows.append(QStringLiteral("(wrapped)"));
+        if (!label->isVisible() || label->text().isEmpty()) continue;
+        rows.append(label->text().split(QChar(u'\n')));
+        EXPECT_GE(label->width(), label->sizeHint().width()) << "a row is cut off";
+        EXPECT_TRUE(box->rect().contains(label->geometry()));
+      }
+    }
+    driver_->DismissMessageBox();
+  });
+  p_.MessageBox(m.window, u"Site Not Approved", text);
+  EXPECT_EQ(whole.size(), static_cast<qsizetype>(text.size()) - 2);  // "\r\n" shown as one line break
+  ASSERT_EQ(rows.size(), 3) << rows.join(QStringLiteral("|")).left(200).toStdString();
+  EXPECT_TRUE(rows[0].startsWith(QStringLiteral("https://abc")));
+  EXPECT_TRUE(rows[0].endsWith(QStringLiteral("hij")));
+  EXPECT_EQ(rows[2], QStringLiteral("This Site is NOT Approved !"));
+  EXPECT_LE(width, driver_->Screen().width);
 }
 
 TEST_F(QtPlatformTest, MessageBoxLeavesAnOwnerThatWasDisabledDisabled) {

@@ -11,3 +11,8 @@ vw_add_test(qt_platform_test
   SOURCES qt_platform_test.cpp qt_driver.cpp
   LIBS vw_platform_qt Qt6::Test
   ENV QT_QPA_PLATFORM=offscreen)
+
+vw_add_test(qt_program_test
+  SOURCES qt_program_test.cpp qt_driver.cpp
+  LIBS vw_app vw_platform_qt Qt6::Test
+  ENV QT_QPA_PLATFORM=offscreen)

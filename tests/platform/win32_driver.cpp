@@ -148,6 +148,7 @@ class Win32Driver final : public Driver {
   // --- Input.
 
   void Click(Handle control) override {
+    platform_.ShowAppended();  // a user acts only once the program waits, which shows what was appended
     HWND window = ToWindow(control);
     if (!TakesInput(window)) return;
     Activate(GetAncestor(window, GA_ROOT));
@@ -164,6 +165,7 @@ class Win32Driver final : public Driver {
   }
 
   void Type(Handle control, const Text& text) override {
+    platform_.ShowAppended();
     HWND window = ToWindow(control);
     if (!TakesInput(window) || ClassIs(window, L"Button") || ClassIs(window, L"Static")) return;
     Click(control);
@@ -385,6 +387,7 @@ class Win32Driver final : public Driver {
 
   // Handles every message waiting now, the way the innermost running loop would. Never blocks.
   void Pump() {
+    platform_.ShowAppended();
     ++busy_;
     idle_ticks_ = 0;
     MSG msg;
@@ -412,6 +415,7 @@ class Win32Driver final : public Driver {
 
   // One key, pressed and released, with `modifier` held meanwhile: posted to the focused window and handled.
   void Key(UINT vk, UINT modifier) {
+    platform_.ShowAppended();
     HWND target = GetFocus();
     if (target == nullptr) target = GetActiveWindow();
     if (target == nullptr) return;

@@ -400,7 +400,7 @@ TEST_F(Win32Notifications, EachNativeNotificationReachesTheSinkFromItsControlAnd
        [&] { return Notice(field_, main_, vw::Notice::kFocusGained); }},
       {"typing into the field", [&] { driver_->Type(field_, u"a"); },
        [&] { return Notice(field_, main_, vw::Notice::kChanged); }},
-      {"the program appends to the editor", [&] { p_.AppendText(editor_, u"x"); },
+      {"the program sets the editor", [&] { p_.SetText(editor_, u"x"); },
        [&] { return Notice(editor_, main_, vw::Notice::kChanged); }},
       {"the program sets the field", [&] { p_.SetText(field_, u"y"); },
        [&] { return Notice(field_, main_, vw::Notice::kChanged); }},
@@ -487,6 +487,95 @@ TEST_F(Win32Notifications, AMessageBoxIsMessageBoxWWithOneOkButtonAndItsOwnerDis
   EXPECT_EQ(owner_of_box, W(main_));
   EXPECT_TRUE(IsWindowEnabled(W(main_)));
   EXPECT_TRUE(sink_.Saw({"posted", 0, 0, 7})) << "handled by MessageBoxW's own loop";
+}
+
+// A line too long to lay out at once is shown cut in the middle (its first and last 1,000 characters), so the
+// box comes up at once for the longest address the field can hold; shorter lines show whole.
+TEST_F(Win32Notifications, AMessageBoxShowsALineLongerThan2000CharactersCutInTheMiddle) {
+  const Text a1000(1000, u'a'), z1000(1000, u'z');
+  const Text pair = u"\U0001F600";
+  struct Case {
+    const char* name;
+    Text text;
+    Text shown;
+  };
+  const Case cases[] = {
+      {"2,000 characters show whole", a1000 + z1000 + u"\r\nend", a1000 + z1000 + u"\r\nend"},
+      {"the longest address", u"https://" + Text(1100000, u'm') + u"\r\n\r\nThis Site Not yet Approved.",
+       u"https://" + Text(992, u'm') + u" \u2026 " + Text(1000, u'm') +
+           u"\r\n\r\nThis Site Not yet Approved."},
+      {"a character beyond the BMP at the cut stays whole",
+       Text(999, u'a') + pair + Text(2000, u'b') + pair + Text(999, u'c'),
+       Text(999, u'a') + pair + u" \u2026 " + pair + Text(999, u'c')},
+  };
+  for (const Case& c : cases) {
+    ShownMessageBox shown;
+    driver_->WhenWaiting([&] {
+      shown = driver_->CurrentMessageBox();
+      driver_->DismissMessageBox();
+    });
+    EXPECT_EQ(p_.MessageBox(main_, u"Site Not Approved", c.text), 1) << c.name;
+    EXPECT_EQ(shown.text, c.shown) << c.name;
+  }
+}
+
+// A paste goes through the real clipboard and inserts its plain text at the caret, over the selection only,
+// with the editor's line breaks (Wine's rich edit in plain-text mode replaces the whole text on its own).
+TEST_F(Win32Notifications, APasteIntoAFilledEditorReplacesTheSelectionOnly) {
+  auto put_on_clipboard = [](const Text& text) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(char16_t));
+    std::memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(char16_t));
+    GlobalUnlock(memory);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+  };
+  auto press = [&](UINT vk, UINT modifier) {  // a key with a modifier held, handled as the main loop would
+    BYTE saved[256] = {}, held[256] = {};
+    GetKeyboardState(saved);
+    std::memcpy(held, saved, sizeof held);
+    held[modifier] = 0x80;
+    SetKeyboardState(held);
+    PostMessageW(GetFocus(), WM_KEYDOWN, vk, 1);
+    PostMessageW(GetFocus(), WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+    driver_->ProcessPending();
+    SetKeyboardState(saved);
+  };
+  struct Case {
+    const char* name;
+    Text clipboard;
+    std::function<void()> paste;
+    Text expected;
+  };
+  const Case cases[] = {
+      {"Ctrl+V on a new last line", u"AA",
+       [&] {
+         driver_->PressKey(Key::kEnter);
+         press('V', VK_CONTROL);
+       },
+       u"one\ntwo\nthree\nAA"},
+      {"Ctrl+V over a selected line, CR LF pasted", u"AA\r\nBB",
+       [&] {
+         SendMessageW(W(editor_), EM_SETSEL, 4, 7);
+         press('V', VK_CONTROL);
+       },
+       u"one\nAA\nBB\nthree"},
+      {"Shift+Insert at the caret, LF pasted", u"x\ny",
+       [&] {
+         SendMessageW(W(editor_), EM_SETSEL, 3, 3);
+         press(VK_INSERT, VK_SHIFT);
+       },
+       u"onex\ny\ntwo\nthree"},
+      {"WM_PASTE", u"z", [&] { SendMessageW(W(editor_), WM_PASTE, 0, 0); }, u"one\ntwo\nthreez"},
+  };
+  for (const Case& c : cases) {
+    p_.SetText(editor_, u"one\ntwo\nthree");
+    put_on_clipboard(c.clipboard);
+    driver_->Click(editor_);  // the caret after the last line
+    c.paste();
+    EXPECT_EQ(p_.GetText(editor_), c.expected) << c.name;
+  }
 }
 
 // --- The prompt window, driven through PumpPromptMessage with a recording handler.

@@ -26,6 +26,7 @@
 
 #include "platform/qt/qt_backend.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/qt_shown_text.h"
 #include "platform/qt/qt_widgets.h"
 
 namespace vw {
@@ -36,8 +37,9 @@ constexpr int kLinkFieldLimit = 1048576;
 constexpr int kPromptOuterWidth = 500;
 constexpr int kPromptOuterHeight = 140;
 
+// Unit for unit. QString::fromStdU16String (fromUtf16) would drop a leading byte-order mark.
 QString ToQ(const Text& text) {
-  return QString::fromStdU16String(text);
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 Text FromQ(const QString& text) {
   return text.toStdU16String();
@@ -75,12 +77,42 @@ QString ShownLineBreaks(QString text) {
   return text;
 }
 
-// The editor's text with '\n' for every line break. toPlainText() would also turn no-break spaces into plain
-// ones, so the raw text is read and only the block separators are replaced.
+// What the editor holds, with '\n' for every line break. toPlainText() would also turn no-break spaces into
+// plain ones, so the raw text is read and only the block separators are replaced.
 QString EditorText(const QTextDocument& document) {
   QString text = document.toRawText();
   text.replace(QChar::ParagraphSeparator, QChar(u'\n'));
   return text;
+}
+
+// A message box lays its text out wrapped, to the width of the screen: an address of a million characters
+// took a minute. The box's own label keeps the whole text, hidden; what the box shows instead is each line of
+// the text on one row, never wrapped, a line too wide for the box cut in the middle ("start...end"). The
+// box is at most as wide as Qt lets a message box be (up to 1,000 pixels), so the time spent laying out
+// does not grow with the length of the text.
+void ShowInRows(QMessageBox& box) {
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (label == nullptr || box.layout() == nullptr) return;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const int screen_width = screen != nullptr ? screen->availableGeometry().width() : 800;
+  const int widest =
+      std::max(100, (screen_width <= 1024 ? screen_width : std::min(screen_width - 480, 1000)) - 80);
+  const QFontMetrics metrics(box.font());
+  QStringList rows = box.text().split(QChar(u'\n'));
+  for (QString& row : rows) {
+    // A row wider than the screen in any font: only its two ends can show.
+    constexpr qsizetype kEnd = 2000;
+    if (row.size() > 2 * kEnd) row = row.left(kEnd) + row.right(kEnd);
+    row = metrics.elidedText(row, Qt::ElideMiddle, widest);
+  }
+  auto* shown = new QLabel(&box);
+  shown->setObjectName(QStringLiteral("vw_shown_text"));
+  shown->setTextFormat(Qt::PlainText);
+  shown->setWordWrap(false);
+  shown->setAlignment(label->alignment());
+  shown->setText(rows.join(QChar(u'\n')));
+  delete box.layout()->replaceWidget(label, shown);
+  label->hide();
 }
 
 int NonNegative(int value) {
@@ -340,8 +372,13 @@ void QtPlatform::WindowActivated(QWidget* window) {
     PromptReact(it->second, Reaction::kActivated, 0);
   } else if (entry->kind == Kind::kMainWindow) {
     QWidget* focus = entry->remembered_focus.data();
-    if (focus != nullptr && focus->isEnabled() && focus->isVisible())
-      focus->setFocus(Qt::ActiveWindowFocusReason);
+    if (focus == nullptr || !focus->isEnabled() || !focus->isVisible()) {
+      // No control had the focus (at start, after the start-up prompt): it goes to the window's empty
+      // stand-in, where keys do nothing. Qt would otherwise give it to the first control, the sites editor,
+      // where a second Enter pressed at the prompt would type a line break.
+      focus = entry->focus_sink.data();
+    }
+    if (focus != nullptr) focus->setFocus(Qt::ActiveWindowFocusReason);
   }
 }
 
@@ -397,10 +434,16 @@ Handle QtPlatform::CreateMainWindow(const Text& title, Rect client) {
   }
   window->setPalette(palette);
   window->setFixedSize(NonNegative(client.width), NonNegative(client.height));
+  // Holds the focus when no control has it: no size, outside the Tab order (Tab from it goes to the first
+  // control). Not the window itself: a disabled window that has the focus hands it to its first child.
+  auto* focus_sink = new QWidget(window);
+  focus_sink->setFocusPolicy(Qt::NoFocus);
+  focus_sink->setGeometry(0, 0, 0, 0);
   // Moved before it exists natively, the position is that of the outer corner, frame included.
   window->move(client.x, client.y);
   owned_windows_.emplace_back(window);
   Handle handle = Register(window, Kind::kMainWindow, 0, 0);
+  entries_.at(handle).focus_sink = focus_sink;
   window->on_close_request = [this, handle] {
     if (sink_ != nullptr) sink_->CloseRequested(handle);
   };
@@ -419,6 +462,7 @@ Handle QtPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, con
 
   QWidget* widget = nullptr;
   Kind registered = Kind::kOtherWidget;
+  std::int64_t escapes = 0;
   switch (kind) {
     case ControlKind::kPanel:
       widget = new Panel(container);
@@ -436,7 +480,7 @@ Handle QtPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, con
     }
     case ControlKind::kEditor: {
       auto* editor = new Editor(container);
-      if (!text.empty()) editor->setPlainText(ToQ(text));
+      if (!text.empty()) editor->setPlainText(ShownText(text, &escapes));
       widget = editor;
       registered = Kind::kEditor;
       break;
@@ -458,6 +502,7 @@ Handle QtPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, con
   widget->setGeometry(rect.x, rect.y, NonNegative(rect.width), NonNegative(rect.height));
   ApplyFont(widget, font);
   Handle handle = Register(widget, registered, window, font);
+  entries_.at(handle).escapes = escapes;
 
   if (auto* editor = dynamic_cast<Editor*>(widget)) {
     // The document's own signal: it fires also while the text is detached from the view.
@@ -485,7 +530,7 @@ Text QtPlatform::GetText(Handle control) {
   const Entry* entry = Find(control);
   if (entry == nullptr) return {};
   QWidget* widget = entry->widget;
-  if (auto* editor = dynamic_cast<Editor*>(widget)) return FromQ(EditorText(*editor->text()));
+  if (auto* editor = dynamic_cast<Editor*>(widget)) return RealText(EditorText(*editor->text()));
   if (auto* field = qobject_cast<QLineEdit*>(widget)) return FromQ(field->text());
   if (auto* label = qobject_cast<QLabel*>(widget)) return FromQ(label->text());
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) return FromQ(button->text());
@@ -499,7 +544,10 @@ void QtPlatform::SetText(Handle control, const Text& text) {
   QWidget* widget = entry->widget;
   if (auto* editor = dynamic_cast<Editor*>(widget)) {
     editor->Attach();
-    editor->setPlainText(ToQ(text));  // counts the revision through contentsChanged
+    std::int64_t escapes = 0;
+    editor->setPlainText(ShownText(text, &escapes));  // counts the revision through contentsChanged
+    entry->escapes = escapes;
+    entry->escapes_revision = entry->revision;
     return;
   }
   if (auto* field = qobject_cast<QLineEdit*>(widget)) {
@@ -519,17 +567,22 @@ void QtPlatform::SetText(Handle control, const Text& text) {
 }
 
 std::int64_t QtPlatform::TextLength(Handle control) {
-  const Entry* entry = Find(control);
+  Entry* entry = Find(control);
   if (entry == nullptr) return 0;
   if (auto* editor = dynamic_cast<Editor*>(entry->widget.data())) {
+    // The escapes are counted again only after a change that did not count them itself (the user's).
+    if (entry->escapes_revision != entry->revision) {
+      entry->escapes = ShownEscapes(editor->text()->toRawText());
+      entry->escapes_revision = entry->revision;
+    }
     // The document counts one more character than its text: the separator after the last block.
-    return std::max<std::int64_t>(0, editor->text()->characterCount() - 1);
+    return std::max<std::int64_t>(0, editor->text()->characterCount() - 1 - entry->escapes);
   }
   return static_cast<std::int64_t>(GetText(control).size());
 }
 
 void QtPlatform::AppendText(Handle editor, const Text& text) {
-  const Entry* entry = Find(editor);
+  Entry* entry = Find(editor);
   if (entry == nullptr) return;
   auto* edit = dynamic_cast<Editor*>(entry->widget.data());
   if (edit == nullptr) return;
@@ -546,12 +599,22 @@ void QtPlatform::AppendText(Handle editor, const Text& text) {
     edit->Detach();
     detached_editors_.emplace_back(edit);
   }
+  bool counted = entry->escapes_revision == entry->revision;
+  std::int64_t escapes = 0;
+  QString shown = ShownText(text, &escapes);
   QTextCursor cursor(edit->text());
-  cursor.movePosition(QTextCursor::End);
-  // One edit block: one step of the undo history, never merged with the insertion before it.
+  // One edit block: one step of the undo history, never merged with the insertion before it. The block is
+  // opened before the cursor moves: inside it, a cursor does not work out its place on the screen, which
+  // would lay out the last line (and keep that layout) at every move and insertion; that was about half the
+  // time of a load and a third of its memory.
   cursor.beginEditBlock();
-  cursor.insertText(ToQ(text));
+  cursor.setPosition(edit->text()->characterCount() - 1);  // the end, without walking to it
+  cursor.insertText(shown, edit->append_format());
   cursor.endEditBlock();
+  if (counted) {
+    entry->escapes += escapes;
+    entry->escapes_revision = entry->revision;
+  }
 }
 
 void QtPlatform::AttachEditors() {
@@ -668,13 +731,15 @@ int QtPlatform::MessageBox(Handle owner, const Text& title, const Text& text) {
   auto box = std::make_unique<QMessageBox>();
   box->setWindowTitle(ToQ(title));
   box->setTextFormat(Qt::PlainText);
-  box->setText(ShownLineBreaks(ToQ(text)));
+  box->setTextInteractionFlags(Qt::NoTextInteraction);
+  box->setText(ShownLineBreaks(ToQ(text)));  // whole: the box's text, what Ctrl+C copies
   box->setIcon(QMessageBox::NoIcon);
   box->setStandardButtons(QMessageBox::Ok);
   box->setDefaultButton(QMessageBox::Ok);
   box->setEscapeButton(QMessageBox::Ok);
   box->setWindowModality(Qt::ApplicationModal);
   box->setProperty("vwText", ToQ(text));
+  ShowInRows(*box);  // after the setters: setIcon lays the box out anew
   // A box is only as wide as its text; a short text would leave the title cut off ("This Link Found" is the
   // answer the administrator looks for), so the box is made wide enough for the title and the frame's
   // buttons.

@@ -1,11 +1,16 @@
 #include "platform/qt/qt_widgets.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPalette>
 #include <QPlainTextDocumentLayout>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QTextCursor>
+
+#include "platform/qt/qt_shown_text.h"
 
 namespace vw::qt {
 
@@ -45,29 +50,63 @@ Editor::Editor(QWidget* parent) : QPlainTextEdit(parent), text_(new QTextDocumen
 
 void Editor::Detach() {
   if (detached_) return;
-  if (stand_in_ == nullptr) {
-    stand_in_ = new QTextDocument(this);
-    stand_in_->setDocumentLayout(new QPlainTextDocumentLayout(stand_in_));
-  }
-  setDocument(stand_in_);
-  text_->setDocumentLayout(nullptr);  // no layout: insertions do no layout work
+  // The layout still learns of every change (it only marks the new rows as one row each, unlaid); its
+  // signals, which make the view lay out and measure the last page of rows again, wait.
+  text_->documentLayout()->blockSignals(true);
   detached_ = true;
+  QTextCursor end(text_);
+  end.movePosition(QTextCursor::End);
+  append_format_ = end.charFormat();  // what insertText would look up at every insertion
+  append_format_.clearProperty(QTextFormat::ObjectType);
 }
 
 void Editor::Attach() {
   if (!detached_) return;
   detached_ = false;
-  text_->setDefaultFont(font());
-  text_->setDocumentLayout(new QPlainTextDocumentLayout(text_));
-  setDocument(text_);
+  QAbstractTextDocumentLayout* layout = text_->documentLayout();
+  layout->blockSignals(false);
+  emit layout->documentSizeChanged(layout->documentSize());  // the scroll bars, once
+  emit layout->update(QRectF(0., -text_->documentMargin(), 1000000000., 1000000000.));
   QTextCursor end(text_);
   end.movePosition(QTextCursor::End);
-  setTextCursor(end);  // the insertion point after the text, nothing selected, scrolled into view
+  setTextCursor(end);  // the insertion point after the text, nothing selected, the last line in view
+  horizontalScrollBar()->setValue(0);  // from the left edge, even when the last line is longer than the view
+  // A scroll bar that comes with the new size takes its room from the view only once Qt has handled its
+  // own queued layout: the last line is brought into view again after that.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (detached_) return;
+        ensureCursorVisible();
+        horizontalScrollBar()->setValue(0);
+      },
+      Qt::QueuedConnection);
 }
 
 bool Editor::focusNextPrevChild(bool next) {
   if (next) return false;  // Tab: typed into the text
   return QWidget::focusNextPrevChild(false);
+}
+
+void Editor::keyPressEvent(QKeyEvent* event) {
+  if (!isReadOnly() && NeedsTyping(event->text())) {
+    InsertTyped(event->text());
+    event->accept();
+    return;
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+void Editor::insertFromMimeData(const QMimeData* source) {
+  if (isReadOnly() || source == nullptr || !source->hasText()) return;
+  InsertTyped(source->text());
+}
+
+void Editor::InsertTyped(const QString& typed) {
+  QTextCursor cursor = textCursor();
+  cursor.insertText(TypedText(typed));  // one undo step, replacing the selection
+  setTextCursor(cursor);
+  ensureCursorVisible();
 }
 
 Button::Button(const QString& text, QWidget* parent) : QPushButton(text, parent) {

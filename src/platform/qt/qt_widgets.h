@@ -5,12 +5,14 @@
 #include <QFrame>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCharFormat>
 #include <QTextDocument>
 #include <QWidget>
 
 #include <functional>
 
 class QCloseEvent;
+class QMimeData;
 class QKeyEvent;
 
 namespace vw::qt {
@@ -43,26 +45,35 @@ class Panel : public QFrame {
 
 // Multi-line plain-text editor: a plain Tab types a tab character, Shift+Tab moves the focus backwards.
 //
-// Its text lives in a document of its own, which can be taken off the view for a run of insertions: laid out
-// and scrolled after every single insertion, 100,000 loaded lines would take many seconds; detached, each
-// insertion only changes the text and its undo history. Attach() puts the document back, laid out once, with
-// the caret after the text. The back end attaches before any event is handled, so the user never sees the
-// empty stand-in.
+// A run of insertions can be held back from the view: laid out, measured and scrolled after every single
+// insertion, 100,000 loaded lines would take many seconds. Detached, the layout still notes each new row
+// (unlaid, one row each) but its signals to the view wait, so an insertion only changes the text and its undo
+// history. Attach() lets the view know once: the scroll bars, a repaint of what shows, the caret after the
+// text. (Taking the document off the view instead costs a fresh layout object for every row when it is put
+// back.) The back end attaches before any event is handled, so the user never sees a view that lags.
 class Editor : public QPlainTextEdit {
  public:
   explicit Editor(QWidget* parent);
-  QTextDocument* text() const { return text_; }  // the text, whether attached or not
+  QTextDocument* text() const { return text_; }
   bool detached() const { return detached_; }
+  // The character format of text appended while detached (plain text: one format throughout).
+  const QTextCharFormat& append_format() const { return append_format_; }
   void Detach();
   void Attach();
 
  protected:
   bool focusNextPrevChild(bool next) override;
+  // Typed and pasted text goes in as the editor shows it (qt_shown_text.h), at the caret, over the
+  // selection only, as plain text.
+  void keyPressEvent(QKeyEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
 
  private:
+  void InsertTyped(const QString& typed);
+
   QTextDocument* text_;
-  QTextDocument* stand_in_ = nullptr;  // on the view while the text is detached
   bool detached_ = false;
+  QTextCharFormat append_format_;
 };
 
 // A push button drawn as the default button. Space presses it (the native behaviour); Enter does not, since

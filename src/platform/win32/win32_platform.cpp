@@ -7,6 +7,7 @@
 #include <richedit.h>
 #include <uxtheme.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <utility>
@@ -24,6 +25,9 @@ constexpr wchar_t kPromptClass[] = L"InputRequester";
 
 // PostToSelf's message to the hidden window: the code's low 32 bits in wParam, the high 32 bits in lParam.
 constexpr UINT kPostedMessage = WM_APP + 1;
+
+// The editors keep this many undo steps (the rich-edit controls' default).
+constexpr std::size_t kUndoLimit = 100;
 
 // The link field takes at most this many characters.
 constexpr WPARAM kFieldLimit = 1048576;
@@ -304,7 +308,10 @@ Handle Win32Platform::CreateControl(ControlKind kind, Handle parent, Rect rect, 
                       kind == ControlKind::kPanel ? this : nullptr);
   if (control == nullptr) return 0;
   Control& info = controls_[control];
-  info = Control{kind, root, font, 0};
+  info = Control{};
+  info.kind = kind;
+  info.root = root;
+  info.font = font;
 
   if (kind == ControlKind::kEditor) {
     SendMessageW(control, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
@@ -313,6 +320,9 @@ Handle Win32Platform::CreateControl(ControlKind kind, Handle parent, Rect rect, 
     // Rich-edit controls stop the user at 32,767 characters unless told otherwise; the editor has no limit
     // of its own, so lists of any size can be edited.
     SendMessageW(control, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    // The default undo limit of the rich-edit controls, said here so that AppendText knows it.
+    SendMessageW(control, EM_SETUNDOLIMIT, kUndoLimit, 0);
+    SetWindowSubclass(control, &EditorProc, 0, reinterpret_cast<DWORD_PTR>(this));
   } else if (kind == ControlKind::kField) {
     SendMessageW(control, EM_SETLIMITTEXT, kFieldLimit, 0);
   }
@@ -326,13 +336,13 @@ Handle Win32Platform::CreateControl(ControlKind kind, Handle parent, Rect rect, 
 // --- Text of controls.
 
 Text Win32Platform::GetText(Handle control) {
-  const Control* c = FindControl(control);
+  Control* c = FindControl(control);
   if (c == nullptr) return {};
   HWND window = ToWindow(control);
   if (c->kind != ControlKind::kEditor) return WindowText(window);
+  PutPending(window, *c);
   if (rich_edit_1_) return FromEditorBreaks(WindowText(window));  // no EM_GETTEXTEX there
-  GETTEXTLENGTHEX length_query{GTL_NUMCHARS | GTL_PRECISE, 1200};
-  LRESULT length = SendMessageW(window, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length_query), 0);
+  std::int64_t length = MeasureLength(window);
   if (length <= 0) return {};
   Text text(static_cast<std::size_t>(length) + 1, u'\0');
   GETTEXTEX query{};
@@ -342,6 +352,7 @@ Text Win32Platform::GetText(Handle control) {
   LRESULT copied = SendMessageW(window, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
                                 reinterpret_cast<LPARAM>(text.data()));
   text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  c->length = static_cast<std::int64_t>(text.size());
   return FromEditorBreaks(text);
 }
 
@@ -351,55 +362,113 @@ void Win32Platform::SetText(Handle control, const Text& text) {
   ++c->revision;
   HWND window = ToWindow(control);
   if (c->kind == ControlKind::kEditor) {
+    PutPending(window, *c);
     Text converted = ToEditorBreaks(text);
     SetWindowTextW(window, Wide(converted));
   } else {
     SetWindowTextW(window, Wide(text));
   }
-  if (Control* after = FindControl(control)) ++after->revision;
+  if (Control* after = FindControl(control)) {
+    ++after->revision;
+    after->length = -1;
+  }
+}
+
+std::int64_t Win32Platform::MeasureLength(HWND editor) {
+  GETTEXTLENGTHEX query{GTL_NUMCHARS | GTL_PRECISE, 1200};
+  LRESULT length = SendMessageW(editor, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0);
+  return length > 0 ? static_cast<std::int64_t>(length) : 0;
 }
 
 std::int64_t Win32Platform::TextLength(Handle control) {
-  const Control* c = FindControl(control);
+  Control* c = FindControl(control);
   if (c == nullptr) return 0;
   HWND window = ToWindow(control);
   if (c->kind == ControlKind::kEditor) {
     if (rich_edit_1_) return static_cast<std::int64_t>(GetText(control).size());
-    GETTEXTLENGTHEX query{GTL_NUMCHARS | GTL_PRECISE, 1200};
-    LRESULT length = SendMessageW(window, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0);
-    return length > 0 ? static_cast<std::int64_t>(length) : 0;
+    // Kept while only the program appends; a change of the user's, an undo or SetText makes it unknown.
+    if (c->length < 0) c->length = MeasureLength(window);
+    return c->length;
   }
   int length = GetWindowTextLengthW(window);
   return length > 0 ? length : 0;
 }
 
+// Loading a list appends line after line, so an append must not cost more the longer the text is: no question
+// that walks the text (the precise length; under Wine even a selection set by position walks the
+// paragraphs), no scrolling, no drawing. And the control's own work for each insertion (under Wine about a
+// millisecond: it lays out and measures again, scrolls and updates its scroll bars) is paid once for a run of
+// appends: the text waits here until something reads the editor or the program waits for input, then goes in
+// with the control's undo steps as they would have been (PutPending). The length is kept here meanwhile.
 void Win32Platform::AppendText(Handle editor, const Text& text) {
   Control* c = FindControl(editor);
   if (c == nullptr || (c->kind != ControlKind::kEditor && c->kind != ControlKind::kField)) return;
   ++c->revision;
   HWND window = ToWindow(editor);
-  Text converted = c->kind == ControlKind::kEditor ? ToEditorBreaks(text) : text;
+  if (c->kind == ControlKind::kField) {
+    auto end = static_cast<WPARAM>(GetWindowTextLengthW(window));
+    SendMessageW(window, EM_SETSEL, end, static_cast<LPARAM>(end));
+    SendMessageW(window, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(text)));
+    if (Control* after = FindControl(editor)) ++after->revision;
+    return;
+  }
+  if (text.empty()) return;
+  Text converted = ToEditorBreaks(text);
   std::int64_t end = TextLength(editor);
-  // Loading a list appends line after line; a rich-edit control that repaints and redraws its scroll bars for
-  // each of them takes milliseconds a line (over ten under Wine). Drawing is held back meanwhile and the
-  // whole control repainted once the queue is next handled. WM_SETREDRAW TRUE would also show a hidden
-  // control, so only a visible one is treated so.
-  bool hold_drawing = (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0;
-  if (hold_drawing) SendMessageW(window, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(window, EM_HIDESELECTION, TRUE, 0);
-  SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
-  SendMessageW(window, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(converted)));
-  SendMessageW(window, EM_HIDESELECTION, FALSE, 0);
-  if (hold_drawing && IsWindow(window)) {
-    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
-    // With drawing held back the view does not follow the insertion point; bring it into view, as typing
-    // would, so a long line added earlier does not leave the editor scrolled away from the last one. The view
-    // starts from the left edge first: not every rich edit scrolls sideways for EM_SCROLLCARET.
+  c->pending_starts.push_back(c->pending.size());
+  c->pending += converted;
+  c->length = end + static_cast<std::int64_t>(converted.size());
+  if (std::find(appended_.begin(), appended_.end(), window) == appended_.end()) appended_.push_back(window);
+}
+
+// Each append is one undo step, as far as the control keeps them: it keeps the last kUndoLimit steps, so the
+// appends before those go in as one step (which the control then forgets as it would have forgotten them one
+// by one), and the last kUndoLimit one by one. Drawing is held back until ShowAppended.
+void Win32Platform::PutPending(HWND window, Control& c) {
+  if (c.pending.empty()) return;
+  Text pending = std::exchange(c.pending, {});
+  std::vector<std::size_t> starts = std::exchange(c.pending_starts, {});
+  std::int64_t length = c.length;
+  // WM_SETREDRAW TRUE would also show a hidden control, so only a visible one has its drawing held.
+  if (!c.drawing_held && (GetWindowLongPtrW(window, GWL_STYLE) & WS_VISIBLE) != 0) {
+    SendMessageW(window, WM_SETREDRAW, FALSE, 0);
+    c.drawing_held = true;
+  }
+  starts.push_back(pending.size());
+  std::size_t steps = starts.size() - 1;
+  std::size_t first_single = steps > kUndoLimit ? steps - kUndoLimit : 0;
+  // A selection past the end is the end, for Windows and Wine alike, without counting the text.
+  constexpr LPARAM kPastTheEnd = 0x7FFFFFFF;
+  auto put = [&](std::size_t from, std::size_t to) {
+    Text part = pending.substr(from, to - from);
+    SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(kPastTheEnd), kPastTheEnd);
+    SendMessageW(window, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(part)));
+  };
+  HWND outer = std::exchange(putting_, window);
+  if (first_single > 0) put(0, starts[first_single]);
+  for (std::size_t i = first_single; i < steps && IsWindow(window); ++i) put(starts[i], starts[i + 1]);
+  putting_ = outer;
+  if (Control* after = FindControl(ToHandle(window))) after->length = length;  // EN_CHANGE made it unknown
+}
+
+void Win32Platform::ShowAppended() {
+  for (HWND window : std::exchange(appended_, {})) {
+    Control* c = FindControl(ToHandle(window));
+    if (c == nullptr) continue;
+    PutPending(window, *c);
+    c = FindControl(ToHandle(window));
+    if (c == nullptr) continue;
+    if (c->drawing_held) {
+      c->drawing_held = false;
+      SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+    }
+    // The insertion point is after the last line: the view goes to the left edge (a long last line shown from
+    // its start, the insertion point then out of view to the right), then to the bottom. In this order: under
+    // Wine SB_LEFT also scrolls to the top, and EM_SCROLLCARET leaves the view where it was.
     SendMessageW(window, WM_HSCROLL, SB_LEFT, 0);
-    SendMessageW(window, EM_SCROLLCARET, 0, 0);
+    SendMessageW(window, WM_VSCROLL, SB_BOTTOM, 0);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   }
-  if (Control* after = FindControl(editor)) ++after->revision;
 }
 
 std::uint64_t Win32Platform::TextRevision(Handle control) {
@@ -421,7 +490,9 @@ void Win32Platform::OnCommand(WPARAM wparam, LPARAM lparam) {
     notice = Notice::kPressed;
   } else if (c.kind == ControlKind::kEditor || c.kind == ControlKind::kField) {
     if (code == EN_CHANGE) {
+      if (child == putting_) return;  // the program's own append, already counted by AppendText
       ++c.revision;
+      c.length = -1;
       notice = Notice::kChanged;
     } else if (code == EN_SETFOCUS) {
       notice = Notice::kFocusGained;
@@ -482,6 +553,61 @@ LRESULT Win32Platform::OnMainWindowMessage(HWND window, UINT message, WPARAM wpa
       break;
   }
   return DefWindowProcW(window, message, wparam, lparam);
+}
+
+// --- Paste.
+
+// The editors paste themselves: Wine's rich edit in plain-text mode replaces the whole text with what is
+// pasted (it streams the clipboard in as for a new document, the selection ignored), and does nothing for
+// Shift+Insert. Ctrl+V, Shift+Insert and WM_PASTE put the clipboard's Unicode text in place of the selection,
+// as plain text with the editor's line breaks, as one undo step: what Windows does for a plain-text editor.
+LRESULT CALLBACK Win32Platform::EditorProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                           DWORD_PTR platform) {
+  auto* self = reinterpret_cast<Win32Platform*>(platform);
+  switch (message) {
+    case WM_PASTE:
+      self->Paste(window);
+      return 0;
+    case WM_KEYDOWN: {
+      bool shift = GetKeyState(VK_SHIFT) < 0;
+      bool control = GetKeyState(VK_CONTROL) < 0;
+      bool alt = GetKeyState(VK_MENU) < 0;
+      if ((wparam == 'V' && control && !alt && !shift) ||
+          (wparam == VK_INSERT && shift && !control && !alt)) {
+        self->Paste(window);
+        return 0;
+      }
+      break;
+    }
+    case WM_CHAR:
+      if (wparam == 0x16) return 0;  // the character Ctrl+V makes: the paste is done
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(window, &EditorProc, 0);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+void Win32Platform::Paste(HWND editor) {
+  if ((GetWindowLongPtrW(editor, GWL_STYLE) & ES_READONLY) != 0 || !OpenClipboard(editor)) return;
+  Text text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* units = static_cast<const char16_t*>(GlobalLock(data))) {
+      // Up to the terminating NUL, and never past the end of the memory.
+      std::size_t most = GlobalSize(data) / sizeof(char16_t);
+      std::size_t length = 0;
+      while (length < most && units[length] != u'\0') ++length;
+      text.assign(units, length);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  if (Control* c = FindControl(ToHandle(editor))) PutPending(editor, *c);
+  Text converted = ToEditorBreaks(text);
+  SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(converted)));
 }
 
 LRESULT CALLBACK Win32Platform::PanelProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -569,6 +695,7 @@ void Win32Platform::WakeIfWaiting() {
 }
 
 void Win32Platform::WaitAndHandleMessage() {
+  ShowAppended();
   MSG msg;
   BOOL got = NextMessage(msg);
   if (got == 0 || got == -1) return;  // a quit message has nothing to do here
@@ -631,11 +758,49 @@ void Win32Platform::SetTopmost(Handle window, bool topmost) {
 
 // --- Dialogs.
 
+namespace {
+
+// MessageBoxW lays its text out wrapped before it shows anything, at a cost that grows with the length of a
+// line (under Wine an address of 1,100,000 characters took seconds). A line longer than kLongestShownLine
+// characters is shown cut in the middle: its first and last kLongestShownLine / 2 characters with " \u2026 "
+// between them, so the box comes up at once whatever the text. Every other line shows whole.
+Text ShownInMessageBox(const Text& text) {
+  constexpr std::size_t kLongestShownLine = 2000;
+  constexpr std::size_t kHalf = kLongestShownLine / 2;
+  Text shown;
+  std::size_t begin = 0;
+  while (begin <= text.size()) {
+    std::size_t end = text.find(u'\n', begin);
+    if (end == Text::npos) end = text.size();
+    std::size_t line_end = end > begin && text[end - 1] == u'\r' ? end - 1 : end;  // "\r\n" ends a line too
+    if (line_end - begin > kLongestShownLine) {
+      // Cut between whole characters: a pair of surrogates at a cut stays whole.
+      std::size_t head_end = begin + kHalf;
+      if ((text[head_end - 1] & 0xFC00) == 0xD800) ++head_end;
+      std::size_t tail_begin = line_end - kHalf;
+      if ((text[tail_begin] & 0xFC00) == 0xDC00) --tail_begin;
+      shown.append(text, begin, head_end - begin);
+      shown += u" \u2026 ";
+      shown.append(text, tail_begin, end - tail_begin);
+    } else {
+      shown.append(text, begin, end - begin);
+    }
+    if (end == text.size()) break;
+    shown += u'\n';
+    begin = end + 1;
+  }
+  return shown;
+}
+
+}  // namespace
+
 int Win32Platform::MessageBox(Handle owner, const Text& title, const Text& text) {
-  return MessageBoxW(OwnWindow(owner), Wide(text), Wide(title), MB_OK);
+  ShowAppended();
+  return MessageBoxW(OwnWindow(owner), Wide(ShownInMessageBox(text)), Wide(title), MB_OK);
 }
 
 Handle Win32Platform::CreatePromptWindow(const PromptWindowSpec& request) {
+  ShowAppended();
   // Outer 500 x 140, centred on the primary screen; where the main window is plays no part.
   int x = GetSystemMetrics(SM_CXSCREEN) / 2 - 250;
   int y = GetSystemMetrics(SM_CYSCREEN) / 2 - 70;
@@ -747,6 +912,7 @@ bool Win32Platform::PumpPromptMessage(Handle prompt, PromptHandler& handler) {
   HWND window = ToWindow(prompt);
   PromptHandler* outer = nullptr;
   if (Prompt* p = FindPrompt(prompt)) outer = std::exchange(p->handler, &handler);
+  ShowAppended();
   pumping_.push_back(window);
   MSG msg;
   BOOL got = NextMessage(msg);

@@ -72,12 +72,17 @@ class Win32Platform final : public Platform {
   // keys while PumpPromptMessage runs, else the main window's. Lets a test driver finish what it typed at
   // once.
   void HandleInInnermostLoop(MSG& msg);
+  // What the program's next wait for input does first: editors that text was appended to draw again, with
+  // the view brought to the insertion point. Lets a test driver or benchmark act as that wait would.
+  void ShowAppended();
 
   // Window procedures (registered per process; each window finds its platform in GWLP_USERDATA).
   static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK PostWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK PromptProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK EditorProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                     DWORD_PTR platform);
 
  private:
   struct Control {
@@ -85,6 +90,10 @@ class Win32Platform final : public Platform {
     HWND root = nullptr;  // the main window it lives in
     Handle font = 0;
     std::uint64_t revision = 0;
+    std::int64_t length = -1;   // an editor's length in UTF-16 units (pending text included), -1: not known
+    bool drawing_held = false;  // drawing held back until the program waits again
+    Text pending;               // appended text not yet in the control, in the editor's line breaks
+    std::vector<std::size_t> pending_starts;  // where each append begins in `pending`
   };
   struct MainWindow {
     std::vector<HWND> tab_order;  // controls with WS_TABSTOP, in creation order
@@ -113,6 +122,9 @@ class Win32Platform final : public Platform {
   void HandlePromptMessage(HWND prompt, MSG& msg);  // after GetMessageW in PumpPromptMessage
   BOOL NextMessage(MSG& msg);                       // GetMessageW, with in_get_message_ set while it runs
   void WakeIfWaiting();  // a reaction inside GetMessageW: posts a message so that the call returns
+  std::int64_t MeasureLength(HWND editor);   // asks the control, walking its text
+  void PutPending(HWND editor, Control& c);  // puts an editor's pending text into the control
+  void Paste(HWND editor);                   // the clipboard's text in place of the editor's selection
 
   EventSink* sink_ = nullptr;
   HINSTANCE instance_ = nullptr;
@@ -127,6 +139,8 @@ class Win32Platform final : public Platform {
   std::vector<HWND> pumping_;          // prompts whose PumpPromptMessage is running, innermost last
   bool in_get_message_ = false;        // a loop of this back end waits in GetMessageW
   std::vector<HWND> topmost_pending_;  // SetTopmost(true) did not take while an owned window was open (Wine)
+  std::vector<HWND> appended_;         // editors appended to since the program last waited
+  HWND putting_ = nullptr;             // the editor PutPending is putting text into: its changes are not news
 };
 
 }  // namespace vw
