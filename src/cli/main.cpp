@@ -1,0 +1,120 @@
+// veraway-check: tests addresses against the approved lists in bulk, explains every verdict, finds risky
+// entries. Reads the lists as the editor does and never writes them.
+#include <CLI/CLI.hpp>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "common/text.h"
+
+#ifndef VW_VERSION
+#define VW_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+constexpr char kProgramHelp[] =
+    "Tests addresses against the approved lists TrustFile_SafeSites.txt and TrustFile_SafeLinks.txt as the "
+    "editor does, explains every verdict and finds risky entries. Exit status: 0 all good; 1 an address not "
+    "approved, a warning or a verdict that differs; 2 an error.";
+constexpr char kTestHelp[] =
+    "The editor's verdict on each address (the arguments, else each line of standard input): every site "
+    "entry inside it, in file order; else the first link entry inside it; else not approved.";
+constexpr char kLintHelp[] =
+    "Risky entries, as FILE:LINE: warning: MESSAGE [RULE], by file (sites, then links) and line. Rules: "
+    "bom, whitespace, empty, duplicate, redundant, broad, uppercase, malformed, control.";
+constexpr char kDiffHelp[] =
+    "The addresses whose verdict differs between the lists of --dir and those of --against, with the "
+    "entries behind both verdicts.";
+
+// An existing folder, whatever the characters of its name (CLI11's own check goes through the narrow file
+// calls, which on Windows know only the ANSI code page).
+std::string ExistingFolder(const std::string& name) {
+  std::error_code error;
+  if (std::filesystem::is_directory(std::filesystem::path(vw::Utf8ToText(name)), error)) return {};
+  return "no such folder: " + name;
+}
+
+void AddCommon(CLI::App& command, vw::cli::Options& options, std::string& format) {
+  command.set_version_flag("--version", "veraway-check " VW_VERSION);
+  command.add_option("--dir", options.dir, "Folder of the list files (default: the working directory)")
+      ->check(ExistingFolder);
+  command.add_option("--format", format, "Output format: text (default) or jsonl")
+      ->check(CLI::IsMember({"text", "jsonl"}));
+}
+
+// The arguments in UTF-8, the program's name first.
+int Run(std::vector<std::string> args) {
+  vw::cli::ProgramStart();
+  vw::cli::UseBinaryStreams();
+  vw::cli::Options options;
+  std::string format = "text";
+
+  CLI::App app(kProgramHelp, "veraway-check");
+  app.set_version_flag("--version", "veraway-check " VW_VERSION);
+  app.require_subcommand(1);
+
+  CLI::App* test = app.add_subcommand("test", kTestHelp);
+  AddCommon(*test, options, format);
+  test->add_option("ADDRESS", options.addresses, "Addresses to test");
+
+  CLI::App* lint = app.add_subcommand("lint", kLintHelp);
+  AddCommon(*lint, options, format);
+
+  CLI::App* diff = app.add_subcommand("diff", kDiffHelp);
+  AddCommon(*diff, options, format);
+  diff->add_option("--against", options.against, "The other folder of list files")
+      ->required()
+      ->check(ExistingFolder);
+  diff->add_option("ADDRESS", options.addresses, "Addresses to compare");
+
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  try {
+    app.parse(static_cast<int>(argv.size()), argv.data());
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    // The error, then the usage of the command it was given to.
+    std::cerr << "veraway-check: " << e.what() << "\n\n";
+    const std::vector<CLI::App*> given = app.get_subcommands();
+    std::cerr << (given.empty() ? app.help() : given.back()->help(app.get_name()));
+    return kUsageError;
+  }
+  options.format = format == "jsonl" ? vw::cli::Format::kJsonl : vw::cli::Format::kText;
+  try {
+    if (*test) return vw::cli::RunTest(options);
+    if (*lint) return vw::cli::RunLint(options);
+    return vw::cli::RunDiff(options);
+  } catch (const std::exception& e) {
+    vw::cli::Error(e.what());
+    return 2;
+  }
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i) {
+    vw::Text arg;
+    for (const wchar_t* unit = argv[i]; *unit != 0; ++unit) arg.push_back(static_cast<char16_t>(*unit));
+    args.push_back(vw::TextToUtf8(arg));
+  }
+  return Run(std::move(args));
+}
+#else
+int main(int argc, char** argv) {
+  return Run(std::vector<std::string>(argv, argv + argc));
+}
+#endif

@@ -1,0 +1,228 @@
+// The index behind the companion's verdicts.
+//
+// Why hashed windows and not an automaton: a list of a million entries of about 30 units is some 30 million
+// units, and an Aho-Corasick automaton over it has nearly one state per unit, since host names share little
+// beyond their first letters. Even packed (goto edges in sorted arrays, a failure link and an output link per
+// state) that is 16 bytes or more a state, half a gigabyte before the lists themselves. Instead each distinct
+// entry text is stored once in a hash table keyed by a polynomial hash of the whole text. An address of n
+// units is asked only about windows whose length is the length of some entry: with prefix hashes of the
+// address, each window's hash costs one multiplication, and a small bit filter in front of the table (in the
+// caches) turns most of them away before the table is read. A second filter, of the first 8 units of every
+// entry, is asked once per place in the address, and the windows of the longer lengths are looked at only
+// where some entry may begin. An address thus costs at most n windows per distinct entry length (never more
+// than n (n + 1) / 2 in all), however many entries the lists hold, and usually a few per place. Every hit is
+// verified by comparing the texts, so a hash collision can cost time but never change a verdict. The index
+// takes about 40 bytes per entry on top of the lists.
+#include "rules/trust_index.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace vw {
+namespace {
+
+__extension__ typedef unsigned __int128 Wide;
+
+// Arithmetic modulo the Mersenne prime 2^61 - 1.
+constexpr std::uint64_t kModulus = (std::uint64_t{1} << 61) - 1;
+constexpr std::uint64_t kBase = 0x1F3D5B79A2C4E6B1ull % kModulus;  // fixed: verdicts never depend on it
+
+std::uint64_t MulMod(std::uint64_t a, std::uint64_t b) {
+  const Wide product = static_cast<Wide>(a) * b;
+  const std::uint64_t folded =
+      (static_cast<std::uint64_t>(product) & kModulus) + static_cast<std::uint64_t>(product >> 61);
+  return folded >= kModulus ? folded - kModulus : folded;
+}
+
+std::uint64_t Step(std::uint64_t hash, char16_t unit) {
+  const std::uint64_t next = MulMod(hash, kBase) + unit + 1;
+  return next >= kModulus ? next - kModulus : next;
+}
+
+std::uint64_t HashOf(TextView text) {
+  std::uint64_t hash = 0;
+  for (char16_t unit : text) hash = Step(hash, unit);
+  return hash;
+}
+
+std::uint64_t PowerOfBase(std::uint64_t exponent) {
+  std::uint64_t result = 1;
+  std::uint64_t square = kBase;
+  for (; exponent != 0; exponent >>= 1) {
+    if ((exponent & 1u) != 0) result = MulMod(result, square);
+    square = MulMod(square, square);
+  }
+  return result;
+}
+
+// Spreads a hash over the 64 bits, so that its top bits can pick a slot or a filter bit.
+std::uint64_t Spread(std::uint64_t hash) {
+  return hash * 0x9E3779B97F4A7C15ull;
+}
+
+// Entries of at least this many units are looked for only where their first kAnchor units may stand.
+constexpr std::size_t kAnchor = 8;
+
+bool FilterHas(const std::vector<std::uint64_t>& filter, unsigned bits, std::uint64_t hash) {
+  const std::uint64_t bit = Spread(hash) >> (64 - bits);
+  return (filter[bit / 64] >> (bit % 64) & 1u) != 0;
+}
+
+void FilterAdd(std::vector<std::uint64_t>& filter, unsigned bits, std::uint64_t hash) {
+  const std::uint64_t bit = Spread(hash) >> (64 - bits);
+  filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
+}
+
+unsigned BitsFor(std::size_t count) {
+  unsigned bits = 6;
+  while ((std::size_t{1} << bits) < count) ++bits;
+  return bits;
+}
+
+bool SameUnits(TextView a, TextView b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+}
+
+}  // namespace
+
+TrustIndex::TrustIndex(const TrustList& sites, const TrustList& links) : sites_(sites), links_(links) {
+  const std::size_t total = sites.size() + links.size();
+  if (total >= kNone) throw std::length_error("too many entries for the index");
+  site_count_ = static_cast<std::uint32_t>(sites.size());
+  slot_bits_ = BitsFor(2 * total);     // load factor at most one half
+  filter_bits_ = BitsFor(16 * total);  // about one false pass in 16
+  slots_.assign(std::size_t{1} << slot_bits_, 0);
+  filter_.assign(((std::size_t{1} << filter_bits_) + 63) / 64, 0);
+  anchor_filter_.assign(filter_.size(), 0);
+  next_same_.assign(total, kNone);
+  std::vector<std::uint32_t> last_same;  // per distinct text, its latest entry so far
+
+  for (std::uint32_t entry = 0; entry < total; ++entry) {
+    const TextView text = EntryText(entry);
+    if (text.empty()) continue;  // never occurs in anything
+    if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("entry too long");
+    const std::uint64_t hash = HashOf(text);
+    const bool is_link = entry >= site_count_;
+    Id id = Lookup(text, hash);
+    if (id != kNone) {
+      next_same_[last_same[id]] = entry;
+      last_same[id] = entry;
+      if (is_link && first_link_[id] == kNone) first_link_[id] = entry;
+      continue;
+    }
+    id = static_cast<Id>(length_.size());
+    length_.push_back(static_cast<std::uint32_t>(text.size()));
+    first_entry_.push_back(entry);
+    first_link_.push_back(is_link ? entry : kNone);
+    last_same.push_back(entry);
+    const std::uint64_t spread = Spread(hash);
+    std::size_t slot = spread >> (64 - slot_bits_);
+    while (slots_[slot] != 0) slot = (slot + 1) & (slots_.size() - 1);
+    slots_[slot] = (hash << 32) | (std::uint64_t{id} + 1);
+    FilterAdd(filter_, filter_bits_, hash);
+    if (text.size() >= kAnchor) FilterAdd(anchor_filter_, filter_bits_, HashOf(text.substr(0, kAnchor)));
+  }
+  lengths_ = length_;
+  std::sort(lengths_.begin(), lengths_.end());
+  lengths_.erase(std::unique(lengths_.begin(), lengths_.end()), lengths_.end());
+  powers_.reserve(lengths_.size());
+  for (std::uint32_t length : lengths_) powers_.push_back(PowerOfBase(length));
+  first_long_ = static_cast<std::size_t>(std::lower_bound(lengths_.begin(), lengths_.end(), kAnchor) -
+                                         lengths_.begin());
+}
+
+TextView TrustIndex::EntryText(std::uint32_t entry) const {
+  return entry < site_count_ ? sites_[entry] : links_[entry - site_count_];
+}
+
+TrustIndex::Id TrustIndex::Lookup(TextView text, std::uint64_t hash) const {
+  std::size_t slot = Spread(hash) >> (64 - slot_bits_);
+  const std::uint64_t tag = hash << 32;
+  for (;;) {
+    const std::uint64_t held = slots_[slot];
+    if (held == 0) return kNone;
+    if ((held & 0xFFFFFFFF00000000ull) == tag) {
+      const Id id = static_cast<Id>(held & 0xFFFFFFFFu) - 1;
+      if (length_[id] == text.size() && SameUnits(EntryText(first_entry_[id]), text)) return id;
+    }
+    slot = (slot + 1) & (slots_.size() - 1);
+  }
+}
+
+void TrustIndex::CollectInside(TextView text, std::vector<Id>& ids) const {
+  ids.clear();
+  const std::size_t n = text.size();
+  if (n == 0 || lengths_.empty()) return;
+  prefix_.resize(n + 1);
+  prefix_[0] = 0;
+  for (std::size_t i = 0; i < n; ++i) prefix_[i + 1] = Step(prefix_[i], text[i]);
+  // hash(text[i, i + length)) = prefix[i + length] - prefix[i] * base^length
+  const auto window_hash = [&](std::size_t i, std::size_t length, std::uint64_t power) {
+    const std::uint64_t hash = prefix_[i + length] + kModulus - MulMod(prefix_[i], power);
+    return hash >= kModulus ? hash - kModulus : hash;
+  };
+  const auto look = [&](std::size_t i, std::size_t k) {
+    const std::uint64_t hash = window_hash(i, lengths_[k], powers_[k]);
+    if (!FilterHas(filter_, filter_bits_, hash)) return;
+    const Id id = Lookup(text.substr(i, lengths_[k]), hash);
+    if (id != kNone) ids.push_back(id);
+  };
+  // Short entries: every window of their lengths.
+  for (std::size_t k = 0; k < first_long_ && lengths_[k] <= n; ++k) {
+    for (std::size_t i = 0; i + lengths_[k] <= n; ++i) look(i, k);
+  }
+  // Longer ones: only where the first kAnchor units of some entry stand.
+  if (first_long_ < lengths_.size() && n >= kAnchor) {
+    const std::uint64_t anchor_power = PowerOfBase(kAnchor);
+    for (std::size_t i = 0; i + kAnchor <= n; ++i) {
+      if (!FilterHas(anchor_filter_, filter_bits_, window_hash(i, kAnchor, anchor_power))) continue;
+      for (std::size_t k = first_long_; k < lengths_.size() && i + lengths_[k] <= n; ++k) look(i, k);
+    }
+  }
+  // An entry that occurs at several places counts once.
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+}
+
+void TrustIndex::Verdict(TextView address, std::vector<EntryRef>& approvals) const {
+  approvals.clear();
+  CollectInside(address, ids_);
+  for (Id id : ids_) {
+    for (std::uint32_t entry = first_entry_[id]; entry < site_count_; entry = next_same_[entry]) {
+      approvals.push_back({ListKind::kSites, entry});
+    }
+  }
+  if (!approvals.empty()) {
+    std::sort(approvals.begin(), approvals.end(),
+              [](const EntryRef& a, const EntryRef& b) { return a.index < b.index; });
+    return;
+  }
+  std::uint32_t first_link = kNone;
+  for (Id id : ids_) first_link = std::min(first_link, first_link_[id]);
+  if (first_link != kNone) approvals.push_back({ListKind::kLinks, first_link - site_count_});
+}
+
+TrustIndex::Relations TrustIndex::RelationsOf(TextView text) const {
+  Relations relations;
+  CollectInside(text, ids_);
+  std::uint32_t equal = kNone;
+  std::uint32_t inside = kNone;
+  for (Id id : ids_) {
+    // The one window as long as the text is the text itself.
+    std::uint32_t& first = length_[id] == text.size() ? equal : inside;
+    first = std::min(first, first_entry_[id]);
+  }
+  const auto ref = [&](std::uint32_t entry) {
+    return entry < site_count_ ? EntryRef{ListKind::kSites, entry}
+                               : EntryRef{ListKind::kLinks, entry - site_count_};
+  };
+  relations.has_equal = equal != kNone;
+  if (relations.has_equal) relations.equal = ref(equal);
+  relations.has_inside = inside != kNone;
+  if (relations.has_inside) relations.inside = ref(inside);
+  return relations;
+}
+
+}  // namespace vw

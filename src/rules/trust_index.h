@@ -1,0 +1,85 @@
+// An index over both lists for the editor's link rule, built once and asked many times: which entries approve
+// an address, at a cost that grows with the address's length and not with the number of entries.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/text.h"
+#include "common/trust_list.h"
+
+namespace vw {
+
+enum class ListKind { kSites, kLinks };
+
+// One entry of one list: `index` is 0-based, so its line in the list file is index + 1.
+struct EntryRef {
+  ListKind list = ListKind::kSites;
+  std::size_t index = 0;
+  friend bool operator==(const EntryRef&, const EntryRef&) = default;
+};
+
+class TrustIndex {
+ public:
+  // Both lists must outlive the index and stay unchanged.
+  TrustIndex(const TrustList& sites, const TrustList& links);
+
+  // The editor's verdict on `address`: every site entry that occurs in it, in file order (an entry that
+  // stands twice in the file approves twice); when none does, the first link entry that occurs in it; else
+  // nothing. "Occurs" is FindText(address, entry, 0) > 0: code for code, letter case included; an empty entry
+  // never occurs. The result replaces what `approvals` held.
+  void Verdict(TextView address, std::vector<EntryRef>& approvals) const;
+
+  // For lint: how the entry text `text` stands among the entries, in reading order (all sites, then all
+  // links).
+  struct Relations {
+    bool has_equal = false;  // the first entry with exactly this text (none for an empty text)
+    EntryRef equal;
+    bool has_inside = false;  // the first entry with another text that occurs in this one
+    EntryRef inside;
+  };
+  Relations RelationsOf(TextView text) const;
+
+ private:
+  using Id = std::uint32_t;  // a distinct entry text
+  static constexpr Id kNone = 0xFFFFFFFFu;
+
+  TextView EntryText(std::uint32_t entry) const;
+  // Every distinct text that occurs in `text`, each once, in no particular order.
+  void CollectInside(TextView text, std::vector<Id>& ids) const;
+  Id Lookup(TextView text, std::uint64_t hash) const;
+
+  const TrustList& sites_;
+  const TrustList& links_;
+  // Entries are numbered in reading order: sites 0 .. sites.size()-1, then the links.
+  std::uint32_t site_count_ = 0;
+
+  // Per distinct text: its length, its first entry, its first link entry (kNone when only sites hold it).
+  std::vector<std::uint32_t> length_;
+  std::vector<std::uint32_t> first_entry_;
+  std::vector<std::uint32_t> first_link_;
+  // Per entry: the next entry in reading order with the same text, or kNone.
+  std::vector<std::uint32_t> next_same_;
+
+  // Open addressing over the distinct texts, keyed by a hash of the text. A slot holds (id + 1) in its low 32
+  // bits (0 = free) and the hash's top 32 bits above them, so most probes that miss never touch the texts.
+  std::vector<std::uint64_t> slots_;
+  unsigned slot_bits_ = 0;
+  // A filter in front of the table: one bit per hash value modulo its size, set for every distinct text.
+  // Small enough to stay in the caches, it turns away most windows of an address before the table is read.
+  std::vector<std::uint64_t> filter_;
+  unsigned filter_bits_ = 0;
+  // The same for the first kAnchor units of every entry at least that long (same size as filter_).
+  std::vector<std::uint64_t> anchor_filter_;
+  // The distinct entry lengths, ascending: only windows of these lengths can hold an entry.
+  std::vector<std::uint32_t> lengths_;
+  std::vector<std::uint64_t> powers_;  // base^length for each of them
+  std::size_t first_long_ = 0;         // the first of them that is kAnchor or more
+
+  // Scratch space for one query, reused (the index answers one question at a time).
+  mutable std::vector<std::uint64_t> prefix_;
+  mutable std::vector<Id> ids_;
+};
+
+}  // namespace vw
