@@ -186,23 +186,31 @@ $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) -fno-id
   DISPLAY=":$display" /usr/bin/veraway-edit-open "$lists/TrustFile_SafeSites.txt" >/dev/null 2>&1 &
   local editor_pid=$!
   started_pids+=("$editor_pid")
-  local prompt=""
-  for _ in $(seq 100); do
-    prompt="$(DISPLAY=":$display" xdotool search --name '^Please Enter Password' 2>/dev/null | head -n 1)" || true
-    [[ -n "$prompt" ]] && break
-    sleep 0.1
-  done
-  [[ -n "$prompt" ]] || fail "the installed editor shows no password prompt"
-  [[ "$(readlink "/proc/$editor_pid/exe")" == /usr/bin/veraway-edit ]] ||
-    fail "veraway-edit-open started $(readlink "/proc/$editor_pid/exe"), not /usr/bin/veraway-edit"
-  [[ "$(readlink "/proc/$editor_pid/cwd")" == "$lists" ]] ||
-    fail "the editor runs in $(readlink "/proc/$editor_pid/cwd"), not in the list file's folder"
-  DISPLAY=":$display" xdotool windowfocus --sync "$prompt" 2>/dev/null || true
-  DISPLAY=":$display" xdotool type --window "$prompt" "$(basename "$lists")"
-  DISPLAY=":$display" xdotool key --window "$prompt" Return
-  for _ in $(seq 100); do
-    [[ -f "$lists/TrustFile_SafeLinks-BK.txt" ]] && break
-    sleep 0.1
+  # The prompt's window is looked up again for every try: a window found while Qt is still setting the prompt up
+  # may be gone by the time it is typed into.
+  local prompt="" checked=no
+  for _ in $(seq 10); do
+    for _ in $(seq 50); do
+      prompt="$(DISPLAY=":$display" xdotool search --onlyvisible --name '^Please Enter Password' 2>/dev/null |
+        tail -n 1)" || true
+      [[ -n "$prompt" ]] && break
+      sleep 0.1
+    done
+    [[ -n "$prompt" ]] || fail "the installed editor shows no password prompt"
+    if [[ $checked == no ]]; then
+      [[ "$(readlink "/proc/$editor_pid/exe")" == /usr/bin/veraway-edit ]] ||
+        fail "veraway-edit-open started $(readlink "/proc/$editor_pid/exe"), not /usr/bin/veraway-edit"
+      [[ "$(readlink "/proc/$editor_pid/cwd")" == "$lists" ]] ||
+        fail "the editor runs in $(readlink "/proc/$editor_pid/cwd"), not in the list file's folder"
+      checked=yes
+    fi
+    DISPLAY=":$display" timeout 5 xdotool windowfocus --sync "$prompt" 2>/dev/null || true
+    DISPLAY=":$display" timeout 5 xdotool type --window "$prompt" "$(basename "$lists")" 2>/dev/null || true
+    DISPLAY=":$display" timeout 5 xdotool key --window "$prompt" Return 2>/dev/null || true
+    for _ in $(seq 30); do
+      [[ -f "$lists/TrustFile_SafeLinks-BK.txt" ]] && break 2
+      sleep 0.1
+    done
   done
   if ! cmp -s "$lists/TrustFile_SafeSites.txt" "$lists/TrustFile_SafeSites-BK.txt" ||
     ! cmp -s "$lists/TrustFile_SafeLinks.txt" "$lists/TrustFile_SafeLinks-BK.txt"; then
