@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, whatever of the build and test tools is missing. Usage:
 #   scripts/install-deps.sh run     # what building and running the program on Linux needs
-#   scripts/install-deps.sh test    # everything the test command needs (both compilers, Qt, MinGW, Wine, Xvfb)
+#   scripts/install-deps.sh test    # everything the test command needs (both compilers, Qt, MinGW, Wine, Xvfb,
+#                                   # and what builds and checks the packages: dpkg-dev, lintian, man-db, ...)
 set -euo pipefail
 
 run_packages=(g++ cmake ninja-build qt6-base-dev libgl-dev libcli11-dev nlohmann-json3-dev)
 test_packages=("${run_packages[@]}" clang libclang-rt-14-dev clang-format googletest libbenchmark-dev
-  mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils)
+  mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils
+  dpkg-dev file lintian desktop-file-utils man-db xdotool)
 
 case "${1:-test}" in
   run) wanted=("${run_packages[@]}") ;;

@@ -36,13 +36,16 @@ draw_size() {
 }
 
 draw_size 256 26 yes
+draw_size 128 27 yes
+draw_size 64 29 yes
 draw_size 48 30 yes
 draw_size 32 34 no
 draw_size 16 40 no
 
-for size in 16 32 48 256; do
+# The PNGs are the hicolor theme's sizes that the Linux install ships; the .ico keeps the four sizes Windows uses.
+for size in 16 32 48 64 128 256; do
   cp "$tmp/veraway-$size.png" "$out/veraway-$size.png"
 done
 "$convert_cmd" "$tmp/veraway-16.png" "$tmp/veraway-32.png" "$tmp/veraway-48.png" "$tmp/veraway-256.png" \
   -strip "$out/veraway.ico"
-echo "wrote $out/veraway-{16,32,48,256}.png and $out/veraway.ico"
+echo "wrote $out/veraway-{16,32,48,64,128,256}.png and $out/veraway.ico"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The one test command: installs what is missing, then builds every preset and runs every suite: native (g++,
 # with the Qt back end offscreen), AddressSanitizer + UndefinedBehaviorSanitizer (clang, with the bounded fuzz
-# run), and the Windows build under Wine. Exits non-zero on any failure.
+# run), and the Windows build under Wine; then builds and checks the .deb and the .zip (scripts/package.sh, which
+# installs the .deb and removes it again). Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -29,3 +30,8 @@ cmake --build --preset mingw
 vw_wine_start build/mingw
 trap vw_wine_stop EXIT
 ctest --preset mingw
+vw_wine_stop
+trap - EXIT
+
+echo "== packages (.deb checked by lintian and installed, .zip run under Wine)"
+scripts/package.sh
