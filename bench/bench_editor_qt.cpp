@@ -28,7 +28,7 @@
 #include "app/trust_lists.h"
 #include "bench_folder.h"
 #include "common/text.h"
-#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_internal.h"
 #include "ui/controls.h"
 
 namespace {
@@ -48,7 +48,7 @@ Text Entry(std::size_t i, std::size_t length) {
   std::string entry = std::string("site-") + number + ".example.org/";
   while (entry.size() < length) entry += static_cast<char>('a' + (entry.size() * 7 + i) % 26);
   entry.resize(length);
-  return vw::T(entry);
+  return vw::Utf8ToText(entry);
 }
 
 // A program run's state with MainWindow and its controls on the Qt back end (the QApplication is shared).
@@ -163,7 +163,7 @@ void BM_QtLoadSites(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     auto program = std::make_unique<Program>();
-    program->state().SitesBackupPending = 0;
+    program->state().SitesBackupPending = false;
     state.ResumeTiming();
 
     vw::LoadSafeSites();

@@ -18,7 +18,7 @@
 #include "app/main_window.h"
 #include "app/program_state.h"
 #include "common/text.h"
-#include "platform/win32/win32_platform_impl.h"
+#include "platform/win32/win32_internal.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 // after <windows.h>
@@ -38,7 +38,7 @@ vw::Text Entry(std::size_t i) {
   std::snprintf(number, sizeof number, "%07zu", i);
   std::string entry = std::string("site-") + number + ".example.org/";
   while (entry.size() < 30) entry += static_cast<char>('a' + (entry.size() * 7 + i) % 26);
-  return vw::T(entry);
+  return vw::Utf8ToText(entry);
 }
 
 struct Program {

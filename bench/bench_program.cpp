@@ -62,7 +62,7 @@ void BM_LoadSites(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     auto program = std::make_unique<Program>();
-    program->state().SitesBackupPending = with_backup ? 1 : 0;
+    program->state().SitesBackupPending = with_backup;
     state.ResumeTiming();
 
     vw::LoadSafeSites();
@@ -87,7 +87,7 @@ void BM_SaveSites(benchmark::State& state) {
   text.reserve(lines * 31);
   for (std::size_t i = 0; i < lines; ++i) {
     if (i != 0) text += u'\n';
-    text += vw::T(Entry(i, 30));
+    text += vw::Utf8ToText(Entry(i, 30));
   }
   vw::SetText(program.state().SitesEditor, text);
   text.clear();
@@ -135,7 +135,7 @@ std::vector<Text> NearMisses() {
       if (address[j] != window[28] || address[j + 1] == window[29]) continue;
       std::string miss = window;
       miss[29] = address[j + 1];
-      if (address.find(miss) == std::string::npos) misses.push_back(vw::T(miss));
+      if (address.find(miss) == std::string::npos) misses.push_back(vw::Utf8ToText(miss));
     }
   }
   return misses;
@@ -147,12 +147,12 @@ void BM_LinkTest(benchmark::State& state) {
   Program program;
   vw::ProgramState& s = program.state();
   if (state.range(1) == 0) {
-    for (std::size_t i = 0; i < entries; ++i) s.SafeSitesList.Append(vw::T(Entry(i, 30)));
+    for (std::size_t i = 0; i < entries; ++i) s.SafeSitesList.Append(vw::Utf8ToText(Entry(i, 30)));
   } else {
     const std::vector<Text> misses = NearMisses();
     for (std::size_t i = 0; i < entries; ++i) s.SafeSitesList.Append(misses[i % misses.size()]);
   }
-  s.LinkUnderTest = vw::T(kAddress);
+  s.LinkUnderTest = vw::Utf8ToText(kAddress);
 
   for (auto _ : state) {
     state.PauseTiming();
@@ -162,7 +162,7 @@ void BM_LinkTest(benchmark::State& state) {
     vw::CheckLinkInSites();
   }
   const std::size_t boxes = program.platform.Transcript().size();
-  if (boxes != static_cast<std::size_t>(state.iterations()) || s.FoundInSites != 0)
+  if (boxes != static_cast<std::size_t>(state.iterations()) || s.FoundInSites)
     state.SkipWithError("expected exactly one \"Site Not Approved\" box per test");
   state.counters["entries"] = static_cast<double>(entries);
 }
@@ -176,7 +176,7 @@ void BM_ListMemory(benchmark::State& state) {
   std::size_t heap = 0;
   for (auto _ : state) {
     vw::TrustList list;
-    for (std::size_t i = 0; i < entries; ++i) list.Append(vw::T(Entry(i, 30)));
+    for (std::size_t i = 0; i < entries; ++i) list.Append(vw::Utf8ToText(Entry(i, 30)));
     heap = list.HeapBytes();
     benchmark::DoNotOptimize(heap);
   }

@@ -14,10 +14,10 @@ void AskAdminPassword() {
     s.PasswordAnswer = InputRequester(kPasswordTitle, kPasswordPrompt, u"", 0);
     switch (JudgeAnswer(s.PasswordAnswer, s.ExpectedPassword)) {
       case PasswordVerdict::kQuit:
-        s.QuitRequested = 1;
+        s.QuitRequested = true;
         return;
       case PasswordVerdict::kAccepted:
-        s.PasswordAccepted = 1;
+        s.PasswordAccepted = true;
         return;
       case PasswordVerdict::kAskAgain:
         break;

@@ -19,19 +19,19 @@ void ShowFound(TrustEntry entry) {
 
 void CheckLinkInSites() {
   ProgramState& s = State();
-  s.FoundInSites = 0;
+  s.FoundInSites = false;
   for (TrustEntry entry : SitesApproving(s.SafeSitesList, s.LinkUnderTest)) {
-    s.FoundInSites = 1;
+    s.FoundInSites = true;
     ShowFound(entry);
   }
-  if (s.FoundInSites == 0) CheckLinkInLinks();
+  if (!s.FoundInSites) CheckLinkInLinks();
 }
 
 void CheckLinkInLinks() {
   ProgramState& s = State();
-  s.FoundInLinks = 0;
+  s.FoundInLinks = false;
   if (std::optional<TrustEntry> entry = FirstLinkApproving(s.SafeLinksList, s.LinkUnderTest)) {
-    s.FoundInLinks = 1;
+    s.FoundInLinks = true;
     ShowFound(*entry);
     return;
   }

@@ -39,7 +39,7 @@ std::int64_t OpenMainWindow(std::int64_t left, std::int64_t top, std::int64_t wi
   BuildMainWindow(left, top, width, height);
 
   AskAdminPassword();
-  if (s.QuitRequested == 1) PostEvent(CloseWindowEvent);
+  if (s.QuitRequested) PostEvent(CloseWindowEvent);
 
   // The lists load whichever way the prompt ended: after a quit the backups are still made.
   LoadSafeSites();

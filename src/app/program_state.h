@@ -20,16 +20,12 @@ struct ProgramState {
   TrustList SafeLinksList;
 
   Text LinkUnderTest;
-  std::int64_t FoundInSites = 0;
-  std::int64_t FoundInLinks = 0;
-  std::int64_t SitesBackupPending = 1;
-  std::int64_t LinksBackupPending = 1;
-  std::int64_t QuitRequested = 0;
-  std::int64_t PasswordAccepted = 0;
-
-  // Line counts taken by the save procedures.
-  std::int64_t SitesLineCount = 0;
-  std::int64_t LinksLineCount = 0;
+  bool FoundInSites = false;
+  bool FoundInLinks = false;
+  bool SitesBackupPending = true;  // the first load of the run backs the file up
+  bool LinksBackupPending = true;
+  bool QuitRequested = false;
+  bool PasswordAccepted = false;
 
   // The password routine: the expected answer and the latest answer.
   Text ExpectedPassword;

@@ -14,27 +14,24 @@ struct ListRow {
   const char16_t* backup;
   Handle editor;
   TrustList& list;
-  std::int64_t& backupPending;
-  std::int64_t& lineCount;
-  const char16_t* createFailedTitle;
+  bool& backup_pending;
+  const char16_t* create_failed_title;
 };
 
 ListRow SitesRow() {
   ProgramState& s = State();
-  return {kSitesFile,           kSitesBackup,     s.SitesEditor, s.SafeSitesList,
-          s.SitesBackupPending, s.SitesLineCount, u"OpenFile"};
+  return {kSitesFile, kSitesBackup, s.SitesEditor, s.SafeSitesList, s.SitesBackupPending, u"OpenFile"};
 }
 
 ListRow LinksRow() {
   ProgramState& s = State();
-  return {kLinksFile,           kLinksBackup,     s.LinksEditor, s.SafeLinksList,
-          s.LinksBackupPending, s.LinksLineCount, u"CreateFile"};
+  return {kLinksFile, kLinksBackup, s.LinksEditor, s.SafeLinksList, s.LinksBackupPending, u"CreateFile"};
 }
 
 void Load(const ListRow& row) {
-  if (row.backupPending) {
+  if (row.backup_pending) {
     CopyOver(row.file, row.backup);  // a failed copy is silent; the flag clears all the same
-    row.backupPending = 0;
+    row.backup_pending = false;
   }
   if (!OpenForReading(kLoadSlot, row.file)) {
     ShowMessage(u"Information", Text(u"Couldn't open  ") + row.file + u"  file!");
@@ -65,13 +62,13 @@ bool Save(const ListRow& row) {
     ShowNotWritten(row);
     return false;
   }
-  row.lineCount = LineCount(row.editor);
+  const std::int64_t line_count = LineCount(row.editor);
   if (!CreateForWriting(kSaveSlot, row.file)) {
-    ShowMessage(row.createFailedTitle, Text(u"Can't Open File ") + row.file);
+    ShowMessage(row.create_failed_title, Text(u"Can't Open File ") + row.file);
     return false;
   }
   bool written = true;
-  for (std::int64_t i = 0; i < row.lineCount && written; ++i)
+  for (std::int64_t i = 0; i < line_count && written; ++i)
     written = WriteLine(kSaveSlot, LineText(row.editor, i));
   written = CloseListFile(kSaveSlot) && written;
   if (!written) {

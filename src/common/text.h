@@ -35,9 +35,4 @@ std::string TextToUtf8(TextView text);
 // TextToUtf8 appended to `out`, for callers that reuse one byte buffer.
 void AppendUtf8(TextView text, std::string& out);
 
-// For literals in code and tests: u"..." is already UTF-16; this is for ASCII/UTF-8 char strings.
-inline Text T(std::string_view utf8) {
-  return Utf8ToText(utf8);
-}
-
 }  // namespace vw

@@ -21,9 +21,12 @@ enum class ControlKind {
   kPanel,   // raised dialog-frame panel; later controls with it as parent are its children
   kLabel,   // static text, left-aligned, no mnemonics
   kEditor,  // multi-line plain-text editor, no wrap, both scroll bars, Tab types a tab
-  kField,   // one-line text field, at most 1,048,576 characters
+  kField,   // one-line text field, at most kFieldTextLimit characters
   kButton,  // push button drawn as the default button; Space presses it, Enter does not
 };
+
+// The most characters a field (ControlKind::kField) takes; typing or pasting beyond it is cut off.
+inline constexpr int kFieldTextLimit = 1048576;
 
 // What a control reported. Part of an event's identity, so two different notices never merge.
 enum class Notice : int {
@@ -66,6 +69,18 @@ struct TopLevelWindow {
   std::uint32_t thread = 0;
   bool visible = false;
 };
+
+// The input prompt's layout, the same on every back end: the window's outer size (frame included), centred on
+// the primary screen, and the client-area rectangles of its label, field and OK button.
+struct PromptLayout {
+  int outer_width;
+  int outer_height;
+  Rect label;
+  Rect field;
+  Rect ok_button;
+};
+inline constexpr PromptLayout kPromptLayout{
+    500, 140, {10, 10, 480, 22}, {10, 32, 465, 21}, {210, 67, 80, 25}};
 
 struct PromptWindowSpec {
   Text title;
@@ -122,7 +137,7 @@ class Platform {
   // The platform's standard message box, owned by `owner` (or none): title, text, one OK button, no icon.
   // Returns 1 once closed, 0 when it could not be shown. Runs its own message loop meanwhile.
   virtual int MessageBox(Handle owner, const Text& title, const Text& text) = 0;
-  // Creates the prompt window (500 x 140 outer, centred on the primary screen, label, field, OK button),
+  // Creates the prompt window (laid out as kPromptLayout: label, field, OK button),
   // visible, focus in the field holding the default text with the caret after it, brought to the foreground.
   // Returns 0 when it cannot be created.
   virtual Handle CreatePromptWindow(const PromptWindowSpec& request) = 0;

@@ -51,7 +51,9 @@ Handle CreateControl(ControlKind kind, Handle parent, Rect rect, const Text& tex
   Toolkit& toolkit = CurrentToolkit();
   EventQueue::ProgramChange quiet(toolkit.events);
   Handle control = toolkit.platform.CreateControl(kind, parent, rect, text, font);
-  if (control != 0 && kind == ControlKind::kEditor) toolkit.editors[control] = EditorLines{};
+  if (control == 0) return 0;
+  toolkit.events.Report(control);
+  if (kind == ControlKind::kEditor) toolkit.editors[control] = EditorLines{};
   return control;
 }
 

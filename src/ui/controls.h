@@ -47,7 +47,8 @@ struct Toolkit {
 // The toolkit of the run in progress.
 Toolkit& CurrentToolkit();
 
-// Creates a control; an editor also gets its line model. Program-made changes raise no events.
+// Creates a control whose notices become events; an editor also gets its line model. Program-made changes
+// raise no events.
 Handle CreateControl(ControlKind kind, Handle parent, Rect rect, const Text& text, Handle font);
 
 std::int64_t WaitEvent();

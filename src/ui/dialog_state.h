@@ -14,15 +14,15 @@ namespace vw {
 struct ModalRecord {
   std::uint32_t thread = 0;
   Handle window = 0;
-  std::uint8_t wasTopmost = 0;
-  std::uint8_t disabledHere = 0;
+  bool was_topmost = false;
+  bool disabled_here = false;
 };
 
 // There is one prompt for the process; at most one is open at a time.
 struct PromptState {
   Handle window = 0;
   Handle owner = 0;
-  bool ownerDisabledHere = false;
+  bool owner_disabled_here = false;
   std::optional<Text> result;
   bool closed = true;
 };
@@ -31,7 +31,7 @@ struct DialogState {
   explicit DialogState(Platform& p) : platform(p) {}
   Platform& platform;
   std::vector<ModalRecord> records;
-  Handle promptFont = 0;  // made the first time a prompt opens, kept for the rest of the run
+  Handle prompt_font = 0;  // made the first time a prompt opens, kept for the rest of the run
   PromptState prompt;
 };
 

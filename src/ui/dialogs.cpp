@@ -12,7 +12,7 @@ namespace {
 void ClosePrompt(DialogState& dialogs) {
   PromptState& prompt = dialogs.prompt;
   if (prompt.closed) return;
-  if (prompt.ownerDisabledHere) dialogs.platform.SetEnabled(prompt.owner, true);
+  if (prompt.owner_disabled_here) dialogs.platform.SetEnabled(prompt.owner, true);
   EndModal();
   dialogs.platform.DestroyPromptWindow(prompt.window);
   prompt.closed = true;
@@ -50,12 +50,12 @@ std::int64_t ShowMessage(const Text& title, const Text& text) {
   return result;
 }
 
-Text InputRequester(const Text& title, const Text& prompt, const Text& defaultText, std::int64_t flags) {
+Text InputRequester(const Text& title, const Text& prompt, const Text& default_text, std::int64_t flags) {
   DialogState& dialogs = CurrentDialogs();
   Platform& platform = dialogs.platform;
-  if (dialogs.promptFont == 0) {
-    dialogs.promptFont = platform.MessageFont();
-    if (dialogs.promptFont == 0) dialogs.promptFont = platform.DefaultGuiFont();
+  if (dialogs.prompt_font == 0) {
+    dialogs.prompt_font = platform.MessageFont();
+    if (dialogs.prompt_font == 0) dialogs.prompt_font = platform.DefaultGuiFont();
   }
 
   PromptState& state = dialogs.prompt;
@@ -63,17 +63,17 @@ Text InputRequester(const Text& title, const Text& prompt, const Text& defaultTe
   state.result.reset();
   state.owner = FindOwnerWindow();
   BeginModal();
-  state.ownerDisabledHere = false;
+  state.owner_disabled_here = false;
   if (state.owner != 0 && platform.IsEnabled(state.owner)) {
     platform.SetEnabled(state.owner, false);
-    state.ownerDisabledHere = true;
+    state.owner_disabled_here = true;
   }
 
   PromptWindowSpec request{
-      title, prompt, defaultText, (flags & kMaskedEntry) != 0, state.owner, dialogs.promptFont};
+      title, prompt, default_text, (flags & kMaskedEntry) != 0, state.owner, dialogs.prompt_font};
   state.window = platform.CreatePromptWindow(request);
   if (state.window == 0) {
-    if (state.ownerDisabledHere) platform.SetEnabled(state.owner, true);
+    if (state.owner_disabled_here) platform.SetEnabled(state.owner, true);
     EndModal();
     state.closed = true;
     return {};

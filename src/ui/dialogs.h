@@ -16,6 +16,6 @@ std::int64_t ShowMessage(const Text& title, const Text& text);
 // Asks for one line of text. The confirmed text (OK button or Enter), exactly as typed; the empty text when
 // the prompt is cancelled (Escape, close box) or cannot be created. A cancelled prompt never returns the
 // default text.
-Text InputRequester(const Text& title, const Text& prompt, const Text& defaultText, std::int64_t flags = 0);
+Text InputRequester(const Text& title, const Text& prompt, const Text& default_text, std::int64_t flags = 0);
 
 }  // namespace vw

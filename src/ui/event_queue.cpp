@@ -16,7 +16,7 @@ void EventQueue::Push(const Event& event) {
 }
 
 void EventQueue::ControlNotice(Handle control, Handle window, Notice notice) {
-  if (program_changes_ > 0) return;
+  if (program_changes_ > 0 || !reporting_.contains(control)) return;
   Push({GadgetEvent, control, window, static_cast<int>(notice)});
 }
 

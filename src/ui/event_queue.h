@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <unordered_set>
 
 #include "platform/platform.h"
 
@@ -21,8 +22,10 @@ struct Event {
   friend bool operator==(const Event&, const Event&) = default;
 };
 
-// First in, first out. An event equal to the last one still waiting is not queued twice. While the program
-// itself changes a control (ProgramChange alive), what the control reports is dropped. Posted events travel
+// First in, first out. An event equal to the last one still waiting is not queued twice. Only the controls
+// the program made (Report) raise events: what a back end reports of anything else, such as the prompt's own
+// field, is dropped. While the program itself changes a control (ProgramChange alive), what the control
+// reports is dropped too. Posted events travel
 // through the native queue and are queued when a message loop, any loop, handles them.
 class EventQueue final : public EventSink {
  public:
@@ -39,6 +42,7 @@ class EventQueue final : public EventSink {
   // NativeMessageEvent (what it queued comes with the following calls).
   std::int64_t Wait();
   Handle Source() const { return source_; }
+  void Report(Handle control) { reporting_.insert(control); }
   bool Post(std::int64_t code) { return platform_.PostToSelf(code); }
   std::size_t Waiting() const { return queue_.size(); }
 
@@ -58,6 +62,7 @@ class EventQueue final : public EventSink {
 
   Platform& platform_;
   std::deque<Event> queue_;
+  std::unordered_set<Handle> reporting_;
   Handle source_ = 0;
   int program_changes_ = 0;
 };

@@ -20,16 +20,15 @@ void BeginModal() {
   Handle foreground = platform.ForegroundWindow();
   for (const TopLevelWindow& window : platform.TopLevelWindows()) {
     if (window.thread != thread || !window.visible) continue;
-    ModalRecord record{thread, window.window,
-                       platform.IsTopmost(window.window) ? std::uint8_t{1} : std::uint8_t{0}, 0};
+    ModalRecord record{thread, window.window, platform.IsTopmost(window.window), false};
     if (window.window != foreground && platform.IsEnabled(window.window)) {
       platform.SetEnabled(window.window, false);
-      record.disabledHere = 1;
+      record.disabled_here = true;
     }
     dialogs.records.push_back(record);
   }
   for (const ModalRecord& record : dialogs.records) {
-    if (record.thread == thread && record.wasTopmost) platform.SetTopmost(record.window, false);
+    if (record.thread == thread && record.was_topmost) platform.SetTopmost(record.window, false);
   }
 }
 
@@ -39,8 +38,8 @@ void EndModal() {
   std::uint32_t thread = platform.CurrentThreadId();
   for (const ModalRecord& record : dialogs.records) {
     if (record.thread != thread) continue;
-    if (record.disabledHere) platform.SetEnabled(record.window, true);
-    if (record.wasTopmost) platform.SetTopmost(record.window, true);
+    if (record.disabled_here) platform.SetEnabled(record.window, true);
+    if (record.was_topmost) platform.SetTopmost(record.window, true);
   }
   std::erase_if(dialogs.records, [thread](const ModalRecord& record) { return record.thread == thread; });
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/program_fixture.h"
+#include "files/forwarding_os_files.h"
 #include "files/os_file.h"
 
 namespace vw::testing {
@@ -193,7 +194,7 @@ TEST_F(LoadAndSave, MissingFileLeavesAnOlderBackupUntilTheFirstSave) {
 // --- A read error part-way through a list file, which a real disk does not produce on demand: the file calls
 // of the machine, except that reading one file fails once a given number of bytes has been handed out.
 
-class ReadFailsPartWay final : public OsFiles {
+class ReadFailsPartWay final : public ForwardingOsFiles {
  public:
   ReadFailsPartWay(Text name, std::size_t good_bytes) : name_(std::move(name)), good_bytes_(good_bytes) {}
 
@@ -214,16 +215,8 @@ class ReadFailsPartWay final : public OsFiles {
     left_.erase(file);
     return native_.Close(file);
   }
-  std::optional<OsHandle> CreateReadWrite(TextView name) override { return native_.CreateReadWrite(name); }
-  std::optional<OsHandle> TruncateExisting(TextView name) override { return native_.TruncateExisting(name); }
-  bool Write(OsHandle file, const char* data, std::size_t size) override {
-    return native_.Write(file, data, size);
-  }
-  bool Flush(OsHandle file) override { return native_.Flush(file); }
-  bool Copy(TextView source, TextView target) override { return native_.Copy(source, target); }
 
  private:
-  OsFiles& native_ = NativeOsFiles();
   Text name_;
   std::size_t good_bytes_;
   std::map<OsHandle, std::size_t> left_;

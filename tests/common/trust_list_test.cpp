@@ -10,7 +10,7 @@ namespace vw {
 namespace {
 
 Text Numbered(std::size_t i, std::size_t length) {
-  Text t = T(std::to_string(i));
+  Text t = Utf8ToText(std::to_string(i));
   t.resize(length, static_cast<char16_t>(u'a' + i % 26));
   return t;
 }

@@ -383,8 +383,9 @@ TEST(ListFileReadErrorTest, ErrorPartWayIsToldApartFromTheEnd) {
     ScopedOsFiles use(os);
     ASSERT_TRUE(OpenForReading(0, u"list.txt")) << c.why;
     std::vector<Text> expected;
-    for (std::size_t i = 0; i < c.whole_lines; ++i) expected.push_back(T("line " + std::to_string(1000 + i)));
-    if (!c.cut_line.empty()) expected.push_back(T(c.cut_line));
+    for (std::size_t i = 0; i < c.whole_lines; ++i)
+      expected.push_back(Utf8ToText("line " + std::to_string(1000 + i)));
+    if (!c.cut_line.empty()) expected.push_back(Utf8ToText(c.cut_line));
     EXPECT_EQ(testing::ReadAllLines(0), expected) << c.why;
     EXPECT_TRUE(ReadFailed(0)) << c.why;
     EXPECT_TRUE(AtEnd(0)) << c.why;

@@ -50,7 +50,7 @@ TEST(OsWorkingDirectoryTest, VeryLongDirectoryIsReadWhole) {
   for (int i = 0; i < kDepth; ++i) {
     fs::create_directory(part);  // relative: the full path is too long for most calls
     fs::current_path(part);
-    expected += kPathSeparator + T(part);
+    expected += kPathSeparator + Utf8ToText(part);
   }
   const std::optional<Text> cwd = OsWorkingDirectory();
   ASSERT_TRUE(cwd.has_value());

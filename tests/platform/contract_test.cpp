@@ -147,7 +147,7 @@ TEST_F(Contract, AddedLinesGiveTheTextAndLineCountOfTheLineModel) {
 // "1", "2", ... "n".
 std::vector<Text> Numbered(int n) {
   std::vector<Text> lines;
-  for (int i = 1; i <= n; ++i) lines.push_back(T(std::to_string(i)));
+  for (int i = 1; i <= n; ++i) lines.push_back(Utf8ToText(std::to_string(i)));
   return lines;
 }
 
@@ -726,7 +726,7 @@ TEST_F(Contract, ASecondPromptUsesTheFontObjectOfTheFirst) {
   });
   EXPECT_NE(first, 0u);
   EXPECT_EQ(first, second);
-  EXPECT_EQ(s().toolkit.dialogs.promptFont, first);
+  EXPECT_EQ(s().toolkit.dialogs.prompt_font, first);
 }
 
 // --- The message box.

@@ -17,7 +17,7 @@
 #include <deque>
 
 #include "platform/driver.h"
-#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_internal.h"
 
 namespace vw::testing {
 namespace {

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "platform/driver.h"
-#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_internal.h"
 
 namespace vw::testing {
 namespace {

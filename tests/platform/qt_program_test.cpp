@@ -18,7 +18,7 @@
 #include "app/program.h"
 #include "app/program_state.h"
 #include "platform/driver.h"
-#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_internal.h"
 
 namespace vw::testing {
 namespace {

@@ -14,7 +14,7 @@
 // Under Wine: "another program" for SwitchAwayAndBack is a window of a second thread of this process. For
 // activation and focus that is what another program is (a thread with its own input state); only
 // BelongsToThisProcess would tell them apart, and nothing asks it while the other window is active.
-#include "platform/win32/win32_platform_impl.h"
+#include "platform/win32/win32_internal.h"
 
 #include <cstdio>
 #include <cstdlib>

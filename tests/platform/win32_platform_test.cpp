@@ -3,7 +3,7 @@
 // them, and the program's resources. Runs under Wine in CI; where Wine differs from Windows it says so.
 #include <gtest/gtest.h>
 
-#include "platform/win32/win32_platform_impl.h"  // <windows.h> first, for the headers after it
+#include "platform/win32/win32_internal.h"  // <windows.h> first, for the headers after it
 
 #include <commctrl.h>
 #include <richedit.h>

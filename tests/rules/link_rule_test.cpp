@@ -52,6 +52,10 @@ TEST(LinkRule, EveryApprovingSiteElseTheFirstApprovingLinkElseNothing) {
        kLinks,
        {u"/path/"}},
       {"non-ASCII entries", {u"caf\u00e9"}, {}, u"https://caf\u00e9.example/", kSites, {u"caf\u00e9"}},
+      {"one-unit entries", {u"z", u"w"}, {}, address, kSites, {u"w"}},
+      {"a link that is the whole address", {}, {address}, address, kLinks, {address}},
+      {"a link longer than the address", {}, {u"x" + address}, address, kNothing, {}},
+      {"nothing is decoded", {u"a b"}, {}, u"https://x.example/a%20b", kNothing, {}},
   };
   for (const Case& c : cases) {
     const TrustList sites = ListOf(c.sites);

@@ -16,7 +16,7 @@ class Dialogs : public ::testing::Test {
   explicit Dialogs(HeadlessPlatform::Options options = {}) : desk_(options), scope_(desk_) {
     BuildMainWindow(0, 0, 580, 718);
   }
-  ProgramState& s() { return scope_.state(); }
+  ProgramState& state() { return scope_.state(); }
 
   HeadlessPlatform desk_;
   ProgramScope scope_;
@@ -37,24 +37,24 @@ class FailingDialogs : public Dialogs {
 TEST_F(FailingDialogs, APromptThatCannotOpenReturnsEmptyAndGivesEverythingBack) {
   Handle other = desk_.AddForeignWindow(1, true, false);  // a second window of this thread
   EXPECT_EQ(InputRequester(u"t", u"p", u"default", 0), u"");
-  EXPECT_TRUE(desk_.IsEnabled(s().MainWindow));
+  EXPECT_TRUE(desk_.IsEnabled(state().MainWindow));
   EXPECT_TRUE(desk_.IsEnabled(other));
-  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
-  EXPECT_TRUE(s().toolkit.dialogs.prompt.closed);
+  EXPECT_TRUE(state().toolkit.dialogs.records.empty());
+  EXPECT_TRUE(state().toolkit.dialogs.prompt.closed);
 }
 
 TEST_F(FailingDialogs, AMessageBoxThatCannotOpenReturnsZeroAndGivesEverythingBack) {
   Handle other = desk_.AddForeignWindow(1, true, false);
   EXPECT_EQ(ShowMessage(u"t", u"x"), 0);
-  EXPECT_TRUE(desk_.IsEnabled(s().MainWindow));
+  EXPECT_TRUE(desk_.IsEnabled(state().MainWindow));
   EXPECT_TRUE(desk_.IsEnabled(other));
-  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
+  EXPECT_TRUE(state().toolkit.dialogs.records.empty());
 }
 
 TEST_F(FailingDialogs, WithoutMessageMetricsThePromptUsesTheDefaultGuiFont) {
   InputRequester(u"t", u"p", u"", 0);
-  EXPECT_EQ(s().toolkit.dialogs.promptFont, desk_.DefaultGuiFont());
-  EXPECT_EQ(s().ControlFont, desk_.DefaultGuiFont());
+  EXPECT_EQ(state().toolkit.dialogs.prompt_font, desk_.DefaultGuiFont());
+  EXPECT_EQ(state().ControlFont, desk_.DefaultGuiFont());
 }
 
 TEST_F(Dialogs, WhenAnotherProgramIsInFrontTheDialogHasNoOwnerAndEveryWindowIsDisabledMeanwhile) {
@@ -63,14 +63,14 @@ TEST_F(Dialogs, WhenAnotherProgramIsInFrontTheDialogHasNoOwnerAndEveryWindowIsDi
   EXPECT_EQ(FindOwnerWindow(), 0u);
   bool main_enabled = true, second_enabled = true;
   desk_.Then("look, then close", [&](HeadlessPlatform& d) {
-    main_enabled = d.IsEnabled(s().MainWindow);
+    main_enabled = d.IsEnabled(state().MainWindow);
     second_enabled = d.IsEnabled(second);
     d.UserDismissMessageBox();
   });
   ShowMessage(u"t", u"x");
   EXPECT_FALSE(main_enabled);
   EXPECT_FALSE(second_enabled);
-  EXPECT_TRUE(desk_.IsEnabled(s().MainWindow));
+  EXPECT_TRUE(desk_.IsEnabled(state().MainWindow));
   EXPECT_TRUE(desk_.IsEnabled(second));
 }
 
@@ -79,13 +79,13 @@ TEST_F(Dialogs, HiddenWindowsAndOtherThreadsWindowsAreLeftAlone) {
   Handle other_thread = desk_.AddForeignWindow(2, true, false);
   desk_.SetTopmost(other_thread, true);
   BeginModal();
-  ASSERT_EQ(s().toolkit.dialogs.records.size(), 1u);  // the main window only
-  EXPECT_EQ(s().toolkit.dialogs.records[0].window, s().MainWindow);
+  ASSERT_EQ(state().toolkit.dialogs.records.size(), 1u);  // the main window only
+  EXPECT_EQ(state().toolkit.dialogs.records[0].window, state().MainWindow);
   EXPECT_TRUE(desk_.IsEnabled(hidden));
   EXPECT_TRUE(desk_.IsEnabled(other_thread));
   EXPECT_TRUE(desk_.IsTopmost(other_thread));
   EndModal();
-  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
+  EXPECT_TRUE(state().toolkit.dialogs.records.empty());
 }
 
 TEST_F(Dialogs, EndModalGivesBackOnlyTheCallingThreadsRecords) {
@@ -95,21 +95,21 @@ TEST_F(Dialogs, EndModalGivesBackOnlyTheCallingThreadsRecords) {
   desk_.SetCurrentThreadId(1);
   desk_.Then("close", [](HeadlessPlatform& d) { d.UserDismissMessageBox(); });
   ShowMessage(u"t", u"x");  // thread 1's own pair
-  ASSERT_EQ(s().toolkit.dialogs.records.size(), 1u);
-  EXPECT_EQ(s().toolkit.dialogs.records[0].thread, 2u);
+  ASSERT_EQ(state().toolkit.dialogs.records.size(), 1u);
+  EXPECT_EQ(state().toolkit.dialogs.records[0].thread, 2u);
   EXPECT_FALSE(desk_.IsEnabled(theirs));
   desk_.SetCurrentThreadId(2);
   EndModal();
   EXPECT_TRUE(desk_.IsEnabled(theirs));
-  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
+  EXPECT_TRUE(state().toolkit.dialogs.records.empty());
 }
 
 TEST_F(Dialogs, AQuitMessageEndsThePromptWithEmptyTextAndEverythingGivenBack) {
   desk_.PostQuitMessage();
   EXPECT_EQ(InputRequester(u"t", u"p", u"default", 0), u"");
-  EXPECT_TRUE(desk_.IsEnabled(s().MainWindow));
+  EXPECT_TRUE(desk_.IsEnabled(state().MainWindow));
   EXPECT_EQ(desk_.OpenPrompt(), 0u);
-  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
+  EXPECT_TRUE(state().toolkit.dialogs.records.empty());
 }
 
 TEST_F(Dialogs, ThePromptFontIsMadeOnceForTheWholeRun) {

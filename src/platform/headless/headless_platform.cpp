@@ -68,10 +68,7 @@ bool HeadlessPlatform::IsTextControl(Kind kind) const {
 void HeadlessPlatform::Notify(Handle control, Notice notice) {
   const Object* o = Find(control);
   if (sink_ == nullptr || o == nullptr) return;
-  // Only the main window's controls report to the program; the prompt's field is read directly.
-  if (o->kind == Kind::kEditor || o->kind == Kind::kField || o->kind == Kind::kButton) {
-    sink_->ControlNotice(control, TopOf(control), notice);
-  }
+  sink_->ControlNotice(control, TopOf(control), notice);
 }
 
 // --- Creation.
@@ -129,8 +126,7 @@ void HeadlessPlatform::ChangeText(Handle control, std::size_t pos, std::size_t e
   Object* o = Find(control);
   if (o == nullptr) return;
   if (o->kind == Kind::kField) {
-    // The link field takes at most 1,048,576 characters.
-    constexpr std::size_t kLimit = 1048576;
+    constexpr auto kLimit = static_cast<std::size_t>(kFieldTextLimit);
     std::size_t room = kLimit - std::min(kLimit, o->text.size() - erase);
     Text cut = insert.substr(0, std::min(room, insert.size()));
     if (cut.size() != insert.size()) return ChangeText(control, pos, erase, cut, record_undo);
@@ -454,27 +450,29 @@ Handle HeadlessPlatform::CreatePromptWindow(const PromptWindowSpec& request) {
   Object w(Kind::kPromptWindow);
   w.owner = request.owner;
   w.text = request.title;
-  // Outer 500 x 140 centred on the primary screen; the client area sits inside the frame.
-  int x = options_.screen.width / 2 - 250;
-  int y = options_.screen.height / 2 - 70;
-  w.rect = {x + kBorder, y + kCaption, 500 - 2 * kBorder, 140 - kCaption - kBorder};
+  // Centred on the primary screen; the client area sits inside the frame.
+  const PromptLayout& layout = kPromptLayout;
+  int x = options_.screen.width / 2 - layout.outer_width / 2;
+  int y = options_.screen.height / 2 - layout.outer_height / 2;
+  w.rect = {x + kBorder, y + kCaption, layout.outer_width - 2 * kBorder,
+            layout.outer_height - kCaption - kBorder};
   Handle prompt = New(std::move(w));
   Object label(Kind::kPromptLabel);
   label.parent = prompt;
-  label.rect = {10, 10, 480, 22};
+  label.rect = layout.label;
   label.text = request.prompt;
   label.font = request.font;
   New(std::move(label));
   Object field(Kind::kPromptField);
   field.parent = prompt;
-  field.rect = {10, 32, 465, 21};
+  field.rect = layout.field;
   field.text = request.default_text;
   field.masked = request.masked;
   field.font = request.font;
   Handle field_handle = New(std::move(field));
   Object ok(Kind::kPromptOkButton);
   ok.parent = prompt;
-  ok.rect = {210, 67, 80, 25};
+  ok.rect = layout.ok_button;
   ok.text = u"OK";
   ok.font = request.font;
   New(std::move(ok));

@@ -24,7 +24,7 @@
 #include <limits>
 #include <utility>
 
-#include "platform/qt/qt_backend.h"
+#include "platform/qt/qt_internal.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_shown_text.h"
 #include "platform/qt/qt_widgets.h"
@@ -33,14 +33,15 @@ namespace vw {
 namespace qt {
 namespace {
 
-constexpr int kLinkFieldLimit = 1048576;
-constexpr int kPromptOuterWidth = 500;
-constexpr int kPromptOuterHeight = 140;
-
 // Unit for unit. QString::fromStdU16String (fromUtf16) would drop a leading byte-order mark.
 QString ToQ(const Text& text) {
   return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
+
+QRect ToQ(const Rect& rect) {
+  return QRect(rect.x, rect.y, rect.width, rect.height);
+}
+
 Text FromQ(const QString& text) {
   return text.toStdU16String();
 }
@@ -120,8 +121,8 @@ int NonNegative(int value) {
 }
 
 QSize PromptClientSize(const QMargins& frame) {
-  return {std::max(1, kPromptOuterWidth - frame.left() - frame.right()),
-          std::max(1, kPromptOuterHeight - frame.top() - frame.bottom())};
+  return {std::max(1, kPromptLayout.outer_width - frame.left() - frame.right()),
+          std::max(1, kPromptLayout.outer_height - frame.top() - frame.bottom())};
 }
 
 }  // namespace
@@ -341,10 +342,7 @@ void QtPlatform::ApplyFont(QWidget* widget, Handle font) {
 void QtPlatform::Notify(Handle control, Notice notice) {
   const Entry* entry = Find(control);
   if (sink_ == nullptr || entry == nullptr) return;
-  // Only the main window's controls report to the program; the prompt's field is read when it is confirmed.
-  if (entry->kind == Kind::kEditor || entry->kind == Kind::kField || entry->kind == Kind::kButton) {
-    sink_->ControlNotice(control, entry->window, notice);
-  }
+  sink_->ControlNotice(control, entry->window, notice);
 }
 
 void QtPlatform::ControlFocused(QWidget* widget, bool gained) {
@@ -487,7 +485,7 @@ Handle QtPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, con
     }
     case ControlKind::kField: {
       auto* field = new QLineEdit(container);
-      field->setMaxLength(kLinkFieldLimit);
+      field->setMaxLength(kFieldTextLimit);
       field->setText(ToQ(text));
       widget = field;
       registered = Kind::kField;
@@ -801,11 +799,11 @@ Handle QtPlatform::CreatePromptWindow(const PromptWindowSpec& request) {
   label->setWordWrap(false);  // one line; what does not fit is cut off at the right
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   label->setText(ToQ(request.prompt));
-  label->setGeometry(10, 10, 480, 22);
+  label->setGeometry(ToQ(kPromptLayout.label));
   ApplyFont(label, request.font);
 
   auto* field = new QLineEdit(window);
-  field->setGeometry(10, 32, 465, 21);
+  field->setGeometry(ToQ(kPromptLayout.field));
   field->setMaxLength(std::numeric_limits<int>::max());
   field->setEchoMode(request.masked ? QLineEdit::Password : QLineEdit::Normal);
   field->setProperty("vwControlId", kPromptFieldId);
@@ -815,7 +813,7 @@ Handle QtPlatform::CreatePromptWindow(const PromptWindowSpec& request) {
   field->end(false);
 
   auto* ok = new Button(QStringLiteral("OK"), window);
-  ok->setGeometry(210, 67, 80, 25);
+  ok->setGeometry(ToQ(kPromptLayout.ok_button));
   ApplyFont(ok, request.font);
 
   Handle label_handle = Register(label, Kind::kPromptLabel, handle, request.font);
@@ -838,12 +836,13 @@ Handle QtPlatform::CreatePromptWindow(const PromptWindowSpec& request) {
     widget->installEventFilter(bridge_.get());
   }
 
-  // Outer size 500 x 140, centred on the primary screen. Qt sizes the client area, so the frame's share comes
-  // off: guessed from the owner's frame until the window system tells this window's own (FitPromptFrame).
+  // Outer size of kPromptLayout, centred on the primary screen. Qt sizes the client area, so the frame's
+  // share comes off: guessed from the owner's frame until the window system tells this window's own
+  // (FitPromptFrame).
   QRect screen = QGuiApplication::primaryScreen() != nullptr ? QGuiApplication::primaryScreen()->geometry()
                                                              : QRect(0, 0, 800, 600);
-  entry.corner = QPoint(screen.x() + screen.width() / 2 - kPromptOuterWidth / 2,
-                        screen.y() + screen.height() / 2 - kPromptOuterHeight / 2);
+  entry.corner = QPoint(screen.x() + screen.width() / 2 - kPromptLayout.outer_width / 2,
+                        screen.y() + screen.height() / 2 - kPromptLayout.outer_height / 2);
   QMargins guess;
   if (owner_window != nullptr && owner_window->windowHandle() != nullptr) {
     guess = owner_window->windowHandle()->frameMargins();

@@ -1,7 +1,7 @@
 // The Win32 back end: user32/gdi32/comctl32 windows, rich-edit editors, MessageBoxW and the prompt window.
 // It creates native things, reads and writes them, and turns native notifications into calls on the sink;
 // every decision about what to do with them is made above the platform interface.
-#include "platform/win32/win32_platform_impl.h"
+#include "platform/win32/win32_internal.h"
 
 #include <commctrl.h>
 #include <richedit.h>
@@ -30,7 +30,6 @@ constexpr UINT kPostedMessage = WM_APP + 1;
 constexpr std::size_t kUndoLimit = 100;
 
 // The link field takes at most this many characters.
-constexpr WPARAM kFieldLimit = 1048576;
 
 // The non-client metrics without iPaddedBorderWidth, the form every version of Windows accepts.
 constexpr UINT kNonClientMetricsSize = 500;
@@ -324,7 +323,7 @@ Handle Win32Platform::CreateControl(ControlKind kind, Handle parent, Rect rect, 
     SendMessageW(control, EM_SETUNDOLIMIT, kUndoLimit, 0);
     SetWindowSubclass(control, &EditorProc, 0, reinterpret_cast<DWORD_PTR>(this));
   } else if (kind == ControlKind::kField) {
-    SendMessageW(control, EM_SETLIMITTEXT, kFieldLimit, 0);
+    SendMessageW(control, EM_SETLIMITTEXT, static_cast<WPARAM>(kFieldTextLimit), 0);
   }
   if (font != 0) SendMessageW(control, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
   if (kind == ControlKind::kEditor && !text.empty()) SetText(ToHandle(control), text);
@@ -801,25 +800,29 @@ int Win32Platform::MessageBox(Handle owner, const Text& title, const Text& text)
 
 Handle Win32Platform::CreatePromptWindow(const PromptWindowSpec& request) {
   ShowAppended();
-  // Outer 500 x 140, centred on the primary screen; where the main window is plays no part.
-  int x = GetSystemMetrics(SM_CXSCREEN) / 2 - 250;
-  int y = GetSystemMetrics(SM_CYSCREEN) / 2 - 70;
+  // Centred on the primary screen; where the main window is plays no part.
+  const PromptLayout& layout = kPromptLayout;
+  int x = GetSystemMetrics(SM_CXSCREEN) / 2 - layout.outer_width / 2;
+  int y = GetSystemMetrics(SM_CYSCREEN) / 2 - layout.outer_height / 2;
   HWND window = CreateWindowExW(0, kPromptClass, Wide(request.title), WS_VISIBLE | WS_CAPTION | WS_SYSMENU, x,
-                                y, 500, 140, OwnWindow(request.owner), nullptr, instance_, this);
+                                y, layout.outer_width, layout.outer_height, OwnWindow(request.owner), nullptr,
+                                instance_, this);
   if (window == nullptr) return 0;
   Prompt& prompt = prompts_[window];
 
-  prompt.label =
-      CreateWindowExW(0, L"STATIC", Wide(request.prompt), WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, 10, 10,
-                      480, 22, window, nullptr, instance_, nullptr);
+  prompt.label = CreateWindowExW(
+      0, L"STATIC", Wide(request.prompt), WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP, layout.label.x,
+      layout.label.y, layout.label.width, layout.label.height, window, nullptr, instance_, nullptr);
   DWORD field_style =
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | (request.masked ? ES_PASSWORD : 0);
   prompt.field =
-      CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", field_style, 10, 32, 465, 21, window,
+      CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", field_style, layout.field.x, layout.field.y,
+                      layout.field.width, layout.field.height, window,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPromptFieldId)), instance_, nullptr);
-  prompt.ok = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 210,
-                              67, 80, 25, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPromptOk)),
-                              instance_, nullptr);
+  prompt.ok =
+      CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
+                      layout.ok_button.x, layout.ok_button.y, layout.ok_button.width, layout.ok_button.height,
+                      window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPromptOk)), instance_, nullptr);
   for (HWND child : {prompt.label, prompt.field, prompt.ok}) {
     if (child != nullptr) SendMessageW(child, WM_SETFONT, static_cast<WPARAM>(request.font), TRUE);
   }

@@ -125,7 +125,7 @@ class QtPlatform final : public Platform {
   void Notify(Handle control, Notice notice);
   void WaitForOneMessage();
   void PromptReact(Handle prompt, Reaction reaction, int command);
-  void FitPromptFrame(Handle prompt);  // outer size 500 x 140 at its corner, whatever the frame
+  void FitPromptFrame(Handle prompt);  // kPromptLayout's outer size at its corner, whatever the frame
   void ControlFocused(QWidget* widget, bool gained);
   void WindowActivated(QWidget* window);
   void PostedArrived(std::int64_t code);
