@@ -132,6 +132,7 @@ class Platform {
   virtual void SetEnabled(Handle window, bool enabled) = 0;
   virtual bool IsTopmost(Handle window) = 0;
   virtual void SetTopmost(Handle window, bool topmost) = 0;  // neither moves nor resizes
+  virtual void ActivateWindow(Handle window) = 0;            // makes it the active, foreground window
 
   // --- Dialogs.
   // The platform's standard message box, owned by `owner` (or none): title, text, one OK button, no icon.

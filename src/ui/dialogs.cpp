@@ -39,6 +39,21 @@ class PromptReactions final : public PromptHandler {
   DialogState& dialogs_;
 };
 
+// After a message box closed, the activation goes back to its owner, as the desktop does when an owned window
+// closes: only when the owner is still there, enabled and visible, and the user did not move to another
+// window meanwhile (the foreground is none, the box having taken it along, or the owner already).
+void HandActivationBack(Platform& platform, Handle owner) {
+  if (owner == 0 || !platform.BelongsToThisProcess(owner) || !platform.IsEnabled(owner)) return;
+  Handle foreground = platform.ForegroundWindow();
+  if (foreground != 0 && foreground != owner) return;
+  for (const TopLevelWindow& window : platform.TopLevelWindows()) {
+    if (window.window == owner && window.visible) {
+      platform.ActivateWindow(owner);
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 std::int64_t ShowMessage(const Text& title, const Text& text) {
@@ -46,6 +61,7 @@ std::int64_t ShowMessage(const Text& title, const Text& text) {
   Handle owner = FindOwnerWindow();
   BeginModal();
   int result = platform.MessageBox(owner, title, text);
+  if (result != 0) HandActivationBack(platform, owner);
   EndModal();
   return result;
 }

@@ -31,15 +31,15 @@ class Contract : public ::testing::Test {
     Take();  // whatever creation and first activation reported
   }
 
-  ProgramState& s() { return scope_.state(); }
-  Driver& d() { return *driver_; }
-  Platform& p() { return driver_->platform(); }
+  ProgramState& state() { return scope_.state(); }
+  Driver& driver() { return *driver_; }
+  Platform& platform() { return driver_->platform(); }
 
   // Everything queued once the waiting native messages are handled.
   std::vector<Seen> Take() {
-    d().ProcessPending();
+    driver().ProcessPending();
     std::vector<Seen> seen;
-    EventQueue& events = s().toolkit.events;
+    EventQueue& events = state().toolkit.events;
     while (events.Waiting() > 0) {
       std::int64_t code = events.Wait();
       seen.push_back({code, events.Source()});
@@ -55,20 +55,20 @@ class Contract : public ::testing::Test {
   }
 
   bool IsMainControl(Handle h) {
-    return h == s().SitesEditor || h == s().LinksEditor || h == s().LinkField || h == s().TestLinkButton ||
-           h == s().SaveAllButton;
+    return h == state().SitesEditor || h == state().LinksEditor || h == state().LinkField ||
+           h == state().TestLinkButton || h == state().SaveAllButton;
   }
 
   // The main window's control that has the keyboard focus, or 0 (the window itself may hold it).
   Handle FocusedControl() {
-    Handle focused = d().Focused();
+    Handle focused = driver().Focused();
     return IsMainControl(focused) ? focused : 0;
   }
 
   // Runs the prompt; `act` runs inside its loop with the prompt's window.
   Text Ask(std::function<void(Handle prompt)> act, const Text& default_text = u"", std::int64_t flags = 0,
            const Text& prompt_text = u"Please Enter Password , or 'Quit' or 'Exit')") {
-    d().WhenWaiting([this, act] { act(p().ForegroundWindow()); });
+    driver().WhenWaiting([this, act] { act(platform().ForegroundWindow()); });
     return InputRequester(u"Please Enter Password (Case Sensitive)", prompt_text, default_text, flags);
   }
 
@@ -79,34 +79,34 @@ class Contract : public ::testing::Test {
 // --- Main window geometry.
 
 TEST_F(Contract, MainWindowSitsAtTheScreenCornerWithItsClientAreaAndControlsWhereTheyBelong) {
-  Rect outer = d().OuterRect(s().MainWindow);
-  Rect client = d().ClientRect(s().MainWindow);
+  Rect outer = driver().OuterRect(state().MainWindow);
+  Rect client = driver().ClientRect(state().MainWindow);
   EXPECT_EQ(outer.x, 0);
   EXPECT_EQ(outer.y, 0);
   EXPECT_EQ(client.width, 580);
   EXPECT_EQ(client.height, 718);
-  EXPECT_TRUE(d().IsVisible(s().MainWindow));
+  EXPECT_TRUE(driver().IsVisible(state().MainWindow));
 
   struct Expected {
     Handle control;
     Rect rect;
   };
   const Expected controls[] = {
-      {s().EditorFrame, {8, 8, 572, 708}},     {s().SitesLabel, {74, 4, 150, 25}},
-      {s().LinksLabel, {364, 4, 150, 25}},     {s().SitesEditor, {0, 34, 250, 540}},
-      {s().LinksEditor, {280, 34, 250, 540}},  {s().LinkField, {0, 586, 528, 25}},
-      {s().TestLinkButton, {0, 620, 528, 25}}, {s().SaveAllButton, {186, 662, 150, 25}},
+      {state().EditorFrame, {8, 8, 572, 708}},     {state().SitesLabel, {74, 4, 150, 25}},
+      {state().LinksLabel, {364, 4, 150, 25}},     {state().SitesEditor, {0, 34, 250, 540}},
+      {state().LinksEditor, {280, 34, 250, 540}},  {state().LinkField, {0, 586, 528, 25}},
+      {state().TestLinkButton, {0, 620, 528, 25}}, {state().SaveAllButton, {186, 662, 150, 25}},
   };
   for (const Expected& e : controls) {
-    Rect r = d().ChildRect(e.control);
-    EXPECT_EQ(r.x, e.rect.x) << d().name() << " control " << e.control;
-    EXPECT_EQ(r.y, e.rect.y) << d().name() << " control " << e.control;
-    EXPECT_EQ(r.width, e.rect.width) << d().name() << " control " << e.control;
-    EXPECT_EQ(r.height, e.rect.height) << d().name() << " control " << e.control;
+    Rect r = driver().ChildRect(e.control);
+    EXPECT_EQ(r.x, e.rect.x) << driver().name() << " control " << e.control;
+    EXPECT_EQ(r.y, e.rect.y) << driver().name() << " control " << e.control;
+    EXPECT_EQ(r.width, e.rect.width) << driver().name() << " control " << e.control;
+    EXPECT_EQ(r.height, e.rect.height) << driver().name() << " control " << e.control;
   }
-  EXPECT_EQ(GetText(s().TestLinkButton), u"Test This Link");
-  EXPECT_EQ(GetText(s().SaveAllButton), u"Save All FIles");
-  EXPECT_EQ(GetText(s().SitesLabel), u"TrustFile_SafeSites.txt");
+  EXPECT_EQ(GetText(state().TestLinkButton), u"Test This Link");
+  EXPECT_EQ(GetText(state().SaveAllButton), u"Save All FIles");
+  EXPECT_EQ(GetText(state().SitesLabel), u"TrustFile_SafeSites.txt");
 }
 
 // --- The editor line model.
@@ -133,7 +133,7 @@ TEST_F(Contract, AddedLinesGiveTheTextAndLineCountOfTheLineModel) {
   };
   for (const LinesCase& c : cases) {
     Handle editor =
-        CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
+        CreateControl(ControlKind::kEditor, state().EditorFrame, {0, 34, 250, 540}, u"", state().ControlFont);
     for (const Text& line : c.added) AddLine(editor, -1, line);
     EXPECT_EQ(GetText(editor), c.text) << c.name;
     EXPECT_EQ(LineCount(editor), c.count) << c.name;
@@ -219,14 +219,15 @@ TEST_F(Contract, WhatTheUserDoesInAnEditorIsSeenByTheLineModel) {
        u"a\t"},
   };
   for (const EditCase& c : cases) {
-    Handle editor = c.added.size() % 2 == 0 ? s().SitesEditor : s().LinksEditor;
-    editor = CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
+    Handle editor = c.added.size() % 2 == 0 ? state().SitesEditor : state().LinksEditor;
+    editor =
+        CreateControl(ControlKind::kEditor, state().EditorFrame, {0, 34, 250, 540}, u"", state().ControlFont);
     for (const Text& line : c.added) AddLine(editor, -1, line);
-    c.edit(d(), editor);
-    d().ProcessPending();
-    EXPECT_EQ(LineCount(editor), c.count) << d().name() << ": " << c.name;
+    c.edit(driver(), editor);
+    driver().ProcessPending();
+    EXPECT_EQ(LineCount(editor), c.count) << driver().name() << ": " << c.name;
     if (c.count > 0) {
-      EXPECT_EQ(LineText(editor, c.count - 1), c.last_line) << d().name() << ": " << c.name;
+      EXPECT_EQ(LineText(editor, c.count - 1), c.last_line) << driver().name() << ": " << c.name;
     }
   }
 }
@@ -306,24 +307,24 @@ std::vector<FidelityCase> FidelityCases() {
 TEST_F(Contract, EveryCharacterALineCanHoldComesBackAsAppended) {
   for (const FidelityCase& c : FidelityCases()) {
     Handle editor =
-        CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
+        CreateControl(ControlKind::kEditor, state().EditorFrame, {0, 34, 250, 540}, u"", state().ControlFont);
     Text joined;
     for (std::size_t i = 0; i < c.lines.size(); ++i) {
       AddLine(editor, -1, c.lines[i]);
       joined += (i == 0 ? u"" : u"\n") + c.lines[i];
     }
-    d().ProcessPending();  // as shown on the screen
-    EXPECT_EQ(Difference(joined, GetText(editor)), "") << d().name() << ": " << c.name;
-    EXPECT_EQ(p().TextLength(editor), static_cast<std::int64_t>(joined.size()))
-        << d().name() << ": " << c.name;
+    driver().ProcessPending();  // as shown on the screen
+    EXPECT_EQ(Difference(joined, GetText(editor)), "") << driver().name() << ": " << c.name;
+    EXPECT_EQ(platform().TextLength(editor), static_cast<std::int64_t>(joined.size()))
+        << driver().name() << ": " << c.name;
     if (LineCount(editor) != static_cast<std::int64_t>(c.lines.size())) {
-      ADD_FAILURE() << d().name() << ": " << c.name << ": " << LineCount(editor) << " lines instead of "
+      ADD_FAILURE() << driver().name() << ": " << c.name << ": " << LineCount(editor) << " lines instead of "
                     << c.lines.size();
       continue;
     }
     for (std::size_t i = 0; i < c.lines.size(); ++i) {
       EXPECT_EQ(Difference(c.lines[i], LineText(editor, static_cast<std::int64_t>(i))), "")
-          << d().name() << ": " << c.name << ", line " << i;
+          << driver().name() << ": " << c.name << ", line " << i;
     }
   }
 }
@@ -331,7 +332,7 @@ TEST_F(Contract, EveryCharacterALineCanHoldComesBackAsAppended) {
 TEST_F(Contract, LongLinesComeBackWhole) {
   for (std::size_t length : {2000u, 65532u, 70000u}) {
     Handle editor =
-        CreateControl(ControlKind::kEditor, s().EditorFrame, {0, 34, 250, 540}, u"", s().ControlFont);
+        CreateControl(ControlKind::kEditor, state().EditorFrame, {0, 34, 250, 540}, u"", state().ControlFont);
     Text line(length, u'x');
     line.back() = u'y';
     AddLine(editor, -1, u"first");
@@ -345,20 +346,20 @@ TEST_F(Contract, LongLinesComeBackWhole) {
 
 TEST_F(Contract, HandlesOfNothingReadAsEmptyAndIgnoreWrites) {
   for (Handle bogus : {Handle{0}, Handle{1}, Handle{0xdeadbeef}}) {
-    p().SetText(bogus, u"x");
-    p().AppendText(bogus, u"x");
-    p().SetEnabled(bogus, false);
-    p().SetTopmost(bogus, true);
-    p().FocusPromptField(bogus);
-    p().DestroyPromptWindow(bogus);
-    EXPECT_EQ(p().GetText(bogus), u"") << bogus;
-    EXPECT_EQ(p().TextLength(bogus), 0) << bogus;
-    EXPECT_EQ(p().TextRevision(bogus), 0u) << bogus;
-    EXPECT_FALSE(p().IsEnabled(bogus)) << bogus;
-    EXPECT_FALSE(p().IsTopmost(bogus)) << bogus;
-    EXPECT_FALSE(p().BelongsToThisProcess(bogus)) << bogus;
-    EXPECT_EQ(p().CreateControl(ControlKind::kLabel, bogus, {0, 0, 1, 1}, u"x", 0), 0u) << bogus;
-    EXPECT_EQ(p().PromptFieldText(bogus), u"") << bogus;
+    platform().SetText(bogus, u"x");
+    platform().AppendText(bogus, u"x");
+    platform().SetEnabled(bogus, false);
+    platform().SetTopmost(bogus, true);
+    platform().FocusPromptField(bogus);
+    platform().DestroyPromptWindow(bogus);
+    EXPECT_EQ(platform().GetText(bogus), u"") << bogus;
+    EXPECT_EQ(platform().TextLength(bogus), 0) << bogus;
+    EXPECT_EQ(platform().TextRevision(bogus), 0u) << bogus;
+    EXPECT_FALSE(platform().IsEnabled(bogus)) << bogus;
+    EXPECT_FALSE(platform().IsTopmost(bogus)) << bogus;
+    EXPECT_FALSE(platform().BelongsToThisProcess(bogus)) << bogus;
+    EXPECT_EQ(platform().CreateControl(ControlKind::kLabel, bogus, {0, 0, 1, 1}, u"x", 0), 0u) << bogus;
+    EXPECT_EQ(platform().PromptFieldText(bogus), u"") << bogus;
     // The line model answers for no control as for an empty one.
     EXPECT_EQ(AddLine(bogus, -1, u"x"), 0) << bogus;
     EXPECT_EQ(LineCount(bogus), 0) << bogus;
@@ -369,48 +370,49 @@ TEST_F(Contract, HandlesOfNothingReadAsEmptyAndIgnoreWrites) {
 // --- Events.
 
 TEST_F(Contract, ProgramChangesRaiseNoEvents) {
-  AddLine(s().SitesEditor, -1, u"one");
-  AddLine(s().SitesEditor, -1, u"");
-  AddLine(s().LinksEditor, -1, u"two");
-  SetText(s().LinkField, u"https://example.org/");
+  AddLine(state().SitesEditor, -1, u"one");
+  AddLine(state().SitesEditor, -1, u"");
+  AddLine(state().LinksEditor, -1, u"two");
+  SetText(state().LinkField, u"https://example.org/");
   EXPECT_EQ(Take(), std::vector<Seen>{});
-  EXPECT_EQ(GetText(s().LinkField), u"https://example.org/");
+  EXPECT_EQ(GetText(state().LinkField), u"https://example.org/");
 }
 
 TEST_F(Contract, AButtonPressGivesOneGadgetEventFromThatButton) {
-  for (Handle button : {s().TestLinkButton, s().SaveAllButton}) {
-    d().Click(button);
+  for (Handle button : {state().TestLinkButton, state().SaveAllButton}) {
+    driver().Click(button);
     std::vector<Seen> seen = Take();
     int presses = 0;
     for (const Seen& e : seen) {
-      if (e.code == GadgetEvent && (e.source == s().TestLinkButton || e.source == s().SaveAllButton)) {
+      if (e.code == GadgetEvent &&
+          (e.source == state().TestLinkButton || e.source == state().SaveAllButton)) {
         EXPECT_EQ(e.source, button);
         ++presses;
       }
     }
-    EXPECT_EQ(presses, 1) << d().name();
+    EXPECT_EQ(presses, 1) << driver().name();
   }
 }
 
 TEST_F(Contract, SpaceOnAFocusedButtonPressesItButEnterDoesNot) {
-  d().Click(s().LinkField);
-  d().PressKey(Key::kTab);  // to TestLinkButton
+  driver().Click(state().LinkField);
+  driver().PressKey(Key::kTab);  // to TestLinkButton
   Take();
-  ASSERT_EQ(d().Focused(), s().TestLinkButton);
-  d().PressKey(Key::kEnter);
-  EXPECT_FALSE(HasSource(Take(), s().TestLinkButton));
-  d().PressKey(Key::kSpace);
-  EXPECT_TRUE(HasSource(Take(), s().TestLinkButton));
+  ASSERT_EQ(driver().Focused(), state().TestLinkButton);
+  driver().PressKey(Key::kEnter);
+  EXPECT_FALSE(HasSource(Take(), state().TestLinkButton));
+  driver().PressKey(Key::kSpace);
+  EXPECT_TRUE(HasSource(Take(), state().TestLinkButton));
 }
 
 TEST_F(Contract, TypingAndFocusChangesGiveEventsFromTheirControlOnly) {
-  d().Type(s().SitesEditor, u"abc");
-  d().Type(s().LinkField, u"x");
+  driver().Type(state().SitesEditor, u"abc");
+  driver().Type(state().LinkField, u"x");
   std::vector<Seen> seen = Take();
-  EXPECT_TRUE(HasSource(seen, s().SitesEditor));
-  EXPECT_TRUE(HasSource(seen, s().LinkField));
-  EXPECT_FALSE(HasSource(seen, s().TestLinkButton));
-  EXPECT_FALSE(HasSource(seen, s().SaveAllButton));
+  EXPECT_TRUE(HasSource(seen, state().SitesEditor));
+  EXPECT_TRUE(HasSource(seen, state().LinkField));
+  EXPECT_FALSE(HasSource(seen, state().TestLinkButton));
+  EXPECT_FALSE(HasSource(seen, state().SaveAllButton));
   for (const Seen& e : seen) EXPECT_EQ(e.code, GadgetEvent);
 }
 
@@ -428,7 +430,7 @@ TEST_F(Contract, AnEventEqualToTheLastOneWaitingIsQueuedOnce) {
   };
   for (const auto& c : cases) {
     for (std::int64_t code : c.posted) EXPECT_EQ(PostEvent(code), 1);
-    EXPECT_EQ(Take(), c.queued) << d().name() << ", " << c.posted.size() << " posted";
+    EXPECT_EQ(Take(), c.queued) << driver().name() << ", " << c.posted.size() << " posted";
   }
 }
 
@@ -436,102 +438,107 @@ TEST_F(Contract, AnEventEqualToTheLastOneWaitingIsQueuedOnce) {
 // it happened, whatever its kind: a press of "Save All FIles" and then the close box give the press first, so
 // the save runs before the program ends.
 TEST_F(Contract, APressThenTheCloseBoxInOneWaitQueueThePressFirst) {
-  d().WhenWaiting([this] {
-    d().Click(s().SaveAllButton);
-    d().CloseBox(s().MainWindow);
+  driver().WhenWaiting([this] {
+    driver().Click(state().SaveAllButton);
+    driver().CloseBox(state().MainWindow);
   });
   std::vector<Seen> seen;
   for (int i = 0; i < 10000 && (seen.empty() || seen.back().code != CloseWindowEvent); ++i) {
     std::int64_t code = WaitEvent();
-    if (code == CloseWindowEvent || (code == GadgetEvent && EventSource() == s().SaveAllButton))
+    if (code == CloseWindowEvent || (code == GadgetEvent && EventSource() == state().SaveAllButton))
       seen.push_back({code, EventSource()});
   }
-  ASSERT_FALSE(seen.empty()) << d().name();
-  EXPECT_EQ(seen.back().code, CloseWindowEvent) << d().name();
-  EXPECT_TRUE(HasSource(seen, s().SaveAllButton)) << d().name() << ": no press before the close event";
+  ASSERT_FALSE(seen.empty()) << driver().name();
+  EXPECT_EQ(seen.back().code, CloseWindowEvent) << driver().name();
+  EXPECT_TRUE(HasSource(seen, state().SaveAllButton))
+      << driver().name() << ": no press before the close event";
 }
 
 TEST_F(Contract, APostedEventArrivesBeforeAPressMadeAfterIt) {
   EXPECT_EQ(PostEvent(CloseWindowEvent), 1);
-  d().WhenWaiting([this] { d().Click(s().TestLinkButton); });
+  driver().WhenWaiting([this] { driver().Click(state().TestLinkButton); });
   std::vector<std::int64_t> codes;
   for (int i = 0; i < 10000 && !(codes.size() >= 2 && codes.back() == GadgetEvent); ++i) {
     std::int64_t code = WaitEvent();
-    if (code == CloseWindowEvent || (code == GadgetEvent && EventSource() == s().TestLinkButton)) {
+    if (code == CloseWindowEvent || (code == GadgetEvent && EventSource() == state().TestLinkButton)) {
       codes.push_back(code);
     }
   }
-  EXPECT_EQ(codes, (std::vector<std::int64_t>{CloseWindowEvent, GadgetEvent})) << d().name();
+  EXPECT_EQ(codes, (std::vector<std::int64_t>{CloseWindowEvent, GadgetEvent})) << driver().name();
 }
 
 TEST_F(Contract, TheCloseBoxQueuesOneCloseEventAndTheWindowStays) {
-  d().CloseBox(s().MainWindow);
+  driver().CloseBox(state().MainWindow);
   std::vector<Seen> seen = Take();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0], (Seen{CloseWindowEvent, 0}));
-  EXPECT_TRUE(d().Exists(s().MainWindow));
-  EXPECT_TRUE(d().IsVisible(s().MainWindow));
+  EXPECT_TRUE(driver().Exists(state().MainWindow));
+  EXPECT_TRUE(driver().IsVisible(state().MainWindow));
 }
 
 // --- Keyboard focus.
 
 TEST_F(Contract, TabFollowsCreationOrderAndTabInsideAnEditorTypesATab) {
-  d().Click(s().LinkField);
-  const Handle forward[] = {s().TestLinkButton, s().SaveAllButton, s().SitesEditor};
+  driver().Click(state().LinkField);
+  const Handle forward[] = {state().TestLinkButton, state().SaveAllButton, state().SitesEditor};
   for (Handle expected : forward) {
-    d().PressKey(Key::kTab);
-    EXPECT_EQ(d().Focused(), expected) << d().name();
+    driver().PressKey(Key::kTab);
+    EXPECT_EQ(driver().Focused(), expected) << driver().name();
   }
-  d().PressKey(Key::kTab);  // typed into the editor
-  EXPECT_EQ(d().Focused(), s().SitesEditor);
-  EXPECT_EQ(GetText(s().SitesEditor), u"\t");
-  const Handle backward[] = {s().SaveAllButton, s().TestLinkButton, s().LinkField, s().LinksEditor,
-                             s().SitesEditor};
+  driver().PressKey(Key::kTab);  // typed into the editor
+  EXPECT_EQ(driver().Focused(), state().SitesEditor);
+  EXPECT_EQ(GetText(state().SitesEditor), u"\t");
+  const Handle backward[] = {state().SaveAllButton, state().TestLinkButton, state().LinkField,
+                             state().LinksEditor, state().SitesEditor};
   for (Handle expected : backward) {
-    d().PressKey(Key::kShiftTab);
-    EXPECT_EQ(d().Focused(), expected) << d().name();
+    driver().PressKey(Key::kShiftTab);
+    EXPECT_EQ(driver().Focused(), expected) << driver().name();
   }
 }
 
 TEST_F(Contract, TheFocusComesBackWhenTheWindowIsActivatedAgain) {
-  d().Click(s().LinkField);
-  d().SwitchAwayAndBack(s().MainWindow);
-  d().ProcessPending();
-  EXPECT_EQ(d().Focused(), s().LinkField);
+  driver().Click(state().LinkField);
+  driver().SwitchAwayAndBack(state().MainWindow);
+  driver().ProcessPending();
+  EXPECT_EQ(driver().Focused(), state().LinkField);
 }
 
 // No control has the focus at start, nor after the start-up prompt: keys pressed then reach no editor until
 // the administrator chooses one.
 TEST_F(Contract, NoControlHasTheFocusAtStartNorAfterTheStartUpPrompt) {
-  AddLine(s().SitesEditor, -1, u"site.example");
-  d().ProcessPending();
-  EXPECT_EQ(FocusedControl(), 0u) << d().name() << ": at start";
+  AddLine(state().SitesEditor, -1, u"site.example");
+  driver().ProcessPending();
+  EXPECT_EQ(FocusedControl(), 0u) << driver().name() << ": at start";
   Text answer = Ask([&](Handle w) {
-    d().Type(d().PromptField(w), u"pw");
-    d().PressKey(Key::kEnter);
+    driver().Type(driver().PromptField(w), u"pw");
+    driver().PressKey(Key::kEnter);
   });
   EXPECT_EQ(answer, u"pw");
-  d().ProcessPending();
-  EXPECT_EQ(FocusedControl(), 0u) << d().name() << ": after the prompt";
-  d().PressKey(Key::kEnter);  // a second Enter, a common slip
-  d().PressKey(Key::kTab);
-  d().ProcessPending();
-  EXPECT_EQ(GetText(s().SitesEditor), u"site.example") << d().name();
-  EXPECT_EQ(GetText(s().LinksEditor), u"") << d().name();
+  driver().ProcessPending();
+  EXPECT_EQ(FocusedControl(), 0u) << driver().name() << ": after the prompt";
+  driver().PressKey(Key::kEnter);  // a second Enter, a common slip
+  driver().PressKey(Key::kTab);
+  driver().ProcessPending();
+  EXPECT_EQ(GetText(state().SitesEditor), u"site.example") << driver().name();
+  EXPECT_EQ(GetText(state().LinksEditor), u"") << driver().name();
 }
 
 // After a message box the control that had the focus before it has it again (none if none had it).
 TEST_F(Contract, AfterAMessageBoxTheFocusIsWhereItWasBefore) {
-  const Handle controls[] = {
-      0, s().SitesEditor, s().LinksEditor, s().LinkField, s().TestLinkButton, s().SaveAllButton};
+  const Handle controls[] = {0,
+                             state().SitesEditor,
+                             state().LinksEditor,
+                             state().LinkField,
+                             state().TestLinkButton,
+                             state().SaveAllButton};
   for (Handle before : controls) {
-    if (before != 0) d().Click(before);
+    if (before != 0) driver().Click(before);
     Take();
-    EXPECT_EQ(FocusedControl(), before) << d().name() << ": before the box";
-    d().WhenWaiting([&] { d().DismissMessageBox(); });
+    EXPECT_EQ(FocusedControl(), before) << driver().name() << ": before the box";
+    driver().WhenWaiting([&] { driver().DismissMessageBox(); });
     ShowMessage(u"Site Not Approved", u"example.org");
-    d().ProcessPending();
-    EXPECT_EQ(FocusedControl(), before) << d().name() << ": control " << before;
+    driver().ProcessPending();
+    EXPECT_EQ(FocusedControl(), before) << driver().name() << ": control " << before;
   }
 }
 
@@ -597,9 +604,9 @@ TEST_F(Contract, ThePromptReturnsWhatWasConfirmedAndNothingOtherwise) {
        u"z\u00e9"},
   };
   for (const PromptCase& c : cases) {
-    Text result = Ask([this, &c](Handle w) { c.act(d(), w); }, c.default_text);
-    EXPECT_EQ(result, c.expected) << d().name() << ": " << c.name;
-    EXPECT_FALSE(d().StepsLeft());
+    Text result = Ask([this, &c](Handle w) { c.act(driver(), w); }, c.default_text);
+    EXPECT_EQ(result, c.expected) << driver().name() << ": " << c.name;
+    EXPECT_FALSE(driver().StepsLeft());
   }
 }
 
@@ -610,17 +617,17 @@ TEST_F(Contract, ThePromptOpensCentredOnTheScreenWithItsPartsInPlace) {
   Text long_prompt(400, u'w');
   Ask(
       [&](Handle w) {
-        outer = d().OuterRect(w);
-        label = d().ChildRect(d().PromptLabel(w));
-        field_handle = d().PromptField(w);
-        field = d().ChildRect(field_handle);
-        ok = d().ChildRect(d().PromptOkButton(w));
-        wraps = d().PromptLabelWraps(w);
-        focused = d().Focused();
-        d().PressKey(Key::kEscape);
+        outer = driver().OuterRect(w);
+        label = driver().ChildRect(driver().PromptLabel(w));
+        field_handle = driver().PromptField(w);
+        field = driver().ChildRect(field_handle);
+        ok = driver().ChildRect(driver().PromptOkButton(w));
+        wraps = driver().PromptLabelWraps(w);
+        focused = driver().Focused();
+        driver().PressKey(Key::kEscape);
       },
       u"", 0, long_prompt);
-  Rect screen = d().Screen();
+  Rect screen = driver().Screen();
   EXPECT_EQ(outer.x, screen.width / 2 - 250);
   EXPECT_EQ(outer.y, screen.height / 2 - 70);
   EXPECT_EQ(outer.width, 500);
@@ -639,8 +646,8 @@ TEST_F(Contract, OnlyTheMaskFlagHidesTheTypedCharacters) {
     bool masked = false;
     Ask(
         [&](Handle w) {
-          masked = d().IsMasked(d().PromptField(w));
-          d().PressKey(Key::kEscape);
+          masked = driver().IsMasked(driver().PromptField(w));
+          driver().PressKey(Key::kEscape);
         },
         u"", flags);
     EXPECT_EQ(masked, (flags & 1) != 0) << "flags " << flags;
@@ -656,58 +663,58 @@ TEST_F(Contract, WhileADialogIsOpenTheMainWindowIsDisabledAndAfterwardsGivenBack
   const Before befores[] = {
       {"enabled", true, false}, {"disabled before", false, false}, {"always on top", true, true}};
   for (const Before& b : befores) {
-    p().SetEnabled(s().MainWindow, true);
-    d().SwitchAwayAndBack(s().MainWindow);
-    p().SetEnabled(s().MainWindow, b.enabled);
-    p().SetTopmost(s().MainWindow, b.topmost);
-    d().ProcessPending();
+    platform().SetEnabled(state().MainWindow, true);
+    driver().SwitchAwayAndBack(state().MainWindow);
+    platform().SetEnabled(state().MainWindow, b.enabled);
+    platform().SetTopmost(state().MainWindow, b.topmost);
+    driver().ProcessPending();
     bool enabled_inside = true, topmost_inside = true;
     Ask([&](Handle) {
-      enabled_inside = p().IsEnabled(s().MainWindow);
-      topmost_inside = p().IsTopmost(s().MainWindow);
-      d().PressKey(Key::kEscape);
+      enabled_inside = platform().IsEnabled(state().MainWindow);
+      topmost_inside = platform().IsTopmost(state().MainWindow);
+      driver().PressKey(Key::kEscape);
     });
-    d().ProcessPending();
+    driver().ProcessPending();
     EXPECT_FALSE(enabled_inside) << b.name;
     EXPECT_FALSE(topmost_inside) << b.name;
-    EXPECT_EQ(p().IsEnabled(s().MainWindow), b.enabled) << b.name;
-    EXPECT_EQ(p().IsTopmost(s().MainWindow), b.topmost) << b.name;
+    EXPECT_EQ(platform().IsEnabled(state().MainWindow), b.enabled) << b.name;
+    EXPECT_EQ(platform().IsTopmost(state().MainWindow), b.topmost) << b.name;
     if (b.enabled) {
-      EXPECT_EQ(p().ForegroundWindow(), s().MainWindow) << b.name;
+      EXPECT_EQ(platform().ForegroundWindow(), state().MainWindow) << b.name;
     }
-    EXPECT_TRUE(s().toolkit.dialogs.records.empty()) << b.name;
-    p().SetTopmost(s().MainWindow, false);
-    p().SetEnabled(s().MainWindow, true);
+    EXPECT_TRUE(state().toolkit.dialogs.records.empty()) << b.name;
+    platform().SetTopmost(state().MainWindow, false);
+    platform().SetEnabled(state().MainWindow, true);
   }
 }
 
 TEST_F(Contract, ClicksOnTheMainWindowDoNothingWhileThePromptIsOpen) {
   Text result = Ask([&](Handle w) {
-    d().Click(s().TestLinkButton);
-    d().Type(s().SitesEditor, u"typed");
-    d().Type(d().PromptField(w), u"ok");
-    d().PressKey(Key::kEnter);
+    driver().Click(state().TestLinkButton);
+    driver().Type(state().SitesEditor, u"typed");
+    driver().Type(driver().PromptField(w), u"ok");
+    driver().PressKey(Key::kEnter);
   });
   EXPECT_EQ(result, u"ok");
-  EXPECT_EQ(GetText(s().SitesEditor), u"");
+  EXPECT_EQ(GetText(state().SitesEditor), u"");
   for (const Seen& e : Take()) {
-    EXPECT_NE(e.source, s().TestLinkButton);
+    EXPECT_NE(e.source, state().TestLinkButton);
     EXPECT_TRUE(e.code == GadgetEvent && IsMainControl(e.source)) << "the dialog queued event " << e.code;
   }
 }
 
 TEST_F(Contract, ComingBackToThePromptPutsTheCaretIntoItsField) {
   Handle field = 0, before = 0, after = 0;
-  d().WhenWaiting([&] {
-    Handle w = p().ForegroundWindow();
-    field = d().PromptField(w);
-    d().PressKey(Key::kTab);
-    before = d().Focused();
-    d().SwitchAwayAndBack(w);
+  driver().WhenWaiting([&] {
+    Handle w = platform().ForegroundWindow();
+    field = driver().PromptField(w);
+    driver().PressKey(Key::kTab);
+    before = driver().Focused();
+    driver().SwitchAwayAndBack(w);
   });
-  d().WhenWaiting([&] {
-    after = d().Focused();
-    d().PressKey(Key::kEscape);
+  driver().WhenWaiting([&] {
+    after = driver().Focused();
+    driver().PressKey(Key::kEscape);
   });
   InputRequester(u"t", u"p", u"", 0);
   EXPECT_NE(before, field) << "Tab moved the focus to OK";
@@ -717,16 +724,16 @@ TEST_F(Contract, ComingBackToThePromptPutsTheCaretIntoItsField) {
 TEST_F(Contract, ASecondPromptUsesTheFontObjectOfTheFirst) {
   Handle first = 0, second = 0;
   Ask([&](Handle w) {
-    first = d().FontOf(d().PromptField(w));
-    d().PressKey(Key::kEscape);
+    first = driver().FontOf(driver().PromptField(w));
+    driver().PressKey(Key::kEscape);
   });
   Ask([&](Handle w) {
-    second = d().FontOf(d().PromptField(w));
-    d().PressKey(Key::kEscape);
+    second = driver().FontOf(driver().PromptField(w));
+    driver().PressKey(Key::kEscape);
   });
   EXPECT_NE(first, 0u);
   EXPECT_EQ(first, second);
-  EXPECT_EQ(s().toolkit.dialogs.prompt_font, first);
+  EXPECT_EQ(state().toolkit.dialogs.prompt_font, first);
 }
 
 // --- The message box.
@@ -734,10 +741,10 @@ TEST_F(Contract, ASecondPromptUsesTheFontObjectOfTheFirst) {
 TEST_F(Contract, TheMessageBoxShowsTitleTextAndOneOkButtonOverADisabledMainWindow) {
   ShownMessageBox shown;
   bool enabled_inside = true;
-  d().WhenWaiting([&] {
-    shown = d().CurrentMessageBox();
-    enabled_inside = p().IsEnabled(s().MainWindow);
-    d().DismissMessageBox();
+  driver().WhenWaiting([&] {
+    shown = driver().CurrentMessageBox();
+    enabled_inside = platform().IsEnabled(state().MainWindow);
+    driver().DismissMessageBox();
   });
   std::int64_t result = ShowMessage(u"This Link Found", u"example.org\r\n\r\nThis is a Safe Link !");
   EXPECT_EQ(result, 1);
@@ -747,20 +754,20 @@ TEST_F(Contract, TheMessageBoxShowsTitleTextAndOneOkButtonOverADisabledMainWindo
   EXPECT_EQ(shown.button_count, 1);
   EXPECT_FALSE(shown.has_icon);
   EXPECT_FALSE(enabled_inside);
-  d().ProcessPending();
-  EXPECT_TRUE(p().IsEnabled(s().MainWindow));
-  EXPECT_EQ(p().ForegroundWindow(), s().MainWindow);
-  EXPECT_TRUE(s().toolkit.dialogs.records.empty());
+  driver().ProcessPending();
+  EXPECT_TRUE(platform().IsEnabled(state().MainWindow));
+  EXPECT_EQ(platform().ForegroundWindow(), state().MainWindow);
+  EXPECT_TRUE(state().toolkit.dialogs.records.empty());
 }
 
 TEST_F(Contract, APostedEventReachesTheQueueWhileAMessageBoxIsOpen) {
-  d().WhenWaiting([&] { PostEvent(CloseWindowEvent); });
-  d().WhenWaiting([&] { d().DismissMessageBox(); });
+  driver().WhenWaiting([&] { PostEvent(CloseWindowEvent); });
+  driver().WhenWaiting([&] { driver().DismissMessageBox(); });
   ShowMessage(u"Information", u"Couldn't open  TrustFile_SafeSites.txt  file!");
   std::vector<Seen> seen = Take();
   bool closed = false;
   for (const Seen& e : seen) closed = closed || e.code == CloseWindowEvent;
-  EXPECT_TRUE(closed) << d().name();
+  EXPECT_TRUE(closed) << driver().name();
 }
 
 }  // namespace

@@ -22,13 +22,13 @@
 namespace vw::testing {
 namespace {
 
-HWND W(Handle handle) {
+HWND AsHwnd(Handle handle) {
   return reinterpret_cast<HWND>(handle);
 }
-Handle H(HWND window) {
+Handle AsHandle(HWND window) {
   return reinterpret_cast<Handle>(window);
 }
-Handle H(HGDIOBJ object) {
+Handle AsHandle(HGDIOBJ object) {
   return reinterpret_cast<Handle>(object);
 }
 
@@ -58,7 +58,7 @@ class Win32MainWindow : public ::testing::Test {
     driver_->ProcessPending();
   }
 
-  ProgramState& s() { return scope_.state(); }
+  ProgramState& state() { return scope_.state(); }
   Win32Platform& win32() { return static_cast<Win32Platform&>(driver_->platform()); }
 
   std::unique_ptr<Driver> driver_;
@@ -66,7 +66,7 @@ class Win32MainWindow : public ::testing::Test {
 };
 
 TEST_F(Win32MainWindow, TheWindowHasACaptionAndWindowMenuOnlyAndAClientAreaOf580By718AtTheCorner) {
-  HWND window = W(s().MainWindow);
+  HWND window = AsHwnd(state().MainWindow);
   LONG_PTR style = StyleOf(window);
   EXPECT_TRUE(Has(style, WS_CAPTION | WS_SYSMENU | WS_VISIBLE));
   EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CHILD | WS_POPUP), 0);
@@ -124,7 +124,7 @@ TEST_F(Win32MainWindow, EveryControlHasItsClassAndStyles) {
        BS_DEFPUSHBUTTON, true},
   };
   for (const ControlCase& c : cases) {
-    HWND window = W(s().*c.control);
+    HWND window = AsHwnd(state().*c.control);
     ASSERT_TRUE(IsWindow(window)) << c.name;
     std::wstring expected_class = c.window_class != nullptr ? c.window_class : win32().EditorClassName();
     EXPECT_EQ(lstrcmpiW(ClassOf(window).c_str(), expected_class.c_str()), 0) << c.name;
@@ -134,17 +134,18 @@ TEST_F(Win32MainWindow, EveryControlHasItsClassAndStyles) {
     if (c.type != -1) {
       EXPECT_EQ(style & (c.type == SS_LEFT ? SS_TYPEMASK : BS_TYPEMASK), c.type) << c.name;
     }
-    EXPECT_EQ(GetParent(window), W(s().EditorFrame) == window ? W(s().MainWindow) : W(s().EditorFrame))
+    EXPECT_EQ(GetParent(window), AsHwnd(state().EditorFrame) == window ? AsHwnd(state().MainWindow)
+                                                                       : AsHwnd(state().EditorFrame))
         << c.name;
   }
-  EXPECT_EQ(GetClassLongPtrW(W(s().EditorFrame), GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1);
+  EXPECT_EQ(GetClassLongPtrW(AsHwnd(state().EditorFrame), GCLP_HBRBACKGROUND), COLOR_BTNFACE + 1);
 }
 
 TEST_F(Win32MainWindow, TheEditorsAreRichEditControlsInPlainTextModeThatReportChanges) {
   // Wine ships Msftedit.dll, so the newest class is the one in use there as on Windows.
   EXPECT_EQ(std::wstring(win32().EditorClassName()), L"RICHEDIT50W");
-  for (Handle editor : {s().SitesEditor, s().LinksEditor}) {
-    HWND window = W(editor);
+  for (Handle editor : {state().SitesEditor, state().LinksEditor}) {
+    HWND window = AsHwnd(editor);
     EXPECT_NE(SendMessageW(window, EM_GETTEXTMODE, 0, 0) & TM_PLAINTEXT, 0);
     EXPECT_NE(SendMessageW(window, EM_GETEVENTMASK, 0, 0) & ENM_CHANGE, 0);
     // The sunken edge without visual styles (Wine runs without a theme); the themed border otherwise.
@@ -159,10 +160,10 @@ TEST_F(Win32MainWindow, TheEditorsAreRichEditControlsInPlainTextModeThatReportCh
 }
 
 TEST_F(Win32MainWindow, TextThatDoesNotFitBringsUpBothScrollBarsAndLongLinesNeverWrap) {
-  HWND editor = W(s().SitesEditor);
+  HWND editor = AsHwnd(state().SitesEditor);
   Text long_line(2000, u'w');
-  AddLine(s().SitesEditor, -1, long_line);
-  for (int i = 0; i < 100; ++i) AddLine(s().SitesEditor, -1, u"line");
+  AddLine(state().SitesEditor, -1, long_line);
+  for (int i = 0; i < 100; ++i) AddLine(state().SitesEditor, -1, u"line");
   driver_->ProcessPending();
   EXPECT_EQ(SendMessageW(editor, EM_GETLINECOUNT, 0, 0), 101) << "one row per line";
   SCROLLBARINFO bar{};
@@ -171,31 +172,31 @@ TEST_F(Win32MainWindow, TextThatDoesNotFitBringsUpBothScrollBarsAndLongLinesNeve
   EXPECT_EQ(bar.rgstate[0] & STATE_SYSTEM_INVISIBLE, 0u) << "vertical bar shown";
   ASSERT_TRUE(GetScrollBarInfo(editor, OBJID_HSCROLL, &bar));
   EXPECT_EQ(bar.rgstate[0] & STATE_SYSTEM_INVISIBLE, 0u) << "horizontal bar shown";
-  EXPECT_EQ(LineText(s().SitesEditor, 0), long_line);
+  EXPECT_EQ(LineText(state().SitesEditor, 0), long_line);
 }
 
 TEST_F(Win32MainWindow, TheLinkFieldHasASunkenEdgeAndTakesAtMostAMebicharacter) {
-  HWND field = W(s().LinkField);
+  HWND field = AsHwnd(state().LinkField);
   EXPECT_NE(ExStyleOf(field) & WS_EX_CLIENTEDGE, 0);
   EXPECT_EQ(SendMessageW(field, EM_GETLIMITTEXT, 0, 0), 1048576);
   EXPECT_EQ(StyleOf(field) & (ES_MULTILINE | ES_PASSWORD | ES_READONLY), 0);
 
   // The limit holds for typing: a full field takes no more.
   Text full(1048576, u'a');
-  SetText(s().LinkField, full);
-  driver_->Type(s().LinkField, u"b");
-  EXPECT_EQ(win32().TextLength(s().LinkField), 1048576);
-  EXPECT_EQ(GetText(s().LinkField).back(), u'a');
+  SetText(state().LinkField, full);
+  driver_->Type(state().LinkField, u"b");
+  EXPECT_EQ(win32().TextLength(state().LinkField), 1048576);
+  EXPECT_EQ(GetText(state().LinkField).back(), u'a');
 }
 
 TEST_F(Win32MainWindow, EveryControlUsesTheProgramsFont) {
-  ASSERT_NE(s().ControlFont, 0u);
-  for (Handle control :
-       {s().SitesLabel, s().LinksLabel, s().LinkField, s().TestLinkButton, s().SaveAllButton}) {
-    EXPECT_EQ(static_cast<Handle>(SendMessageW(W(control), WM_GETFONT, 0, 0)), s().ControlFont);
+  ASSERT_NE(state().ControlFont, 0u);
+  for (Handle control : {state().SitesLabel, state().LinksLabel, state().LinkField, state().TestLinkButton,
+                         state().SaveAllButton}) {
+    EXPECT_EQ(static_cast<Handle>(SendMessageW(AsHwnd(control), WM_GETFONT, 0, 0)), state().ControlFont);
   }
-  for (Handle editor : {s().SitesEditor, s().LinksEditor}) {
-    EXPECT_EQ(win32().AppliedFont(editor), s().ControlFont);
+  for (Handle editor : {state().SitesEditor, state().LinksEditor}) {
+    EXPECT_EQ(win32().AppliedFont(editor), state().ControlFont);
   }
 }
 
@@ -212,7 +213,7 @@ TEST_F(Win32MainWindow, TheMessageFontIsANewObjectMadeFromTheNonClientMetrics) {
             static_cast<int>(sizeof(made)));
   EXPECT_EQ(std::wstring(made.lfFaceName), std::wstring(metrics.lfMessageFont.lfFaceName));
   EXPECT_EQ(made.lfHeight, metrics.lfMessageFont.lfHeight);
-  EXPECT_EQ(win32().DefaultGuiFont(), H(GetStockObject(DEFAULT_GUI_FONT)));
+  EXPECT_EQ(win32().DefaultGuiFont(), AsHandle(GetStockObject(DEFAULT_GUI_FONT)));
   DeleteObject(reinterpret_cast<HGDIOBJ>(first));
   DeleteObject(reinterpret_cast<HGDIOBJ>(second));
 }
@@ -232,63 +233,64 @@ TEST_F(Win32MainWindow, EditorTextSpeaksLineFeedsWhileTheControlKeepsCarriageRet
       {"empty", u"", u""},
   };
   for (const Case& c : cases) {
-    win32().SetText(s().SitesEditor, c.set);
-    EXPECT_EQ(win32().GetText(s().SitesEditor), c.read) << c.name;
-    EXPECT_EQ(win32().TextLength(s().SitesEditor), static_cast<std::int64_t>(c.read.size())) << c.name;
+    win32().SetText(state().SitesEditor, c.set);
+    EXPECT_EQ(win32().GetText(state().SitesEditor), c.read) << c.name;
+    EXPECT_EQ(win32().TextLength(state().SitesEditor), static_cast<std::int64_t>(c.read.size())) << c.name;
     // Inside the control a break is a single carriage return.
     GETTEXTLENGTHEX query{GTL_NUMCHARS | GTL_PRECISE, 1200};
     std::wstring raw(c.read.size() + 1, L'\0');
     GETTEXTEX get{static_cast<DWORD>(raw.size() * sizeof(wchar_t)), GT_DEFAULT, 1200, nullptr, nullptr};
-    LRESULT n = SendMessageW(W(s().SitesEditor), EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get),
+    LRESULT n = SendMessageW(AsHwnd(state().SitesEditor), EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get),
                              reinterpret_cast<LPARAM>(raw.data()));
     raw.resize(static_cast<std::size_t>(n));
     EXPECT_EQ(raw.find(L'\n'), std::wstring::npos) << c.name;
-    EXPECT_EQ(SendMessageW(W(s().SitesEditor), EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0),
-              static_cast<LRESULT>(c.read.size()))
+    EXPECT_EQ(
+        SendMessageW(AsHwnd(state().SitesEditor), EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0),
+        static_cast<LRESULT>(c.read.size()))
         << c.name;
   }
 }
 
 TEST_F(Win32MainWindow, AppendingIsOneUndoableStepThatLeavesTheCaretAfterTheText) {
-  HWND editor = W(s().LinksEditor);
-  win32().AppendText(s().LinksEditor, u"first");
-  win32().AppendText(s().LinksEditor, u"\nsecond\nthird");
-  EXPECT_EQ(win32().GetText(s().LinksEditor), u"first\nsecond\nthird");
+  HWND editor = AsHwnd(state().LinksEditor);
+  win32().AppendText(state().LinksEditor, u"first");
+  win32().AppendText(state().LinksEditor, u"\nsecond\nthird");
+  EXPECT_EQ(win32().GetText(state().LinksEditor), u"first\nsecond\nthird");
   CHARRANGE selection{};
   SendMessageW(editor, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
   EXPECT_EQ(selection.cpMin, 18);
   EXPECT_EQ(selection.cpMax, 18);
   EXPECT_TRUE(SendMessageW(editor, EM_CANUNDO, 0, 0));
-  driver_->Click(s().LinksEditor);
+  driver_->Click(state().LinksEditor);
   driver_->PressKey(Key::kUndo);
-  EXPECT_EQ(win32().GetText(s().LinksEditor), u"first") << "the second append came off whole";
+  EXPECT_EQ(win32().GetText(state().LinksEditor), u"first") << "the second append came off whole";
   driver_->PressKey(Key::kUndo);
-  EXPECT_EQ(win32().GetText(s().LinksEditor), u"");
+  EXPECT_EQ(win32().GetText(state().LinksEditor), u"");
 }
 
 TEST_F(Win32MainWindow, TheUserCanTypeIntoAnEditorHoldingMoreThanTheRichEditDefaultLimit) {
   Text big(40000, u'x');
-  win32().AppendText(s().SitesEditor, big);
-  ASSERT_EQ(win32().TextLength(s().SitesEditor), 40000);
-  driver_->Type(s().SitesEditor, u"yz");
-  EXPECT_EQ(win32().TextLength(s().SitesEditor), 40002);
-  EXPECT_EQ(win32().GetText(s().SitesEditor).substr(40000), u"yz");
+  win32().AppendText(state().SitesEditor, big);
+  ASSERT_EQ(win32().TextLength(state().SitesEditor), 40000);
+  driver_->Type(state().SitesEditor, u"yz");
+  EXPECT_EQ(win32().TextLength(state().SitesEditor), 40002);
+  EXPECT_EQ(win32().GetText(state().SitesEditor).substr(40000), u"yz");
 }
 
 TEST_F(Win32MainWindow, CtrlASelectsTheWholeLinkField) {
-  driver_->Type(s().LinkField, u"https://example.org/");
+  driver_->Type(state().LinkField, u"https://example.org/");
   driver_->PressKey(Key::kSelectAllDelete);
-  EXPECT_EQ(win32().GetText(s().LinkField), u"");
+  EXPECT_EQ(win32().GetText(state().LinkField), u"");
 }
 
 TEST_F(Win32MainWindow, TopLevelWindowsListsTheMainWindowButNotTheHiddenPostWindow) {
   bool found_main = false;
   for (const TopLevelWindow& w : win32().TopLevelWindows()) {
-    EXPECT_NE(W(w.window), win32().PostWindow());
+    EXPECT_NE(AsHwnd(w.window), win32().PostWindow());
     DWORD process = 0;
-    GetWindowThreadProcessId(W(w.window), &process);
+    GetWindowThreadProcessId(AsHwnd(w.window), &process);
     EXPECT_EQ(process, GetCurrentProcessId()) << "only this process's windows";
-    if (w.window == s().MainWindow) {
+    if (w.window == state().MainWindow) {
       found_main = true;
       EXPECT_EQ(w.thread, win32().CurrentThreadId());
       EXPECT_TRUE(w.visible);
@@ -300,12 +302,12 @@ TEST_F(Win32MainWindow, TopLevelWindowsListsTheMainWindowButNotTheHiddenPostWind
 }
 
 TEST_F(Win32MainWindow, SettingAlwaysOnTopNeitherMovesNorResizesNorActivates) {
-  HWND window = W(s().MainWindow);
+  HWND window = AsHwnd(state().MainWindow);
   RECT before{};
   GetWindowRect(window, &before);
   for (bool topmost : {true, false, true, false}) {
-    win32().SetTopmost(s().MainWindow, topmost);
-    EXPECT_EQ(win32().IsTopmost(s().MainWindow), topmost);
+    win32().SetTopmost(state().MainWindow, topmost);
+    EXPECT_EQ(win32().IsTopmost(state().MainWindow), topmost);
     RECT after{};
     GetWindowRect(window, &after);
     EXPECT_TRUE(EqualRect(&before, &after)) << "topmost " << topmost;
@@ -314,14 +316,14 @@ TEST_F(Win32MainWindow, SettingAlwaysOnTopNeitherMovesNorResizesNorActivates) {
 
 // Handles of nothing at all are the contract suite's; here, windows that are not the program's controls.
 TEST_F(Win32MainWindow, WindowsThatAreNotControlsReadAsNothingAndIgnoreWrites) {
-  for (Handle h : {H(GetDesktopWindow()), H(win32().PostWindow())}) {
+  for (Handle h : {AsHandle(GetDesktopWindow()), AsHandle(win32().PostWindow())}) {
     win32().SetText(h, u"x");
     win32().AppendText(h, u"x");
     EXPECT_EQ(win32().GetText(h), u"");
     EXPECT_EQ(win32().TextLength(h), 0);
     EXPECT_EQ(win32().TextRevision(h), 0u);
   }
-  EXPECT_FALSE(win32().BelongsToThisProcess(H(GetDesktopWindow())));
+  EXPECT_FALSE(win32().BelongsToThisProcess(AsHandle(GetDesktopWindow())));
   EXPECT_EQ(win32().PromptAccelerators(0x12345), nullptr);
 }
 
@@ -408,7 +410,7 @@ TEST_F(Win32Notifications, EachNativeNotificationReachesTheSinkFromItsControlAnd
        [&] {
          return Call{"close", 0, main_, 0};
        }},
-      {"WM_CLOSE", [&] { SendMessageW(W(main_), WM_CLOSE, 0, 0); },
+      {"WM_CLOSE", [&] { SendMessageW(AsHwnd(main_), WM_CLOSE, 0, 0); },
        [&] {
          return Call{"close", 0, main_, 0};
        }},
@@ -422,7 +424,7 @@ TEST_F(Win32Notifications, EachNativeNotificationReachesTheSinkFromItsControlAnd
     c.act();
     driver_->ProcessPending();
     EXPECT_TRUE(sink_.Saw(c.expected())) << c.name;
-    EXPECT_TRUE(IsWindowVisible(W(main_))) << c.name << ": nothing closes the window";
+    EXPECT_TRUE(IsWindowVisible(AsHwnd(main_))) << c.name << ": nothing closes the window";
   }
 }
 
@@ -433,12 +435,12 @@ TEST_F(Win32Notifications, AltF4AsksToCloseAndClosesNothing) {
   std::memcpy(held, saved, sizeof(held));
   held[VK_MENU] = held[VK_LMENU] = 0x80;
   SetKeyboardState(held);
-  PostMessageW(GetFocus() != nullptr ? GetFocus() : W(main_), WM_SYSKEYDOWN, VK_F4,
+  PostMessageW(GetFocus() != nullptr ? GetFocus() : AsHwnd(main_), WM_SYSKEYDOWN, VK_F4,
                static_cast<LPARAM>(1 | (MapVirtualKeyW(VK_F4, MAPVK_VK_TO_VSC) << 16) | (1u << 29)));
   driver_->ProcessPending();
   SetKeyboardState(saved);
   EXPECT_TRUE(sink_.Saw({"close", 0, main_, 0}));
-  EXPECT_TRUE(IsWindowVisible(W(main_)));
+  EXPECT_TRUE(IsWindowVisible(AsHwnd(main_)));
 }
 
 TEST_F(Win32Notifications, PostedCodesKeepAll64Bits) {
@@ -473,8 +475,8 @@ TEST_F(Win32Notifications, AMessageBoxIsMessageBoxWWithOneOkButtonAndItsOwnerDis
   HWND owner_of_box = nullptr;
   driver_->WhenWaiting([&] {
     shown = driver_->CurrentMessageBox();
-    owner_enabled_inside = IsWindowEnabled(W(main_)) != FALSE;
-    owner_of_box = GetWindow(W(shown.window), GW_OWNER);
+    owner_enabled_inside = IsWindowEnabled(AsHwnd(main_)) != FALSE;
+    owner_of_box = GetWindow(AsHwnd(shown.window), GW_OWNER);
     p_.PostToSelf(7);
   });
   driver_->WhenWaiting([&] { driver_->DismissMessageBox(); });
@@ -484,8 +486,8 @@ TEST_F(Win32Notifications, AMessageBoxIsMessageBoxWWithOneOkButtonAndItsOwnerDis
   EXPECT_EQ(shown.button_count, 1);
   EXPECT_FALSE(shown.has_icon);
   EXPECT_FALSE(owner_enabled_inside);
-  EXPECT_EQ(owner_of_box, W(main_));
-  EXPECT_TRUE(IsWindowEnabled(W(main_)));
+  EXPECT_EQ(owner_of_box, AsHwnd(main_));
+  EXPECT_TRUE(IsWindowEnabled(AsHwnd(main_)));
   EXPECT_TRUE(sink_.Saw({"posted", 0, 0, 7})) << "handled by MessageBoxW's own loop";
 }
 
@@ -557,17 +559,17 @@ TEST_F(Win32Notifications, APasteIntoAFilledEditorReplacesTheSelectionOnly) {
        u"one\ntwo\nthree\nAA"},
       {"Ctrl+V over a selected line, CR LF pasted", u"AA\r\nBB",
        [&] {
-         SendMessageW(W(editor_), EM_SETSEL, 4, 7);
+         SendMessageW(AsHwnd(editor_), EM_SETSEL, 4, 7);
          press('V', VK_CONTROL);
        },
        u"one\nAA\nBB\nthree"},
       {"Shift+Insert at the caret, LF pasted", u"x\ny",
        [&] {
-         SendMessageW(W(editor_), EM_SETSEL, 3, 3);
+         SendMessageW(AsHwnd(editor_), EM_SETSEL, 3, 3);
          press(VK_INSERT, VK_SHIFT);
        },
        u"onex\ny\ntwo\nthree"},
-      {"WM_PASTE", u"z", [&] { SendMessageW(W(editor_), WM_PASTE, 0, 0); }, u"one\ntwo\nthreez"},
+      {"WM_PASTE", u"z", [&] { SendMessageW(AsHwnd(editor_), WM_PASTE, 0, 0); }, u"one\ntwo\nthreez"},
   };
   for (const Case& c : cases) {
     p_.SetText(editor_, u"one\ntwo\nthree");
@@ -598,7 +600,7 @@ class Win32Prompt : public Win32Notifications {
   }
   // Runs the prompt's loop until `done` or the steps are used up.
   void Pump(Handle prompt, const std::function<bool()>& done) {
-    for (int i = 0; i < 100000 && !done() && IsWindow(W(prompt)); ++i) {
+    for (int i = 0; i < 100000 && !done() && IsWindow(AsHwnd(prompt)); ++i) {
       if (!p_.PumpPromptMessage(prompt, handler_)) break;
     }
   }
@@ -607,7 +609,7 @@ class Win32Prompt : public Win32Notifications {
 
 TEST_F(Win32Prompt, TheWindowIsAnInputRequesterOfFixedSizeCentredOnThePrimaryScreen) {
   Handle prompt = Open(false);
-  HWND window = W(prompt);
+  HWND window = AsHwnd(prompt);
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(ClassOf(window), L"InputRequester");
   EXPECT_EQ(static_cast<UINT>(GetClassLongPtrW(window, GCL_STYLE)),
@@ -621,7 +623,7 @@ TEST_F(Win32Prompt, TheWindowIsAnInputRequesterOfFixedSizeCentredOnThePrimaryScr
   EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_CHILD), 0);
   // Created with extended style 0; the system adds the window edge that every captioned window gets.
   EXPECT_EQ(ExStyleOf(window) & ~static_cast<LONG_PTR>(WS_EX_WINDOWEDGE), 0);
-  EXPECT_EQ(GetWindow(window, GW_OWNER), W(main_));
+  EXPECT_EQ(GetWindow(window, GW_OWNER), AsHwnd(main_));
   RECT outer{};
   GetWindowRect(window, &outer);
   EXPECT_EQ(outer.left, GetSystemMetrics(SM_CXSCREEN) / 2 - 250);
@@ -636,8 +638,8 @@ TEST_F(Win32Prompt, TheWindowIsAnInputRequesterOfFixedSizeCentredOnThePrimaryScr
 TEST_F(Win32Prompt, ItsChildrenHaveTheirClassesStylesAndIdentifiers) {
   for (bool masked : {false, true}) {
     Handle prompt = Open(masked);
-    HWND window = W(prompt);
-    HWND label = W(driver_->PromptLabel(prompt));
+    HWND window = AsHwnd(prompt);
+    HWND label = AsHwnd(driver_->PromptLabel(prompt));
     HWND field = GetDlgItem(window, 10);
     HWND ok = GetDlgItem(window, 1000);
     ASSERT_NE(label, nullptr);
@@ -670,7 +672,7 @@ TEST_F(Win32Prompt, ItsChildrenHaveTheirClassesStylesAndIdentifiers) {
 
 TEST_F(Win32Prompt, TheDefaultTextIsInTheFocusedFieldWithTheCaretAfterIt) {
   Handle prompt = Open(false, u"default");
-  HWND field = GetDlgItem(W(prompt), 10);
+  HWND field = GetDlgItem(AsHwnd(prompt), 10);
   EXPECT_EQ(GetFocus(), field);
   EXPECT_EQ(p_.PromptFieldText(prompt), u"default");
   DWORD start = 0, end = 0;
@@ -747,7 +749,7 @@ TEST_F(Win32Prompt, KeysAndClicksBecomeCommandsWhicheverControlHasTheFocus) {
     }
     EXPECT_EQ(commands, c.commands) << c.name;
     EXPECT_EQ(handler_.close_requests, c.close_requests) << c.name;
-    EXPECT_TRUE(IsWindow(W(prompt))) << c.name << ": the back end closes nothing itself";
+    EXPECT_TRUE(IsWindow(AsHwnd(prompt))) << c.name << ": the back end closes nothing itself";
     p_.DestroyPromptWindow(prompt);
     driver_->ProcessPending();
   }
@@ -805,10 +807,10 @@ TEST_F(Win32Prompt, DestroyingThePromptFromInsideItsHandlerIsSafe) {
         driver_->CloseBox(prompt);
       }
     });
-    for (int i = 0; i < 100000 && IsWindow(W(prompt)); ++i) {
+    for (int i = 0; i < 100000 && IsWindow(AsHwnd(prompt)); ++i) {
       if (!p_.PumpPromptMessage(prompt, closer)) break;
     }
-    EXPECT_FALSE(IsWindow(W(prompt)));
+    EXPECT_FALSE(IsWindow(AsHwnd(prompt)));
     EXPECT_EQ(p_.PromptAccelerators(prompt), nullptr);
     EXPECT_FALSE(driver_->StepsLeft());
   }
@@ -824,7 +826,7 @@ TEST(Win32Release, ReleasingThePlatformRemovesEveryWindowItMade) {
     Handle panel = p.CreateControl(ControlKind::kPanel, main, {8, 8, 280, 180}, u"", 0);
     Handle editor = p.CreateControl(ControlKind::kEditor, panel, {0, 0, 100, 100}, u"", 0);
     Handle prompt = p.CreatePromptWindow({u"t", u"p", u"", false, main, p.DefaultGuiFont()});
-    for (Handle h : {main, panel, editor, prompt}) made.push_back(W(h));
+    for (Handle h : {main, panel, editor, prompt}) made.push_back(AsHwnd(h));
     made.push_back(p.PostWindow());
     for (HWND w : made) ASSERT_TRUE(IsWindow(w));
   }

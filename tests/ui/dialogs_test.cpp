@@ -74,6 +74,18 @@ TEST_F(Dialogs, WhenAnotherProgramIsInFrontTheDialogHasNoOwnerAndEveryWindowIsDi
   EXPECT_TRUE(desk_.IsEnabled(second));
 }
 
+TEST_F(Dialogs, AfterAMessageBoxTheActivationStaysWhereTheUserMovedMeanwhile) {
+  Handle away = 0;
+  desk_.Then("switch away, then close", [&](HeadlessPlatform& d) {
+    d.UserSwitchAway();
+    away = d.ForegroundWindow();
+    d.UserDismissMessageBox();
+  });
+  ShowMessage(u"t", u"x");
+  EXPECT_NE(away, state().MainWindow);
+  EXPECT_EQ(desk_.ForegroundWindow(), away);
+}
+
 TEST_F(Dialogs, HiddenWindowsAndOtherThreadsWindowsAreLeftAlone) {
   Handle hidden = desk_.AddForeignWindow(1, false, false);
   Handle other_thread = desk_.AddForeignWindow(2, true, false);

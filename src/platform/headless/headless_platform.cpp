@@ -412,6 +412,10 @@ void HeadlessPlatform::UserAnswerPrompt(const Text& text) {
   UserKey(HeadlessKey::kEnter);
 }
 
+void HeadlessPlatform::ActivateWindow(Handle window) {
+  if (Find(window) != nullptr) Activate(window);
+}
+
 // --- Dialogs.
 
 int HeadlessPlatform::MessageBox(Handle owner, const Text& title, const Text& text) {
@@ -438,10 +442,7 @@ int HeadlessPlatform::MessageBox(Handle owner, const Text& title, const Text& te
   if (disabled_owner) SetEnabled(owner, true);
   objects_.erase(h);
   top_levels_.erase(std::remove(top_levels_.begin(), top_levels_.end(), h), top_levels_.end());
-  if (foreground_ == h) {
-    foreground_ = 0;
-    if (Find(owner) != nullptr && IsEnabled(owner)) Activate(owner);
-  }
+  if (foreground_ == h) foreground_ = 0;
   return 1;
 }
 

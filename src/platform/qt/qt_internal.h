@@ -70,6 +70,7 @@ class QtPlatform final : public Platform {
   void SetEnabled(Handle window, bool enabled) override;
   bool IsTopmost(Handle window) override;
   void SetTopmost(Handle window, bool topmost) override;
+  void ActivateWindow(Handle window) override;
   int MessageBox(Handle owner, const Text& title, const Text& text) override;
   Handle CreatePromptWindow(const PromptWindowSpec& request) override;
   Text PromptFieldText(Handle prompt) override;

@@ -717,6 +717,12 @@ void QtPlatform::SetTopmost(Handle window, bool topmost) {
   }
 }
 
+void QtPlatform::ActivateWindow(Handle window) {
+  if (const Entry* entry = Find(window); entry != nullptr && entry->widget->isWindow()) {
+    Activate(entry->widget.data());
+  }
+}
+
 // --- Dialogs.
 
 int QtPlatform::MessageBox(Handle owner, const Text& title, const Text& text) {
@@ -764,15 +770,7 @@ int QtPlatform::MessageBox(Handle owner, const Text& title, const Text& text) {
   while (!done && box->isVisible() && !TheQuitWatcher().requested) WaitForOneMessage();
 
   if (disabled_owner && owner_window != nullptr) owner_window->setEnabled(true);
-  // The box is closed from its own keys or button, so it was active; Qt may already have let the activation
-  // go when the dialog hid itself, leaving no active window.
-  QWidget* active = QApplication::activeWindow();
-  bool was_active = active == box.get() || active == nullptr;
   box->hide();
-  // The activation goes back to the owner, as the desktop does when an owned window closes.
-  if (was_active && owner_window != nullptr && owner_window->isEnabled() && owner_window->isVisible()) {
-    Activate(owner_window);
-  }
   box.reset();
   return 1;
 }

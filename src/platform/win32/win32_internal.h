@@ -52,6 +52,7 @@ class Win32Platform final : public Platform {
   bool IsTopmost(Handle window) override;
   void SetTopmost(Handle window, bool topmost) override;
 
+  void ActivateWindow(Handle window) override;
   int MessageBox(Handle owner, const Text& title, const Text& text) override;
   Handle CreatePromptWindow(const PromptWindowSpec& request) override;
   Text PromptFieldText(Handle prompt) override;

@@ -755,6 +755,13 @@ void Win32Platform::SetTopmost(Handle window, bool topmost) {
   if (topmost && !IsTopmost(window)) topmost_pending_.push_back(hwnd);
 }
 
+void Win32Platform::ActivateWindow(Handle window) {
+  if (HWND hwnd = OwnWindow(window)) {
+    SetActiveWindow(hwnd);
+    SetForegroundWindow(hwnd);
+  }
+}
+
 // --- Dialogs.
 
 namespace {
