@@ -90,6 +90,11 @@ struct CommandRow {
   bool usage = false;
 };
 
+// What every command says when the sites list is held open by another program.
+constexpr char kLockedSitesError[] =
+    "veraway-check: error: locked/TrustFile_SafeSites.txt: cannot be opened: it is in use: another program "
+    "holds it open exclusively\n";
+
 TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
   const std::vector<CommandRow> rows = {
       {{"test", "--dir", "lists", "https://news.example.org/a", "http://links.example.net/x",
@@ -157,20 +162,8 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "",
        "veraway-check: error: bad/TrustFile_SafeSites.txt: cannot be opened: it is a directory\n",
        2},
-      {{"lint", "--dir", "locked"},
-       "",
-       "",
-       "veraway-check: error: locked/TrustFile_SafeSites.txt: cannot be opened: it is in use: another "
-       "program holds "
-       "it open exclusively\n",
-       2},
-      {{"diff", "--dir", "lists", "--against", "locked"},
-       "",
-       "",
-       "veraway-check: error: locked/TrustFile_SafeSites.txt: cannot be opened: it is in use: another "
-       "program holds "
-       "it open exclusively\n",
-       2},
+      {{"lint", "--dir", "locked"}, "", "", kLockedSitesError, 2},
+      {{"diff", "--dir", "lists", "--against", "locked"}, "", "", kLockedSitesError, 2},
       {{"--version"}, "", "veraway-check " VW_VERSION "\n", "", 0},
       {{"diff", "--version"}, "", "veraway-check " VW_VERSION "\n", "", 0},
       {{"test", "--bad"}, "", "", "veraway-check: The following argument was not expected: --bad", 2, true},
