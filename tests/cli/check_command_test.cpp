@@ -36,13 +36,15 @@ class CheckCommandTest : public ::testing::Test {
   void SetUp() override {
     root_ = fs::temp_directory_path() / ("vw_check_" + std::to_string(::getpid()));
     fs::remove_all(root_);
-    for (const char* dir : {"lists", "other", "empty", "bad", "locked"}) fs::create_directories(root_ / dir);
+    for (const char* dir : {"lists", "other", "empty", "bad", "locked", "half"})
+      fs::create_directories(root_ / dir);
     WriteAll(root_ / "lists/TrustFile_SafeSites.txt", "example.org\r\nnews.example.org\r\n");
     WriteAll(root_ / "lists/TrustFile_SafeLinks.txt", "links.example.net/\r\nexample.net\r\n");
     WriteAll(root_ / "other/TrustFile_SafeSites.txt", "example.org\r\n");
     WriteAll(root_ / "other/TrustFile_SafeLinks.txt", "shop.example.net\r\n");
     fs::create_directories(root_ / "bad/TrustFile_SafeSites.txt");
     WriteAll(root_ / "locked/TrustFile_SafeSites.txt", "example.org\r\n");
+    WriteAll(root_ / "half/TrustFile_SafeSites.txt", "example.org\r\n");
     // Held as the editor holds a list while it saves it.
     locked_ = ::open((root_ / "locked/TrustFile_SafeSites.txt").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(locked_, LOCK_EX | LOCK_NB), 0);
@@ -90,10 +92,14 @@ struct CommandRow {
   bool usage = false;
 };
 
-// What every command says when the sites list is held open by another program.
+// What every command says when the sites list is held by a writer (after a wait of two seconds).
 constexpr char kLockedSitesError[] =
-    "veraway-check: error: locked/TrustFile_SafeSites.txt: cannot be opened: it is in use: another program "
-    "holds it open exclusively\n";
+    "veraway-check: error: locked/TrustFile_SafeSites.txt: cannot be opened: in use by another program\n";
+// What every command says of a folder that holds neither list.
+constexpr char kNeitherListError[] =
+    "veraway-check: error: neither empty/TrustFile_SafeSites.txt nor empty/TrustFile_SafeLinks.txt exists: "
+    "not "
+    "a folder of lists\n";
 
 TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
   const std::vector<CommandRow> rows = {
@@ -128,12 +134,9 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "this entry, so this one approves nothing more [redundant]\n",
        "",
        1},
-      {{"lint", "--format", "jsonl", "--dir", "empty"},
-       "",
-       "",
-       "veraway-check: empty/TrustFile_SafeSites.txt is missing: it counts as an empty list\n"
-       "veraway-check: empty/TrustFile_SafeLinks.txt is missing: it counts as an empty list\n",
-       0},
+      {{"lint", "--format", "jsonl", "--dir", "empty"}, "", "", kNeitherListError, 2},
+      {{"test", "--dir", "empty", "abc"}, "", "", kNeitherListError, 2},
+      {{"diff", "--dir", "lists", "--against", "empty", "abc"}, "", "", kNeitherListError, 2},
       {{"diff", "--dir", "lists", "--against", "other", "https://news.example.org/",
         "http://www.example.net/", "http://shop.example.net/"},
        "",
@@ -151,11 +154,10 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "",
        1},
       {{"diff", "--dir", "lists", "--against", "other", "https://news.example.org/"}, "", "", "", 0},
-      {{"test", "--dir", "empty", "abc"},
+      {{"test", "--dir", "half", "abc"},
        "",
        "not approved: abc\n",
-       "veraway-check: empty/TrustFile_SafeSites.txt is missing: it counts as an empty list\n"
-       "veraway-check: empty/TrustFile_SafeLinks.txt is missing: it counts as an empty list\n",
+       "veraway-check: half/TrustFile_SafeLinks.txt is missing: it counts as an empty list\n",
        1},
       {{"test", "--dir", "bad", "abc"},
        "",

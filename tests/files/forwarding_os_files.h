@@ -10,6 +10,9 @@ class ForwardingOsFiles : public OsFiles {
   std::optional<OsHandle> OpenReadExclusive(TextView name) override {
     return native_.OpenReadExclusive(name);
   }
+  std::optional<OsHandle> OpenReadShared(TextView name, OpenRefusal& refusal) override {
+    return native_.OpenReadShared(name, refusal);
+  }
   std::optional<OsHandle> CreateReadWrite(TextView name) override { return native_.CreateReadWrite(name); }
   std::optional<OsHandle> TruncateExisting(TextView name) override { return native_.TruncateExisting(name); }
   std::int64_t Read(OsHandle file, char* data, std::size_t size) override {

@@ -37,6 +37,19 @@ class MemoryOsFiles : public OsFiles {
     return Add(name);
   }
 
+  std::optional<OsHandle> OpenReadShared(TextView name, OpenRefusal& refusal) override {
+    calls.push_back("OpenReadShared");
+    if (!files.count(Text(name))) {
+      refusal = {OpenRefusal::Kind::kMissing, {}};
+      return std::nullopt;
+    }
+    if (IsOpen(name)) {  // any earlier opening here holds the file exclusively
+      refusal = {OpenRefusal::Kind::kInUse, {}};
+      return std::nullopt;
+    }
+    return Add(name);
+  }
+
   std::optional<OsHandle> CreateReadWrite(TextView name) override {
     calls.push_back("CreateReadWrite");
     if (IsOpen(name) || refuse_read_write_create.count(Text(name))) return std::nullopt;
