@@ -65,7 +65,14 @@ void LintOne(const TrustIndex& index, EntryRef at, TextView entry, std::vector<L
   const auto add = [&](LintRule rule, EntryRef other = {}) { out.push_back({at, rule, other}); };
   if (at.index == 0 && !entry.empty() && entry[0] == u'\uFEFF') add(LintRule::kBom);
   if (entry.empty()) {
-    add(LintRule::kEmpty);
+    // A run of empty lines is one finding, so findings never grow with a file of empty lines.
+    LintFinding* last = out.empty() ? nullptr : &out.back();
+    if (last != nullptr && last->rule == LintRule::kEmpty && last->at.list == at.list &&
+        last->at.index + last->count == at.index) {
+      ++last->count;
+    } else {
+      add(LintRule::kEmpty);
+    }
     return;
   }
   if (IsBlank(entry.front()) || IsBlank(entry.back())) add(LintRule::kWhitespace);

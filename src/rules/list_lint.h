@@ -15,7 +15,7 @@ namespace vw {
 enum class LintRule : std::uint8_t {
   kBom,         // a byte-order mark before the first entry of a file: that entry never matches
   kWhitespace,  // a blank or tab at the start or the end: no address holds one
-  kEmpty,       // an empty line approves nothing
+  kEmpty,       // an empty line approves nothing; a run of them is one finding, `count` lines long
   kDuplicate,   // the same text stands earlier (sites come before links); `other` is its first place
   kRedundant,   // another entry occurs inside this one, so this one approves nothing more; `other` names it
   kBroad,       // occurs in what almost every address holds, or is three units or fewer
@@ -29,7 +29,8 @@ const char* LintRuleName(LintRule rule);
 struct LintFinding {
   EntryRef at;
   LintRule rule = LintRule::kEmpty;
-  EntryRef other;  // for kDuplicate and kRedundant
+  EntryRef other;         // for kDuplicate and kRedundant
+  std::size_t count = 1;  // for kEmpty: the empty lines in a row from `at` on
 };
 
 // Every finding in both lists, sorted by list (sites first), line, then rule. `index` is over the same lists.
