@@ -21,9 +21,9 @@ std::string Dump(const Json& json) {
   return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-// A text in double quotes, with control characters escaped as JSON does.
+// A text in double quotes, escaped as every field of text output is (see Shown).
 std::string Quoted(TextView text) {
-  return Dump(Json(TextToUtf8(text)));
+  return ShownQuoted(TextToUtf8(text));
 }
 
 const TrustList& ListOf(const FolderLists& lists, ListKind kind) {
@@ -32,7 +32,7 @@ const TrustList& ListOf(const FolderLists& lists, ListKind kind) {
 
 // "DIR/TrustFile_SafeSites.txt:12"
 std::string Place(const FolderLists& lists, EntryRef entry) {
-  return ListPath(lists.dir, entry.list) + ":" + std::to_string(entry.index + 1);
+  return Shown(ListPath(lists.dir, entry.list)) + ":" + std::to_string(entry.index + 1);
 }
 
 Json ApprovalsJson(const FolderLists& lists, const std::vector<EntryRef>& approvals) {
@@ -51,7 +51,7 @@ void AppendApprovalsText(const FolderLists& lists, const std::vector<EntryRef>& 
     out += indent;
     out += Place(lists, entry);
     out += ": ";
-    AppendUtf8(ListOf(lists, entry.list)[entry.index], out);
+    out += Shown(TextToUtf8(ListOf(lists, entry.list)[entry.index]));
     out += '\n';
   }
 }
@@ -66,7 +66,11 @@ class Addresses {
       address = given_[next_++];
       return true;
     }
-    return stdin_.Next(address);
+    // A blank line is no address: skipped, neither tested nor counted.
+    while (stdin_.Next(address)) {
+      if (address.find_first_not_of(" \t") != std::string::npos) return true;
+    }
+    return false;
   }
   bool Failed() const { return stdin_.Failed(); }
 
@@ -97,7 +101,9 @@ std::string LintMessage(const FolderLists& lists, const LintFinding& finding) {
       return "a blank or tab at the start or the end: an address holds none, so this entry never matches as "
              "meant";
     case LintRule::kEmpty:
-      return "an empty line approves nothing";
+      return finding.count == 1 ? "an empty line approves nothing"
+                                : std::to_string(finding.count) + " empty lines in a row (to line " +
+                                      std::to_string(finding.at.index + finding.count) + ") approve nothing";
     case LintRule::kDuplicate:
       return "the same entry stands at " + Place(lists, finding.other);
     case LintRule::kRedundant:
@@ -143,7 +149,7 @@ int RunTest(const Options& options) {
       out += '\n';
     } else {
       out += approvals.empty() ? "not approved: " : "approved: ";
-      out += address;
+      out += Shown(address);
       out += '\n';
       AppendApprovalsText(lists, approvals, "  ", out);
     }
@@ -216,10 +222,10 @@ int RunDiff(const Options& options) {
                 {{"approved", !other_approvals.empty()}, {"by", ApprovalsJson(other, other_approvals)}}}});
       out += '\n';
     } else {
-      out += address + '\n';
+      out += Shown(address) + '\n';
       for (const auto* side : {&lists, &other}) {
         const std::vector<EntryRef>& by = side == &lists ? approvals : other_approvals;
-        out += "  " + (side == &lists ? dir_name : options.against) +
+        out += "  " + Shown(side == &lists ? dir_name : options.against) +
                (by.empty() ? ": not approved\n" : ": approved\n");
         AppendApprovalsText(*side, by, "    ", out);
       }
