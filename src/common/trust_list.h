@@ -22,6 +22,10 @@ class TrustList {
   void Append(TextView text);
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
+  // How many of the entries are empty texts.
+  std::size_t EmptyCount() const {
+    return empty_runs_.empty() ? 0 : empty_runs_.back().empty_before + empty_runs_.back().count;
+  }
   TrustEntry operator[](std::size_t index) const;
 
   // Bytes held beyond the object itself (for the memory benchmark).

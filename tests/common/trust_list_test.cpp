@@ -1,6 +1,7 @@
 // TrustList: order, exact texts, stable entries, memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -94,6 +95,8 @@ TEST(TrustListTest, RunsOfEmptyEntriesReadBackAndCostNothing) {
   for (const Text& e : expected) list.Append(e);
   ASSERT_EQ(list.size(), expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(Text(list[i]), expected[i]) << i;
+  EXPECT_EQ(list.EmptyCount(),
+            static_cast<std::size_t>(std::count(expected.begin(), expected.end(), Text())));
 
   TrustList sparse;
   sparse.Append(u"first");
@@ -105,6 +108,7 @@ TEST(TrustListTest, RunsOfEmptyEntriesReadBackAndCostNothing) {
   EXPECT_EQ(Text(sparse[5000000]), u"");
   EXPECT_EQ(Text(sparse[10000001]), u"last");
   EXPECT_LT(sparse.HeapBytes(), small + 1024);
+  EXPECT_EQ(sparse.EmptyCount(), 10000000u);
 }
 
 }  // namespace
