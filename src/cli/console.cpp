@@ -94,7 +94,7 @@ bool NeedsQuotes(std::string_view s) {
   for (std::size_t at = 0; at < s.size();) {
     std::size_t length = 0;
     const char32_t c = Decode(s, at, length);
-    if (length == 0 || c < 0x20 || c == 0x7F || c == '"' || c == '\\' || Hides(c)) return true;
+    if (length == 0 || c < 0x20 || c == 0x7F || c == '"' || Hides(c)) return true;
     at += length;
   }
   return false;

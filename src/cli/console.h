@@ -55,8 +55,8 @@ bool WriteStdout(std::string_view bytes);
 // when every character shows itself; else in double quotes with C escapes, as git quotes file names: \a \b \t
 // \n \v \f \r \" \\, \xHH for any other byte below 0x80 and any byte that is not UTF-8, \uHHHH or \UHHHHHHHH
 // for characters that are invisible or turn the direction of text (C1 controls, U+2028/2029, U+200B-200F,
-// U+202A-202E, U+2066-2069, U+FEFF and the like). A field holding " or \ is quoted too, so that a quoted
-// field is never mistaken for a plain one.
+// U+202A-202E, U+2066-2069, U+FEFF and the like). A field holding " is quoted too, so a field that begins
+// with " is always a quoted one; a \ alone (as in a Windows path) needs no quotes.
 std::string Shown(std::string_view utf8);
 // The same, always in double quotes.
 std::string ShownQuoted(std::string_view utf8);

@@ -309,14 +309,17 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
         "a\xE2\x80\xAE"
         "b",
         "\xFF"
-        "new\x1B[2mline?"},
+        "new\x1B[2mline?",
+        "back\\slash", "say\"hi"},
        "",
        "approved: \"evil.example\\n  odd/TrustFile_SafeSites.txt:1: a.example\"\n"
        "  odd/TrustFile_SafeSites.txt:1: a.example\n"
        "not approved: \"\\x1b]0;title\\ax\"\n"
        "not approved: \"a\\u202eb\"\n"
        "approved: \"\\xffnew\\x1b[2mline?\"\n"
-       "  odd/TrustFile_SafeSites.txt:6: \"new\\x1b[2mline\"\n",
+       "  odd/TrustFile_SafeSites.txt:6: \"new\\x1b[2mline\"\n"
+       "not approved: back\\slash\n"
+       "not approved: \"say\\\"hi\"\n",
        "",
        1},
       {{"test", "-d", "odd", "-f", "jsonl", "new\x1B[2mline"},

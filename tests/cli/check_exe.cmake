@@ -28,3 +28,17 @@ string(CONCAT linted "lïsts\\TrustFile_SafeSites.txt:2: warning: \"example.org\
        "lïsts\\TrustFile_SafeLinks.txt:1: warning: \"example.net\" (lïsts\\TrustFile_SafeLinks.txt:2) "
        "occurs inside this entry, so this one approves nothing more [redundant]\n")
 expect_run("${linted}" 1 lint --dir lïsts)
+
+# A folder with neither list is an error; an address that could forge a line is shown quoted.
+file(MAKE_DIRECTORY ${WORK}/empty)
+function(expect_err expected_err expected_status)
+  execute_process(COMMAND ${EMULATOR} ${EXE} ${ARGN} WORKING_DIRECTORY ${WORK}
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+  if(NOT err STREQUAL expected_err OR NOT status STREQUAL expected_status)
+    message(FATAL_ERROR "veraway-check ${ARGN}\nstatus ${status}, expected ${expected_status}\n"
+                        "--- stderr:\n${err}--- expected:\n${expected_err}")
+  endif()
+endfunction()
+expect_err("veraway-check: error: neither empty\\TrustFile_SafeSites.txt nor empty\\TrustFile_SafeLinks.txt exists: not a folder of lists\n" 2 lint --dir empty)
+string(ASCII 27 esc)
+expect_run("not approved: \"a\\x1b[2mb\\nc\"\n" 1 test --dir lïsts "a${esc}[2mb\nc")
