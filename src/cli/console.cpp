@@ -91,7 +91,10 @@ char32_t Decode(std::string_view s, std::size_t at, std::size_t& length) {
 }
 
 bool NeedsQuotes(std::string_view s) {
-  for (std::size_t at = 0; at < s.size();) {
+  // Printable ASCII other than '"' shows itself: most fields are nothing else.
+  std::size_t at = 0;
+  while (at < s.size() && s[at] >= 0x20 && s[at] < 0x7F && s[at] != '"') ++at;
+  while (at < s.size()) {
     std::size_t length = 0;
     const char32_t c = Decode(s, at, length);
     if (length == 0 || c < 0x20 || c == 0x7F || c == '"' || Hides(c)) return true;
