@@ -29,6 +29,14 @@ constexpr int kQuietExit = 2;
 // The Output that standard input's reader writes out before it waits (at most one at a time).
 Output* g_tied_output = nullptr;
 
+int FileNumber(std::FILE* file) {
+#ifdef _WIN32
+  return _fileno(file);
+#else
+  return fileno(file);
+#endif
+}
+
 // read(2) / _read on a file descriptor: the count read, 0 at the end, -1 on an error.
 long ReadSome(int fd, char* data, std::size_t size) {
   for (;;) {
@@ -174,15 +182,9 @@ void UseBinaryStreams() {
 #endif
 }
 
-LineReader::LineReader(std::FILE* file)
-#ifdef _WIN32
-    : fd_(_fileno(file)){}
-#else
-    : fd_(fileno(file)) {
-}
-#endif
+LineReader::LineReader(std::FILE* file) : fd_(FileNumber(file)) {}
 
-      bool LineReader::Next(std::string & line) {
+bool LineReader::Next(std::string& line) {
   for (;;) {
     const std::size_t end = buffer_.find('\n', pos_);
     if (end != std::string::npos) {
