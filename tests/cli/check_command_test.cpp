@@ -61,9 +61,13 @@ class CheckCommandTest : public ::testing::Test {
     // Held as the editor holds a list while it saves it.
     locked_ = ::open((root_ / "locked/TrustFile_SafeSites.txt").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(locked_, LOCK_EX | LOCK_NB), 0);
+    // Another reader reads the links of "lists" all the while (a shared lock): no reader waits for another.
+    reading_ = ::open((root_ / "lists/TrustFile_SafeLinks.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(reading_, LOCK_SH | LOCK_NB), 0);
   }
   void TearDown() override {
     ::close(locked_);
+    ::close(reading_);
     fs::remove_all(root_);
   }
 
@@ -125,6 +129,7 @@ class CheckCommandTest : public ::testing::Test {
 
   fs::path root_;
   int locked_ = -1;
+  int reading_ = -1;
 };
 
 // What arrives on `fd` within ten seconds, up to and including the `lines`-th line end; less when it ends.
@@ -339,7 +344,11 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
   };
   for (const CommandRow& row : rows) {
     std::string name;
-    for (const std::string& arg : row.args) name += arg + " ";
+    for (const std::string& arg : row.args) {
+      for (const char c : arg)
+        name += c >= 0x20 && c < 0x7F ? std::string(1, c) : "\\x" + std::to_string(c & 0xFF);
+      name += " ";
+    }
     const Outcome run = Check(row.args, row.input, row.in_path, row.out_path);
     EXPECT_EQ(run.out, row.out) << name;
     EXPECT_EQ(run.err, row.err) << name;
@@ -398,8 +407,8 @@ TEST_F(CheckCommandTest, AnswersEachLineAsItArrives) {
   ::signal(SIGPIPE, previous);
 }
 
-// Many readers at once, while the editor holds a list for a save that lasts half a second: every one waits
-// for it and answers.
+// Many readers at once, while the editor holds a list for a save that lasts half a second and puts a new file
+// in its place: every one waits for it and answers from the new list.
 TEST_F(CheckCommandTest, ManyReadersAtOnceBesideAWriter) {
   const int held = ::open((root_ / "lists/TrustFile_SafeSites.txt").c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
@@ -420,10 +429,11 @@ TEST_F(CheckCommandTest, ManyReadersAtOnceBesideAWriter) {
     readers.push_back(child);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  WriteAll(root_ / "lists/new", "news.example.org\r\n");
+  fs::rename(root_ / "lists/new", root_ / "lists/TrustFile_SafeSites.txt");
   ::close(held);  // the save is over
   const std::string answer =
-      "approved: https://news.example.org/\n  lists/TrustFile_SafeSites.txt:1: example.org\n"
-      "  lists/TrustFile_SafeSites.txt:2: news.example.org\n";
+      "approved: https://news.example.org/\n  lists/TrustFile_SafeSites.txt:1: news.example.org\n";
   int answered = 0;
   for (int i = 0; i < kReaders; ++i) {
     int status = 0;
