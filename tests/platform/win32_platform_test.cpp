@@ -14,8 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/program_state.h"
 #include "platform/driver.h"
 #include "ui/controls.h"
 
@@ -48,21 +46,48 @@ bool Has(LONG_PTR style, LONG_PTR bits) {
   return (style & bits) == bits;
 }
 
-// --- The main window and its controls, built by the program's own BuildMainWindow.
+// --- A main window with the program's controls at the program's places, made here through the ui layer.
+
+struct MainWindowControls {
+  Handle ControlFont = 0;
+  Handle MainWindow = 0;
+  Handle EditorFrame = 0;
+  Handle SitesLabel = 0;
+  Handle LinksLabel = 0;
+  Handle SitesEditor = 0;
+  Handle LinksEditor = 0;
+  Handle LinkField = 0;
+  Handle TestLinkButton = 0;
+  Handle SaveAllButton = 0;
+};
 
 class Win32MainWindow : public ::testing::Test {
  protected:
-  Win32MainWindow() : driver_(MakeDriver()), scope_(driver_->platform()) {}
+  Win32MainWindow() : driver_(MakeDriver()), toolkit_(driver_->platform()) {}
   void SetUp() override {
-    BuildMainWindow(0, 0, 580, 718);
+    Platform& p = driver_->platform();
+    MainWindowControls& w = controls_;
+    w.ControlFont = p.MessageFont();
+    if (w.ControlFont == 0) w.ControlFont = p.DefaultGuiFont();
+    const Handle font = w.ControlFont;
+    w.MainWindow = p.CreateMainWindow(u"Main window", {0, 0, 580, 718});
+    w.EditorFrame = CreateControl(ControlKind::kPanel, w.MainWindow, {8, 8, 572, 708}, u"", font);
+    w.SitesLabel = CreateControl(ControlKind::kLabel, w.EditorFrame, {74, 4, 150, 25}, u"Sites", font);
+    w.LinksLabel = CreateControl(ControlKind::kLabel, w.EditorFrame, {364, 4, 150, 25}, u"Links", font);
+    w.SitesEditor = CreateControl(ControlKind::kEditor, w.EditorFrame, {0, 34, 250, 540}, u"", font);
+    w.LinksEditor = CreateControl(ControlKind::kEditor, w.EditorFrame, {280, 34, 250, 540}, u"", font);
+    w.LinkField = CreateControl(ControlKind::kField, w.EditorFrame, {0, 586, 528, 25}, u"", font);
+    w.TestLinkButton = CreateControl(ControlKind::kButton, w.EditorFrame, {0, 620, 528, 25}, u"Test", font);
+    w.SaveAllButton = CreateControl(ControlKind::kButton, w.EditorFrame, {186, 662, 150, 25}, u"Save", font);
     driver_->ProcessPending();
   }
 
-  ProgramState& state() { return scope_.state(); }
+  MainWindowControls& state() { return controls_; }
   Win32Platform& win32() { return static_cast<Win32Platform&>(driver_->platform()); }
 
   std::unique_ptr<Driver> driver_;
-  ProgramScope scope_;
+  Toolkit toolkit_;
+  MainWindowControls controls_;
 };
 
 TEST_F(Win32MainWindow, TheWindowHasACaptionAndWindowMenuOnlyAndAClientAreaOf580By718AtTheCorner) {
@@ -95,7 +120,7 @@ TEST_F(Win32MainWindow, TheWindowHasACaptionAndWindowMenuOnlyAndAClientAreaOf580
 
 struct ControlCase {
   const char* name;
-  Handle ProgramState::*control;
+  Handle MainWindowControls::*control;
   const wchar_t* window_class;  // nullptr: the rich-edit class the back end loaded
   LONG_PTR style;               // all of these bits
   LONG_PTR type;                // the style's type field, for statics and buttons (-1: not looked at)
@@ -108,19 +133,19 @@ TEST_F(Win32MainWindow, EveryControlHasItsClassAndStyles) {
   const LONG_PTR editor_style = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
                                 ES_NOHIDESEL | ES_WANTRETURN | WS_TABSTOP;
   const ControlCase cases[] = {
-      {"EditorFrame", &ProgramState::EditorFrame, L"VerawayEditPanel", WS_CHILD | WS_VISIBLE | WS_DLGFRAME,
-       -1, false},
-      {"SitesLabel", &ProgramState::SitesLabel, L"Static", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, SS_LEFT,
+      {"EditorFrame", &MainWindowControls::EditorFrame, L"VerawayEditPanel",
+       WS_CHILD | WS_VISIBLE | WS_DLGFRAME, -1, false},
+      {"SitesLabel", &MainWindowControls::SitesLabel, L"Static", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, SS_LEFT,
        false},
-      {"LinksLabel", &ProgramState::LinksLabel, L"Static", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, SS_LEFT,
+      {"LinksLabel", &MainWindowControls::LinksLabel, L"Static", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, SS_LEFT,
        false},
-      {"SitesEditor", &ProgramState::SitesEditor, nullptr, editor_style, -1, true},
-      {"LinksEditor", &ProgramState::LinksEditor, nullptr, editor_style, -1, true},
-      {"LinkField", &ProgramState::LinkField, L"Edit", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_TABSTOP,
-       -1, true},
-      {"TestLinkButton", &ProgramState::TestLinkButton, L"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+      {"SitesEditor", &MainWindowControls::SitesEditor, nullptr, editor_style, -1, true},
+      {"LinksEditor", &MainWindowControls::LinksEditor, nullptr, editor_style, -1, true},
+      {"LinkField", &MainWindowControls::LinkField, L"Edit",
+       WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_TABSTOP, -1, true},
+      {"TestLinkButton", &MainWindowControls::TestLinkButton, L"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
        BS_DEFPUSHBUTTON, true},
-      {"SaveAllButton", &ProgramState::SaveAllButton, L"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+      {"SaveAllButton", &MainWindowControls::SaveAllButton, L"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
        BS_DEFPUSHBUTTON, true},
   };
   for (const ControlCase& c : cases) {
@@ -173,6 +198,45 @@ TEST_F(Win32MainWindow, TextThatDoesNotFitBringsUpBothScrollBarsAndLongLinesNeve
   ASSERT_TRUE(GetScrollBarInfo(editor, OBJID_HSCROLL, &bar));
   EXPECT_EQ(bar.rgstate[0] & STATE_SYSTEM_INVISIBLE, 0u) << "horizontal bar shown";
   EXPECT_EQ(LineText(state().SitesEditor, 0), long_line);
+}
+
+// After a load the administrator sees each editor from its left edge down to its last entry, wherever the
+// longest line stands; the view stays there while the program goes on waiting.
+TEST_F(Win32MainWindow, AfterLoadingTheEditorsShowTheirLeftEdgeAndTheirLastLine) {
+  const Text long_line = u"https://" + Text(312, u'a');
+  std::vector<Text> more_than_a_screen(60, u"entry");
+  more_than_a_screen[30] = long_line;
+  const std::vector<Text> lists[] = {
+      {u"example.org", long_line, u"news.example.com", u"last.example"},
+      {u"short", u"entries", long_line},
+      {long_line},
+      more_than_a_screen,
+  };
+  for (const auto& lines : lists) {
+    for (Handle editor : {state().SitesEditor, state().LinksEditor}) SetText(editor, u"");
+    for (const Text& line : lines) {
+      for (Handle editor : {state().SitesEditor, state().LinksEditor}) AddLine(editor, -1, line);
+    }
+    SetText(state().LinkField, u"https://duckduckgo.com/");
+    driver_->ProcessPending();
+    for (int i = 0; i < 5; ++i) {
+      Sleep(20);
+      driver_->ProcessPending();
+    }
+    for (Handle editor : {state().SitesEditor, state().LinksEditor}) {
+      HWND window = AsHwnd(editor);
+      POINT scrolled{};
+      SendMessageW(window, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scrolled));
+      EXPECT_EQ(scrolled.x, 0) << lines.size() << " lines";
+      RECT client{};
+      GetClientRect(window, &client);
+      LRESULT last_start = SendMessageW(window, EM_LINEINDEX, lines.size() - 1, 0);
+      POINTL at{};
+      SendMessageW(window, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&at), last_start);
+      EXPECT_TRUE(at.x >= 0 && at.x < client.right && at.y >= 0 && at.y < client.bottom)
+          << lines.size() << " lines: the last line's start at " << at.x << "," << at.y;
+    }
+  }
 }
 
 TEST_F(Win32MainWindow, TheLinkFieldHasASunkenEdgeAndTakesAtMostAMebicharacter) {

@@ -461,11 +461,15 @@ void Win32Platform::ShowAppended() {
       c->drawing_held = false;
       SendMessageW(window, WM_SETREDRAW, TRUE, 0);
     }
-    // The insertion point is after the last line: the view goes to the left edge (a long last line shown from
-    // its start, the insertion point then out of view to the right), then to the bottom. In this order: under
-    // Wine SB_LEFT also scrolls to the top, and EM_SCROLLCARET leaves the view where it was.
-    SendMessageW(window, WM_HSCROLL, SB_LEFT, 0);
+    // The insertion point is after the last line; the view shows the last line from the left edge (a long
+    // last line from its start, the insertion point then out of view to the right). Under Wine SB_BOTTOM also
+    // scrolls to the far right and SB_LEFT to the top, so the bottom is asked for first and the view then set
+    // to its left edge at that height.
     SendMessageW(window, WM_VSCROLL, SB_BOTTOM, 0);
+    POINT view{};
+    SendMessageW(window, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&view));
+    view.x = 0;
+    SendMessageW(window, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&view));
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   }
 }
