@@ -126,6 +126,8 @@ class Win32Platform final : public Platform {
   std::int64_t MeasureLength(HWND editor);   // asks the control, walking its text
   void PutPending(HWND editor, Control& c);  // puts an editor's pending text into the control
   void Paste(HWND editor);                   // the clipboard's text in place of the editor's selection
+  void Copy(HWND editor, bool cut);          // the selection's text onto the clipboard; cut removes it
+  void InsertLineBreak(HWND editor);         // what plain Return inserts, in place of the selection
 
   EventSink* sink_ = nullptr;
   HINSTANCE instance_ = nullptr;
@@ -142,6 +144,7 @@ class Win32Platform final : public Platform {
   std::vector<HWND> topmost_pending_;  // SetTopmost(true) did not take while an owned window was open (Wine)
   std::vector<HWND> appended_;         // editors appended to since the program last waited
   HWND putting_ = nullptr;             // the editor PutPending is putting text into: its changes are not news
+  bool swallow_char_ = false;          // an editor handled a key whose WM_CHAR is still to come
 };
 
 }  // namespace vw

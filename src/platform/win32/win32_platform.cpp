@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -558,12 +559,51 @@ LRESULT Win32Platform::OnMainWindowMessage(HWND window, UINT message, WPARAM wpa
   return DefWindowProcW(window, message, wparam, lparam);
 }
 
-// --- Paste.
+// --- Editing keys, the clipboard.
 
-// The editors paste themselves: Wine's rich edit in plain-text mode replaces the whole text with what is
-// pasted (it streams the clipboard in as for a new document, the selection ignored), and does nothing for
-// Shift+Insert. Ctrl+V, Shift+Insert and WM_PASTE put the clipboard's Unicode text in place of the selection,
-// as plain text with the editor's line breaks, as one undo step: what Windows does for a plain-text editor.
+namespace {
+
+bool IsHighSurrogate(wchar_t c) {
+  return (c & 0xFC00) == 0xD800;
+}
+bool IsLowSurrogate(wchar_t c) {
+  return (c & 0xFC00) == 0xDC00;
+}
+
+CHARRANGE Selection(HWND editor) {
+  CHARRANGE range{};
+  SendMessageW(editor, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
+  return range;
+}
+
+// True when `position` stands between the two halves of a character beyond the basic plane.
+bool SplitsAPair(HWND editor, LONG position) {
+  if (position <= 0) return false;
+  wchar_t around[3] = {};
+  TEXTRANGEW range{{position - 1, position + 1}, around};
+  return SendMessageW(editor, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)) == 2 &&
+         IsHighSurrogate(around[0]) && IsLowSurrogate(around[1]);
+}
+
+bool HasCharacterAt(HWND editor, LONG position) {
+  wchar_t at[2] = {};
+  TEXTRANGEW range{{position, position + 1}, at};
+  return SendMessageW(editor, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)) == 1;
+}
+
+}  // namespace
+
+// The editors handle these keys themselves, where the rich-edit control would make the text differ from
+// what the administrator sees or typed:
+// - Shift+Return and Ctrl+Return (and a typed line feed) insert the line break plain Return inserts. Wine's
+//   rich edit ends a row without a paragraph for Shift+Return (a blank in the text) and Windows' inserts a
+//   vertical tab; either shows a row break that a save would not write.
+// - Left, Right, Backspace and Delete move over or remove a character beyond the basic plane whole: Wine's
+//   rich edit steps one UTF-16 unit, so a selection or a deletion could split the pair.
+// - Copy and cut put the selection's characters on the clipboard as plain Unicode text with CR LF line
+//   breaks; paste is Paste below. Wine's rich edit in plain-text mode replaces the whole text with what is
+//   pasted (it streams the clipboard in as for a new document, the selection ignored) and does nothing for
+//   Shift+Insert.
 LRESULT CALLBACK Win32Platform::EditorProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                            DWORD_PTR platform) {
   auto* self = reinterpret_cast<Win32Platform*>(platform);
@@ -571,19 +611,79 @@ LRESULT CALLBACK Win32Platform::EditorProc(HWND window, UINT message, WPARAM wpa
     case WM_PASTE:
       self->Paste(window);
       return 0;
+    case WM_COPY:
+      self->Copy(window, false);
+      return 0;
+    case WM_CUT:
+      self->Copy(window, true);
+      return 0;
     case WM_KEYDOWN: {
       bool shift = GetKeyState(VK_SHIFT) < 0;
       bool control = GetKeyState(VK_CONTROL) < 0;
       bool alt = GetKeyState(VK_MENU) < 0;
-      if ((wparam == 'V' && control && !alt && !shift) ||
-          (wparam == VK_INSERT && shift && !control && !alt)) {
+      self->swallow_char_ = false;
+      if (alt) break;
+      if (wparam == VK_RETURN && (shift || control)) {
+        self->InsertLineBreak(window);
+        self->swallow_char_ = true;  // the character TranslateMessage made of the key
+        return 0;
+      }
+      if ((wparam == 'V' && control && !shift) || (wparam == VK_INSERT && shift && !control)) {
         self->Paste(window);
         return 0;
+      }
+      if ((wparam == 'C' || wparam == 'X') && control && !shift) {
+        self->Copy(window, wparam == 'X');
+        return 0;
+      }
+      if (wparam == VK_INSERT && control && !shift) {
+        self->Copy(window, false);
+        return 0;
+      }
+      if (wparam == VK_DELETE && shift && !control) {
+        self->Copy(window, true);
+        return 0;
+      }
+      if ((wparam == VK_BACK || wparam == VK_DELETE) && !shift && !control) {
+        CHARRANGE at = Selection(window);
+        bool back = wparam == VK_BACK;
+        if (at.cpMin == at.cpMax && SplitsAPair(window, back ? at.cpMin - 1 : at.cpMin + 1)) {
+          // The whole pair, as one undo step.
+          LONG from = back ? at.cpMin - 2 : at.cpMin;
+          SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(from), static_cast<LPARAM>(from + 2));
+          SendMessageW(window, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
+          self->swallow_char_ = back;  // Backspace's '\b' character
+          return 0;
+        }
+      }
+      if ((wparam == VK_LEFT || wparam == VK_RIGHT) && !control) {
+        // The control moves; a move that ends inside a pair goes on by one more unit the same way.
+        // Right at the end of the text stays there (Wine's rich edit steps onto its final paragraph mark,
+        // where no character is).
+        CHARRANGE before = Selection(window);
+        LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+        CHARRANGE after = Selection(window);
+        if (after.cpMax > before.cpMax && !HasCharacterAt(window, before.cpMax)) {
+          SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(before.cpMin),
+                       static_cast<LPARAM>(before.cpMax));
+        } else if ((after.cpMin != before.cpMin && SplitsAPair(window, after.cpMin)) ||
+                   (after.cpMax != before.cpMax && SplitsAPair(window, after.cpMax))) {
+          DefSubclassProc(window, message, wparam, lparam);
+        }
+        return result;
       }
       break;
     }
     case WM_CHAR:
-      if (wparam == 0x16) return 0;  // the character Ctrl+V makes: the paste is done
+      if (std::exchange(self->swallow_char_, false) &&
+          (wparam == u'\r' || wparam == u'\n' || wparam == u'\b')) {
+        return 0;
+      }
+      if (wparam == 0x16 || wparam == 0x03 || wparam == 0x18) return 0;  // Ctrl+V, Ctrl+C, Ctrl+X: done
+      if (wparam == u'\n') {  // a line feed typed on its own (Ctrl+J)
+        self->InsertLineBreak(window);
+        return 0;
+      }
       break;
     case WM_NCDESTROY:
       RemoveWindowSubclass(window, &EditorProc, 0);
@@ -594,22 +694,72 @@ LRESULT CALLBACK Win32Platform::EditorProc(HWND window, UINT message, WPARAM wpa
   return DefSubclassProc(window, message, wparam, lparam);
 }
 
+void Win32Platform::InsertLineBreak(HWND editor) {
+  if ((GetWindowLongPtrW(editor, GWL_STYLE) & ES_READONLY) != 0) return;
+  if (Control* c = FindControl(ToHandle(editor))) PutPending(editor, *c);
+  SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"\r"));
+}
+
+void Win32Platform::Copy(HWND editor, bool cut) {
+  if (Control* c = FindControl(ToHandle(editor))) PutPending(editor, *c);
+  CHARRANGE at = Selection(editor);
+  if (at.cpMax <= at.cpMin) return;  // nothing selected: the clipboard stays as it is
+  Text selected(static_cast<std::size_t>(at.cpMax - at.cpMin) + 1, u'\0');
+  GETTEXTEX query{};
+  query.cb = static_cast<DWORD>(selected.size() * sizeof(char16_t));
+  query.flags = GT_SELECTION;
+  query.codepage = 1200;  // UTF-16
+  LRESULT copied = SendMessageW(editor, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                reinterpret_cast<LPARAM>(selected.data()));
+  selected.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  // CF_UNICODETEXT: CR LF line breaks and a terminating NUL.
+  Text text;
+  text.reserve(selected.size() + selected.size() / 8 + 1);
+  for (char16_t unit : FromEditorBreaks(selected)) {
+    if (unit == u'\n') text.push_back(u'\r');
+    text.push_back(unit);
+  }
+  std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (memory == nullptr) return;
+  if (void* to = GlobalLock(memory)) {
+    std::memcpy(to, text.c_str(), bytes);
+    GlobalUnlock(memory);
+  }
+  if (!OpenClipboard(editor)) {
+    GlobalFree(memory);
+    return;
+  }
+  EmptyClipboard();
+  bool put = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  if (!put) GlobalFree(memory);
+  CloseClipboard();
+  // A cut whose text did not reach the clipboard removes nothing.
+  if (cut && put && (GetWindowLongPtrW(editor, GWL_STYLE) & ES_READONLY) == 0) {
+    SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
+  }
+}
+
+// The clipboard's Unicode text in place of the selection, as plain text with the editor's line breaks, as
+// one undo step. CR LF, CR, LF and NUL each end a line, as when a list is read: CF_UNICODETEXT ends with its
+// terminating NUL (the block's last unit), so a NUL before it is the pasted text's own. A clipboard without
+// text, or with an empty one, changes nothing.
 void Win32Platform::Paste(HWND editor) {
   if ((GetWindowLongPtrW(editor, GWL_STYLE) & ES_READONLY) != 0 || !OpenClipboard(editor)) return;
   Text text;
   if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
     if (const auto* units = static_cast<const char16_t*>(GlobalLock(data))) {
-      // Up to the terminating NUL, and never past the end of the memory.
-      std::size_t most = GlobalSize(data) / sizeof(char16_t);
-      std::size_t length = 0;
-      while (length < most && units[length] != u'\0') ++length;
+      std::size_t length = GlobalSize(data) / sizeof(char16_t);  // never past the end of the memory
+      if (length > 0 && units[length - 1] == u'\0') --length;
       text.assign(units, length);
       GlobalUnlock(data);
     }
   }
   CloseClipboard();
+  if (text.empty()) return;
   if (Control* c = FindControl(ToHandle(editor))) PutPending(editor, *c);
   Text converted = ToEditorBreaks(text);
+  std::replace(converted.begin(), converted.end(), u'\0', u'\r');  // after CR LF pairs are made one
   SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(converted)));
 }
 
