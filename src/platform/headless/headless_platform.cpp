@@ -22,6 +22,45 @@ HeadlessPlatform::Kind KindFor(ControlKind kind) {
   return HeadlessPlatform::Kind::kPanel;
 }
 
+bool IsHighSurrogate(char16_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+
+bool IsLowSurrogate(char16_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// The character boundary before / after `pos`: a surrogate pair is one character.
+std::size_t PreviousBoundary(const Text& text, std::size_t pos) {
+  if (pos == 0) return 0;
+  bool pair = pos >= 2 && IsLowSurrogate(text[pos - 1]) && IsHighSurrogate(text[pos - 2]);
+  return pos - (pair ? 2 : 1);
+}
+
+std::size_t NextBoundary(const Text& text, std::size_t pos) {
+  if (pos >= text.size()) return text.size();
+  bool pair = pos + 1 < text.size() && IsHighSurrogate(text[pos]) && IsLowSurrogate(text[pos + 1]);
+  return pos + (pair ? 2 : 1);
+}
+
+// Where a pasted text's lines end, as when a list is read: CR LF, CR, LF and NUL each end one. An editor gets
+// each as its line break; a one-line field keeps the first line only.
+Text PastedText(TextView text, bool one_line) {
+  Text out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c != u'\r' && c != u'\n' && c != 0) {
+      out += c;
+      continue;
+    }
+    if (one_line) break;
+    if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    out += u'\n';
+  }
+  return out;
+}
+
 }  // namespace
 
 HeadlessPlatform::HeadlessPlatform() : HeadlessPlatform(Options{}) {}
@@ -131,9 +170,12 @@ void HeadlessPlatform::ChangeText(Handle control, std::size_t pos, std::size_t e
     Text cut = insert.substr(0, std::min(room, insert.size()));
     if (cut.size() != insert.size()) return ChangeText(control, pos, erase, cut, record_undo);
   }
-  if (record_undo && o->kind == Kind::kEditor)
+  if (record_undo && o->kind == Kind::kEditor) {
     o->undo.push_back({pos, insert.size(), o->text.substr(pos, erase)});
+    o->redo.clear();
+  }
   o->text.replace(pos, erase, insert);
+  o->caret = o->anchor = pos + insert.size();
   ++o->revision;
   Notify(control, Notice::kChanged);
 }
@@ -142,6 +184,7 @@ void HeadlessPlatform::SetText(Handle control, const Text& text) {
   Object* o = Find(control);
   if (o == nullptr) return;
   o->undo.clear();
+  o->redo.clear();
   ChangeText(control, 0, o->text.size(), text, false);
 }
 
@@ -299,16 +342,102 @@ void HeadlessPlatform::UserClick(Handle control) {
 void HeadlessPlatform::UserType(Handle control, const Text& text) {
   if (!TakesInput(control) || !IsTextControl(Find(control)->kind)) return;
   UserClick(control);
-  // Typed Enter and Tab in an editor become a line break and a tab; elsewhere they are keys.
-  for (char16_t c : text) {
-    const Object* o = Find(control);
-    if (o == nullptr) return;
-    if (c == u'\n' && o->kind != Kind::kEditor) {
-      UserKey(HeadlessKey::kEnter);
-      continue;
-    }
-    ChangeText(control, o->text.size(), 0, Text(1, c), true);
+  Object* o = Find(control);
+  o->caret = o->anchor = o->text.size();
+  UserTypeCharacters(text);
+}
+
+void HeadlessPlatform::UserClickTopLeft(Handle control) {
+  if (!TakesInput(control) || !IsTextControl(Find(control)->kind)) return;
+  UserClick(control);
+  Object* o = Find(control);
+  o->caret = o->anchor = 0;
+}
+
+void HeadlessPlatform::UserTypeCharacters(const Text& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t next = NextBoundary(text, i);
+    TypeCharacter(focus_, TextView(text).substr(i, next - i));
+    i = next;
   }
+}
+
+void HeadlessPlatform::TypeCharacter(Handle control, TextView character) {
+  const Object* o = Find(control);
+  if (o == nullptr || !IsTextControl(o->kind) || !TakesInput(control)) return;
+  // Typed Enter and Tab in an editor become a line break and a tab; elsewhere Enter is a key.
+  if (character == u"\n" || character == u"\r") return UserKey(HeadlessKey::kEnter);
+  ReplaceSelection(control, Text(character));
+}
+
+void HeadlessPlatform::ReplaceSelection(Handle control, const Text& insert) {
+  const Object* o = Find(control);
+  std::size_t from = std::min(o->caret, o->anchor);
+  ChangeText(control, from, std::max(o->caret, o->anchor) - from, insert, true);
+}
+
+void HeadlessPlatform::Paste(Handle control) {
+  // A clipboard without text (or with an empty one) changes nothing; the selection stays.
+  if (!clipboard_) return;
+  Text pasted = PastedText(*clipboard_, Find(control)->kind != Kind::kEditor);
+  if (!pasted.empty()) ReplaceSelection(control, pasted);
+}
+
+void HeadlessPlatform::MoveCaret(Object& o, HeadlessKey key) {
+  const Text& t = o.text;
+  bool one_line = o.kind != Kind::kEditor;
+  std::size_t from = std::min(o.caret, o.anchor), to = std::max(o.caret, o.anchor);
+  std::size_t caret = o.caret;
+  switch (key) {
+    case HeadlessKey::kLeft:  // with a selection: to its start
+      caret = from != to ? from : PreviousBoundary(t, caret);
+      break;
+    case HeadlessKey::kRight:
+      caret = from != to ? to : NextBoundary(t, caret);
+      break;
+    case HeadlessKey::kShiftLeft:
+      o.caret = PreviousBoundary(t, caret);
+      return;
+    case HeadlessKey::kShiftRight:
+      o.caret = NextBoundary(t, caret);
+      return;
+    case HeadlessKey::kHome: {
+      std::size_t before = one_line || caret == 0 ? Text::npos : t.rfind(u'\n', caret - 1);
+      caret = before == Text::npos ? 0 : before + 1;
+      break;
+    }
+    case HeadlessKey::kEnd: {
+      std::size_t after = one_line ? Text::npos : t.find(u'\n', caret);
+      caret = after == Text::npos ? t.size() : after;
+      break;
+    }
+    case HeadlessKey::kCtrlHome:
+      caret = 0;
+      break;
+    case HeadlessKey::kCtrlEnd:
+      caret = t.size();
+      break;
+    case HeadlessKey::kSelectAll:
+      o.anchor = 0;
+      o.caret = t.size();
+      return;
+    default:
+      return;
+  }
+  o.caret = o.anchor = caret;
+}
+
+// Undo puts the change's inverse on the redo list, redo the other way round; the caret ends after the text
+// put back.
+void HeadlessPlatform::UndoStep(Handle editor, bool redo) {
+  Object* o = Find(editor);
+  std::vector<Edit>& from = redo ? o->redo : o->undo;
+  std::vector<Edit>& to = redo ? o->undo : o->redo;
+  if (from.empty()) return;
+  Edit e = std::move(from.back());
+  from.pop_back();
+  to.push_back({e.pos, e.removed.size(), o->text.substr(e.pos, e.inserted)});
+  ChangeText(editor, e.pos, e.inserted, e.removed, false);
 }
 
 void HeadlessPlatform::UserKey(HeadlessKey key) {
@@ -318,6 +447,8 @@ void HeadlessPlatform::UserKey(HeadlessKey key) {
   if (fg->kind == Kind::kMessageBox) {
     if (key == HeadlessKey::kEnter || key == HeadlessKey::kEscape || key == HeadlessKey::kSpace) {
       UserDismissMessageBox();
+    } else if (key == HeadlessKey::kCopy) {
+      clipboard_ = fg->text;
     }
     return;
   }
@@ -328,13 +459,13 @@ void HeadlessPlatform::UserKey(HeadlessKey key) {
     if (key == HeadlessKey::kEnter) return PromptCommand(kPromptOk);
     if (key == HeadlessKey::kEscape) return PromptCommand(kPromptCancel);
   }
+  const bool text = f != nullptr && IsTextControl(focused);
+  const bool editor = focused == Kind::kEditor;
+  const bool selection = text && f->caret != f->anchor;
   switch (key) {
     case HeadlessKey::kTab:
     case HeadlessKey::kShiftTab: {
-      if (key == HeadlessKey::kTab && focused == Kind::kEditor) {
-        ChangeText(focus_, f->text.size(), 0, u"\t", true);
-        return;
-      }
+      if (key == HeadlessKey::kTab && editor) return ReplaceSelection(focus_, u"\t");
       std::vector<Handle> order = TabOrder(window);
       if (order.empty()) return;
       auto it = std::find(order.begin(), order.end(), focus_);
@@ -344,28 +475,53 @@ void HeadlessPlatform::UserKey(HeadlessKey key) {
       return SetFocus(order[key == HeadlessKey::kTab ? (i + 1) % n : (i + n - 1) % n]);
     }
     case HeadlessKey::kEnter:
-      if (focused == Kind::kEditor) ChangeText(focus_, f->text.size(), 0, u"\n", true);
+    case HeadlessKey::kShiftEnter:
+    case HeadlessKey::kCtrlEnter:
+      // Every kind of Return is the same plain line break: a row break on the screen is an entry's end.
+      if (editor) ReplaceSelection(focus_, u"\n");
       return;
     case HeadlessKey::kEscape:
       return;
     case HeadlessKey::kSpace:
       if (focused == Kind::kButton || focused == Kind::kPromptOkButton) return PressButton(focus_);
-      if (f != nullptr && IsTextControl(focused)) ChangeText(focus_, f->text.size(), 0, u" ", true);
+      if (text) ReplaceSelection(focus_, u" ");
       return;
     case HeadlessKey::kBackspace:
-      if (f != nullptr && IsTextControl(focused) && !f->text.empty()) {
-        ChangeText(focus_, f->text.size() - 1, 1, Text{}, true);
-      }
+    case HeadlessKey::kDelete:
+      if (!text) return;
+      if (!selection && key == HeadlessKey::kBackspace) f->anchor = PreviousBoundary(f->text, f->caret);
+      if (!selection && key == HeadlessKey::kDelete) f->anchor = NextBoundary(f->text, f->caret);
+      if (f->caret != f->anchor) ReplaceSelection(focus_, Text{});
       return;
     case HeadlessKey::kSelectAllDelete:
-      if (f != nullptr && IsTextControl(focused)) ChangeText(focus_, 0, f->text.size(), Text{}, true);
+      if (text) ChangeText(focus_, 0, f->text.size(), Text{}, true);
+      return;
+    case HeadlessKey::kLeft:
+    case HeadlessKey::kRight:
+    case HeadlessKey::kShiftLeft:
+    case HeadlessKey::kShiftRight:
+    case HeadlessKey::kHome:
+    case HeadlessKey::kEnd:
+    case HeadlessKey::kCtrlHome:
+    case HeadlessKey::kCtrlEnd:
+    case HeadlessKey::kSelectAll:
+      if (text) MoveCaret(*f, key);
       return;
     case HeadlessKey::kUndo:
-      if (f != nullptr && focused == Kind::kEditor && !f->undo.empty()) {
-        Edit e = std::move(f->undo.back());
-        f->undo.pop_back();
-        ChangeText(focus_, e.pos, e.inserted, e.removed, false);
-      }
+    case HeadlessKey::kRedo:
+      if (editor) UndoStep(focus_, key == HeadlessKey::kRedo);
+      return;
+    case HeadlessKey::kCopy:
+    case HeadlessKey::kCut:
+      // The characters as the control holds them; a password field gives nothing away.
+      if (!selection || f->masked) return;
+      clipboard_ = f->text.substr(std::min(f->caret, f->anchor),
+                                  std::max(f->caret, f->anchor) - std::min(f->caret, f->anchor));
+      if (key == HeadlessKey::kCut) ReplaceSelection(focus_, Text{});
+      return;
+    case HeadlessKey::kPaste:
+    case HeadlessKey::kShiftInsert:
+      if (text) Paste(focus_);
       return;
   }
 }
