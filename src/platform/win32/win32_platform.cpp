@@ -585,6 +585,26 @@ bool SplitsAPair(HWND editor, LONG position) {
          IsHighSurrogate(around[0]) && IsLowSurrogate(around[1]);
 }
 
+// Puts `text` on the clipboard as Unicode text. True when it is there.
+bool PutOnClipboard(HWND owner, const Text& text) {
+  std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (memory == nullptr) return false;
+  if (void* to = GlobalLock(memory)) {
+    std::memcpy(to, text.c_str(), bytes);
+    GlobalUnlock(memory);
+  }
+  if (!OpenClipboard(owner)) {
+    GlobalFree(memory);
+    return false;
+  }
+  EmptyClipboard();
+  bool put = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  if (!put) GlobalFree(memory);
+  CloseClipboard();
+  return put;
+}
+
 bool HasCharacterAt(HWND editor, LONG position) {
   wchar_t at[2] = {};
   TEXTRANGEW range{{position, position + 1}, at};
@@ -712,28 +732,14 @@ void Win32Platform::Copy(HWND editor, bool cut) {
   LRESULT copied = SendMessageW(editor, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
                                 reinterpret_cast<LPARAM>(selected.data()));
   selected.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  // CF_UNICODETEXT: CR LF line breaks and a terminating NUL.
+  // CR LF line breaks, as plain text has them on the clipboard.
   Text text;
-  text.reserve(selected.size() + selected.size() / 8 + 1);
+  text.reserve(selected.size() + selected.size() / 8);
   for (char16_t unit : FromEditorBreaks(selected)) {
     if (unit == u'\n') text.push_back(u'\r');
     text.push_back(unit);
   }
-  std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-  if (memory == nullptr) return;
-  if (void* to = GlobalLock(memory)) {
-    std::memcpy(to, text.c_str(), bytes);
-    GlobalUnlock(memory);
-  }
-  if (!OpenClipboard(editor)) {
-    GlobalFree(memory);
-    return;
-  }
-  EmptyClipboard();
-  bool put = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-  if (!put) GlobalFree(memory);
-  CloseClipboard();
+  bool put = PutOnClipboard(editor, text);
   // A cut whose text did not reach the clipboard removes nothing.
   if (cut && put && (GetWindowLongPtrW(editor, GWL_STYLE) & ES_READONLY) == 0) {
     SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
@@ -920,43 +926,87 @@ void Win32Platform::ActivateWindow(Handle window) {
 
 namespace {
 
-// MessageBoxW lays its text out wrapped before it shows anything, at a cost that grows with the length of a
-// line (under Wine an address of 1,100,000 characters took seconds). A line longer than kLongestShownLine
-// characters is shown cut in the middle: its first and last kLongestShownLine / 2 characters with " \u2026 "
-// between them, so the box comes up at once whatever the text. Every other line shows whole.
-Text ShownInMessageBox(const Text& text) {
-  constexpr std::size_t kLongestShownLine = 2000;
-  constexpr std::size_t kHalf = kLongestShownLine / 2;
-  Text shown;
-  std::size_t begin = 0;
-  while (begin <= text.size()) {
-    std::size_t end = text.find(u'\n', begin);
-    if (end == Text::npos) end = text.size();
-    std::size_t line_end = end > begin && text[end - 1] == u'\r' ? end - 1 : end;  // "\r\n" ends a line too
-    if (line_end - begin > kLongestShownLine) {
-      // Cut between whole characters: a pair of surrogates at a cut stays whole.
-      std::size_t head_end = begin + kHalf;
-      if ((text[head_end - 1] & 0xFC00) == 0xD800) ++head_end;
-      std::size_t tail_begin = line_end - kHalf;
-      if ((text[tail_begin] & 0xFC00) == 0xDC00) --tail_begin;
-      shown.append(text, begin, head_end - begin);
-      shown += u" \u2026 ";
-      shown.append(text, tail_begin, end - tail_begin);
-    } else {
-      shown.append(text, begin, end - begin);
-    }
-    if (end == text.size()) break;
-    shown += u'\n';
-    begin = end + 1;
+// The message boxes open on this thread, innermost last: the text each shows, and its window once the box
+// is activated. The hooks below find them here.
+struct OpenBox {
+  const Text* text = nullptr;
+  HWND window = nullptr;
+};
+thread_local std::vector<OpenBox> open_boxes;
+
+OpenBox* BoxOf(HWND window) {
+  for (OpenBox& box : open_boxes) {
+    if (box.window != nullptr && (window == box.window || IsChild(box.window, window))) return &box;
   }
-  return shown;
+  return nullptr;
+}
+
+// Moves a box that reaches past its screen's work area back onto it, and makes one larger than the work area
+// as large as it (its text cut at the right or bottom; the title, the start of the text and the centred OK
+// button in view). MessageBoxW centres the box on the screen whatever its size: under Wine a row wider than
+// the screen put the title and text off its left edge. The rows given are short enough for any screen (they
+// are laid out above the platform interface), so this is a guard.
+void FitOnScreen(HWND box) {
+  RECT outer{};
+  if (!GetWindowRect(box, &outer)) return;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (!GetMonitorInfoW(MonitorFromWindow(box, MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
+  const RECT& work = monitor.rcWork;
+  LONG width = std::min(outer.right - outer.left, work.right - work.left);
+  LONG height = std::min(outer.bottom - outer.top, work.bottom - work.top);
+  LONG x = std::max(work.left, std::min(outer.left, work.right - width));
+  LONG y = std::max(work.top, std::min(outer.top, work.bottom - height));
+  if (x != outer.left || y != outer.top || width != outer.right - outer.left ||
+      height != outer.bottom - outer.top) {
+    SetWindowPos(box, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+// The box is laid out and placed before it is first activated: that is when it is put on the screen.
+LRESULT CALLBACK BoxCbtHook(int code, WPARAM wparam, LPARAM lparam) {
+  if (code == HCBT_ACTIVATE && !open_boxes.empty() && open_boxes.back().window == nullptr) {
+    auto window = reinterpret_cast<HWND>(wparam);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (lstrcmpW(name, L"#32770") == 0) {
+      open_boxes.back().window = window;
+      FitOnScreen(window);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+// Ctrl+C and Ctrl+Insert in a box copy the text it shows. The box's loop hands each message to this filter
+// before the dialog handles it (Wine's MessageBoxW copies nothing on its own, and Windows' copies a form of
+// its own with title and buttons; this one is the same on both).
+LRESULT CALLBACK BoxKeyFilter(int code, WPARAM wparam, LPARAM lparam) {
+  auto* msg = reinterpret_cast<MSG*>(lparam);
+  if (code == MSGF_DIALOGBOX && msg != nullptr && msg->message == WM_KEYDOWN &&
+      (msg->wParam == 'C' || msg->wParam == VK_INSERT) && GetKeyState(VK_CONTROL) < 0 &&
+      GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_MENU) >= 0) {
+    if (OpenBox* box = BoxOf(msg->hwnd)) {
+      PutOnClipboard(box->window, *box->text);
+      return TRUE;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
 }  // namespace
 
+// MessageBoxW shows the text it is given, one row per line (the rows are laid out above the platform
+// interface, short enough for the screen and few enough to appear at once).
 int Win32Platform::MessageBox(Handle owner, const Text& title, const Text& text) {
   ShowAppended();
-  return MessageBoxW(OwnWindow(owner), Wide(ShownInMessageBox(text)), Wide(title), MB_OK);
+  open_boxes.push_back({&text, nullptr});
+  HHOOK cbt = SetWindowsHookExW(WH_CBT, &BoxCbtHook, nullptr, GetCurrentThreadId());
+  HHOOK filter = SetWindowsHookExW(WH_MSGFILTER, &BoxKeyFilter, nullptr, GetCurrentThreadId());
+  int result = MessageBoxW(OwnWindow(owner), Wide(text), Wide(title), MB_OK);
+  if (filter != nullptr) UnhookWindowsHookEx(filter);
+  if (cbt != nullptr) UnhookWindowsHookEx(cbt);
+  open_boxes.pop_back();
+  return result;
 }
 
 Handle Win32Platform::CreatePromptWindow(const PromptWindowSpec& request) {
