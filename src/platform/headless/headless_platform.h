@@ -2,6 +2,10 @@
 // reports program changes as a native control would, handles posted messages before user input, and a message
 // box or prompt runs its own loop. Whenever the program waits for input, the next scripted step is taken;
 // when the script has run out, waiting throws HeadlessScriptExhausted instead of hanging.
+//
+// Its code is split along the sections of platform.h, in files named as in every back end: window.cpp (the
+// objects, activation, focus and the message loop), controls.cpp, text.cpp, clipboard.cpp, message_box.cpp,
+// modal.cpp and prompt.cpp.
 #pragma once
 
 #include <deque>
@@ -211,6 +215,10 @@ class HeadlessPlatform final : public Platform {
   void Paste(Handle control);
   void MoveCaret(Object& o, HeadlessKey key);
   void UndoStep(Handle editor, bool redo);
+  void TextKey(Object& f, HeadlessKey key);
+  void ClipboardKey(Object& f, HeadlessKey key);
+  void MessageBoxKey(const Object& box, HeadlessKey key);
+  bool PromptKey(HeadlessKey key);
   void SetFocus(Handle control);
   void Activate(Handle window);
   void RunNextStep(const char* waiting_in);
