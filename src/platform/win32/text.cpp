@@ -176,13 +176,10 @@ void Win32Platform::ShowAppended() {
     }
     // The insertion point is after the last line; the view shows the last line from the left edge (a long
     // last line from its start, the insertion point then out of view to the right). Under Wine SB_BOTTOM also
-    // scrolls to the far right and SB_LEFT to the top, so the bottom is asked for first and the view then set
-    // to its left edge at that height.
+    // scrolls to the far right and SB_LEFT to the top, so the bottom comes first and then the left edge, by
+    // position alone (EM_SETSCROLLPOS would need the height, which rich edit gives in 16 bits).
     SendMessageW(window, WM_VSCROLL, SB_BOTTOM, 0);
-    POINT view{};
-    SendMessageW(window, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&view));
-    view.x = 0;
-    SendMessageW(window, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&view));
+    SendMessageW(window, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
   }
 }
