@@ -413,13 +413,22 @@ TEST_F(CheckCommandTest, ManyReadersAtOnceBesideAWriter) {
   const int held = ::open((root_ / "lists/TrustFile_SafeSites.txt").c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
   constexpr int kReaders = 200;
+  std::vector<std::string> outs;
+  for (int i = 0; i < kReaders; ++i) outs.push_back((root_ / ("out" + std::to_string(i))).string());
+  // The save ends half a second after the first reader starts, however long starting them all takes.
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    WriteAll(root_ / "lists/new", "news.example.org\r\n");
+    fs::rename(root_ / "lists/new", root_ / "lists/TrustFile_SafeSites.txt");
+    ::close(held);
+  });
   std::vector<pid_t> readers;
   for (int i = 0; i < kReaders; ++i) {
     const pid_t child = ::fork();
-    if (child == 0) {
+    if (child == 0) {  // nothing that allocates: another thread runs
       if (::chdir(root_.c_str()) != 0) ::_exit(127);
       const int null = ::open("/dev/null", O_RDWR);
-      const int out = ::open(("out" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int out = ::open(outs[static_cast<std::size_t>(i)].c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(null, 0);
       ::dup2(out, 1);
       ::dup2(out, 2);
@@ -428,17 +437,14 @@ TEST_F(CheckCommandTest, ManyReadersAtOnceBesideAWriter) {
     }
     readers.push_back(child);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  WriteAll(root_ / "lists/new", "news.example.org\r\n");
-  fs::rename(root_ / "lists/new", root_ / "lists/TrustFile_SafeSites.txt");
-  ::close(held);  // the save is over
+  writer.join();
   const std::string answer =
       "approved: https://news.example.org/\n  lists/TrustFile_SafeSites.txt:1: news.example.org\n";
   int answered = 0;
   for (int i = 0; i < kReaders; ++i) {
     int status = 0;
     ::waitpid(readers[static_cast<std::size_t>(i)], &status, 0);
-    const std::string out = ReadAll(root_ / ("out" + std::to_string(i)));
+    const std::string out = ReadAll(outs[static_cast<std::size_t>(i)]);
     answered += WIFEXITED(status) && WEXITSTATUS(status) == 0 && out == answer;
     EXPECT_EQ(out, answer) << "reader " << i;
   }
