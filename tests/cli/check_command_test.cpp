@@ -120,17 +120,31 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        0},
       {{"lint", "--dir", "lists"},
        "",
-       "lists/TrustFile_SafeSites.txt:2: warning: \"example.org\" (lists/TrustFile_SafeSites.txt:1) occurs "
-       "inside "
-       "this entry, so this one approves nothing more [redundant]\n"
-       "lists/TrustFile_SafeLinks.txt:1: warning: \"example.net\" (lists/TrustFile_SafeLinks.txt:2) occurs "
-       "inside "
-       "this entry, so this one approves nothing more [redundant]\n",
-       "",
+       "lists/TrustFile_SafeSites.txt:1: warning: \"example.org\" also occurs in other sites' host names: it "
+       "approves https://evil-example.org/ and https://example.org.attacker.example/; anchored: "
+       "\"://example.org/\" or \".example.org/\" [unanchored]\n"
+       "lists/TrustFile_SafeSites.txt:2: warning: \"news.example.org\" also occurs in other sites' host "
+       "names: "
+       "it approves https://news.example.org.attacker.example/; anchored: \"news.example.org/\" "
+       "[unanchored]\n"
+       "lists/TrustFile_SafeLinks.txt:2: warning: \"example.net\" also occurs in other sites' host names: it "
+       "approves https://evil-example.net/ and https://example.net.attacker.example/; anchored: "
+       "\"://example.net/\" or \".example.net/\" [unanchored]\n",
+       "veraway-check: 3 findings: 3 unanchored\n",
        1},
+      {{"lint", "--dir", "lists", "--only", "redundant,duplicate"},
+       "",
+       "",
+       "veraway-check: no findings\n",
+       0},
+      {{"lint", "--dir", "lists", "--format", "jsonl", "--ignore", "unanchored", "--only", "unanchored,bom"},
+       "",
+       "{\"findings\":0,\"by_rule\":{}}\n",
+       "",
+       0},
       {{"lint", "--format", "jsonl", "--dir", "empty"},
        "",
-       "",
+       "{\"findings\":0,\"by_rule\":{}}\n",
        "veraway-check: empty/TrustFile_SafeSites.txt is missing: it counts as an empty list\n"
        "veraway-check: empty/TrustFile_SafeLinks.txt is missing: it counts as an empty list\n",
        0},
@@ -168,6 +182,13 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
       {{"diff", "--version"}, "", "veraway-check " VW_VERSION "\n", "", 0},
       {{"test", "--bad"}, "", "", "veraway-check: The following argument was not expected: --bad", 2, true},
       {{"lint", "--format", "xml"}, "", "", "veraway-check: --format: xml not in {text,jsonl}", 2, true},
+      {{"lint", "--only", "suffix,wide"},
+       "",
+       "",
+       "veraway-check: --only: no such rule: wide (rules: bom,line-ends,"
+       "whitespace,empty,duplicate,redundant,broad,suffix,unanchored,idn,uppercase,malformed,control)",
+       2,
+       true},
       {{"diff", "x"}, "", "", "veraway-check: --against is required", 2, true},
       {{"test", "--dir", "nowhere"}, "", "", "veraway-check: --dir: no such folder: nowhere", 2, true},
       {{}, "", "", "veraway-check: A subcommand is required", 2, true},
