@@ -1,6 +1,7 @@
 #include "rules/list_lint.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace vw {
 namespace {
@@ -278,7 +279,11 @@ HostEntry ReadHostEntry(TextView text, const HostNames& hosts) {
   entry.open_end = end == text.size();
   entry.unicode = std::any_of(host.begin(), host.end(), [](char16_t c) { return c >= 0x80; });
   entry.host = TextToUtf8(host);
-  if (!hosts.ToAscii(entry.host, entry.ascii)) return entry;
+  if (!entry.unicode) {
+    entry.ascii = entry.host;
+  } else if (!hosts.ToAscii(entry.host, entry.ascii)) {
+    return entry;
+  }
   // A host name ends in a top-level name the list knows; "index.html" and "login" are no host names.
   const std::size_t last_dot = entry.ascii.rfind('.');
   const std::string_view top = last_dot == std::string::npos
@@ -308,12 +313,20 @@ std::vector<std::string> AlsoApproved(const HostEntry& entry, const HostNames& h
     // The last label may also be the start of another top-level name: "t.co" in "t.com".
     const std::size_t last_dot = entry.ascii.rfind('.');
     const std::string top = entry.ascii.substr(last_dot == std::string::npos ? 0 : last_dot + 1);
-    for (char c = 'a'; c <= 'z'; ++c) {
-      if (hosts.IsPublicSuffix(top + c)) {
-        also.push_back(scheme + below + entry.host + c + "/");
-        break;
+    // Asked once per top-level name: lint may explain a million entries under a handful of them.
+    thread_local std::unordered_map<std::string, char> longer_tops;
+    thread_local const HostNames* longer_tops_of = nullptr;
+    if (longer_tops_of != &hosts) {
+      longer_tops.clear();
+      longer_tops_of = &hosts;
+    }
+    const auto [found, added] = longer_tops.try_emplace(top, '\0');
+    if (added) {
+      for (char c = 'a'; c <= 'z' && found->second == '\0'; ++c) {
+        if (hosts.IsPublicSuffix(top + c)) found->second = c;
       }
     }
+    if (found->second != '\0') also.push_back(scheme + below + entry.host + found->second + "/");
   }
   return also;
 }
