@@ -78,34 +78,8 @@ class ListNames final : public HostNames {
         flag = kException;
         line.remove_prefix(1);
       }
-      if (!ToAscii(line, ascii)) continue;
+      if (!HostToAscii(line, ascii)) continue;
       rules_[ascii] |= flag;
-    }
-  }
-
-  bool ToAscii(std::string_view host, std::string& ascii) const override {
-    ascii.clear();
-    if (std::all_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-      ascii.assign(host);
-      return true;
-    }
-    const std::u32string points = CodePoints(Utf8ToText(host));
-    std::size_t start = 0;
-    std::string code;
-    for (;;) {
-      std::size_t end = points.find(U'.', start);
-      if (end == std::u32string::npos) end = points.size();
-      const std::u32string_view label(points.data() + start, end - start);
-      if (std::any_of(label.begin(), label.end(), [](char32_t c) { return c >= 0x80; })) {
-        if (!Punycode(label, code)) return false;
-        ascii += "xn--";
-        ascii += code;
-      } else {
-        for (char32_t c : label) ascii.push_back(static_cast<char>(c));
-      }
-      if (end == points.size()) return true;
-      ascii.push_back('.');
-      start = end + 1;
     }
   }
 
@@ -189,6 +163,32 @@ bool Punycode(std::u32string_view label, std::string& out) {
     ++n;
   }
   return true;
+}
+
+bool HostToAscii(std::string_view host, std::string& ascii) {
+  ascii.clear();
+  if (std::all_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    ascii.assign(host);
+    return true;
+  }
+  const std::u32string points = CodePoints(Utf8ToText(host));
+  std::size_t start = 0;
+  std::string code;
+  for (;;) {
+    std::size_t end = points.find(U'.', start);
+    if (end == std::u32string::npos) end = points.size();
+    const std::u32string_view label(points.data() + start, end - start);
+    if (std::any_of(label.begin(), label.end(), [](char32_t c) { return c >= 0x80; })) {
+      if (!Punycode(label, code)) return false;
+      ascii += "xn--";
+      ascii += code;
+    } else {
+      for (char32_t c : label) ascii.push_back(static_cast<char>(c));
+    }
+    if (end == points.size()) return true;
+    ascii.push_back('.');
+    start = end + 1;
+  }
 }
 
 std::unique_ptr<HostNames> ListHostNames(std::string_view dat) {

@@ -1,5 +1,4 @@
-// Host names through libpsl and libidn2 (Linux).
-#include <idn2.h>
+// Host names through libpsl (Linux).
 #include <libpsl.h>
 
 #include "rules/host_names.h"
@@ -16,15 +15,6 @@ class LibpslNames final : public HostNames {
   }
   LibpslNames(const LibpslNames&) = delete;
   LibpslNames& operator=(const LibpslNames&) = delete;
-
-  bool ToAscii(std::string_view host, std::string& ascii) const override {
-    const std::string text(host);
-    char* out = nullptr;
-    if (idn2_to_ascii_8z(text.c_str(), &out, IDN2_NFC_INPUT | IDN2_NONTRANSITIONAL) != IDN2_OK) return false;
-    ascii = out;
-    idn2_free(out);
-    return true;
-  }
 
   bool IsPublicSuffix(std::string_view host) const override {
     if (psl_ == nullptr) return false;

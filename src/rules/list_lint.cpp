@@ -281,7 +281,7 @@ HostEntry ReadHostEntry(TextView text, const HostNames& hosts) {
   entry.host = TextToUtf8(host);
   if (!entry.unicode) {
     entry.ascii = entry.host;
-  } else if (!hosts.ToAscii(entry.host, entry.ascii)) {
+  } else if (!HostToAscii(entry.host, entry.ascii)) {
     return entry;
   }
   // A host name ends in a top-level name the list knows; "index.html" and "login" are no host names.
