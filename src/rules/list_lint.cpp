@@ -84,8 +84,8 @@ bool IsSchemeName(TextView text) {
 }
 
 // A character of a host name in lower case. Beyond ASCII: letters of other scripts, but not the spaces,
-// invisible marks and other full stops that name mapping would change (the two builds convert alike only
-// names without them).
+// invisible marks and other full stops that a browser's name mapping would change or drop, so that the
+// punycode lint suggests is the one a browser sends.
 bool IsHostChar(char16_t c) {
   if (c < 0x80) return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
   if (c <= 0xA0 || c == 0xAD || IsUpperCase(c)) return false;
