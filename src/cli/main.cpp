@@ -32,8 +32,9 @@ constexpr char kLintHelp[] =
     "list. Rules: bom, line-ends, whitespace, empty, duplicate, redundant, broad, suffix, unanchored, idn, "
     "uppercase, malformed, control.";
 constexpr char kDiffHelp[] =
-    "The addresses whose verdict differs between the lists of --dir and those of --against, with the "
-    "entries behind both verdicts.";
+    "The entries added and removed in each list from --against (before) to --dir (after), as diff -U0 shows "
+    "lines; then the addresses (the arguments, else each line of standard input when it is not a terminal) "
+    "whose verdict differs, with the entries behind both verdicts; then the totals.";
 
 // An existing folder, whatever the characters of its name (CLI11's own check goes through the narrow file
 // calls, which on Windows know only the ANSI code page).
