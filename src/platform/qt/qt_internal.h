@@ -102,9 +102,6 @@ class QtPlatform final : public Platform {
     Handle window = 0;  // the top-level window it belongs to (itself for a window)
     Handle font = 0;
     std::uint64_t revision = 0;
-    // Editors: the escapes in the shown text (qt_shown_text.h), as counted at escapes_revision.
-    std::int64_t escapes = 0;
-    std::uint64_t escapes_revision = 0;
     QPointer<QWidget> remembered_focus;   // windows: the control to give the focus back to on activation
     QPointer<QWidget> focus_sink;         // main window: holds the focus when no control has it
     Handle owner = 0;                     // prompt: its owner

@@ -11,8 +11,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPalette>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSpacerItem>
+#include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QWindow>
@@ -71,49 +74,96 @@ QIcon ProgramIcon() {
   return icon;
 }
 
-// A message box shows "\r\n" (and a lone "\r") as a line break.
-QString ShownLineBreaks(QString text) {
+// A row of more than this many units is cut to its two ends before it is laid out. The program's box text
+// never holds one (ui wraps it into rows of at most 100 units); a row of a million would take seconds to lay
+// out and to paint.
+constexpr qsizetype kLongestRow = 4000;
+
+// The box's text as rows: "\r\n", a lone "\r" and "\n" each end a row. A character that would break a row
+// or not show at all is shown by its stand-in (qt_shown_text.h).
+QString BoxRows(const QString& given) {
+  QString text = given;
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QChar(u'\r'), QChar(u'\n'));
-  return text;
-}
-
-// What the editor holds, with '\n' for every line break. toPlainText() would also turn no-break spaces into
-// plain ones, so the raw text is read and only the block separators are replaced.
-QString EditorText(const QTextDocument& document) {
-  QString text = document.toRawText();
-  text.replace(QChar::ParagraphSeparator, QChar(u'\n'));
-  return text;
-}
-
-// A message box lays its text out wrapped, to the width of the screen: an address of a million characters
-// took a minute. The box's own label keeps the whole text, hidden; what the box shows instead is each line of
-// the text on one row, never wrapped, a line too wide for the box cut in the middle ("start...end"). The
-// box is at most as wide as Qt lets a message box be (up to 1,000 pixels), so the time spent laying out
-// does not grow with the length of the text.
-void ShowInRows(QMessageBox& box) {
-  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-  if (label == nullptr || box.layout() == nullptr) return;
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const int screen_width = screen != nullptr ? screen->availableGeometry().width() : 800;
-  const int widest =
-      std::max(100, (screen_width <= 1024 ? screen_width : std::min(screen_width - 480, 1000)) - 80);
-  const QFontMetrics metrics(box.font());
-  QStringList rows = box.text().split(QChar(u'\n'));
+  QStringList rows = text.split(QChar(u'\n'));
   for (QString& row : rows) {
-    // A row wider than the screen in any font: only its two ends can show.
-    constexpr qsizetype kEnd = 2000;
-    if (row.size() > 2 * kEnd) row = row.left(kEnd) + row.right(kEnd);
-    row = metrics.elidedText(row, Qt::ElideMiddle, widest);
+    if (row.size() > kLongestRow) {
+      row = row.left(kLongestRow / 2) + QChar(u'\u2026') + row.right(kLongestRow / 2);
+    }
+    for (QChar& c : row) {
+      if (char16_t glyph = StandInFor(c.unicode())) c = QChar(glyph);
+    }
   }
-  auto* shown = new QLabel(&box);
+  return rows.join(QChar(u'\n'));
+}
+
+// How wide Qt lets a message box grow on this screen (QMessageBox's own limit).
+int WidestBox(const QRect& available) {
+  return available.width() <= 1024 ? available.width() : std::min(available.width() - 480, 1000);
+}
+
+// Room a window frame may take around the box, and what the box needs beside its text.
+constexpr int kFrameRoom = 40;
+constexpr int kSpareRoom = 24;
+
+// The box shows `rows` each on one row of a label, never wrapped and never cut: Qt's own label would wrap
+// the text to the box's width. When the rows are wider or taller than the screen leaves room for, the label
+// scrolls inside the box, so the box always fits on the screen.
+void ShowInRows(QMessageBox& box, const QString& rows) {
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (label == nullptr || grid == nullptr) return;
+  auto* shown = new QLabel;
   shown->setObjectName(QStringLiteral("vw_shown_text"));
   shown->setTextFormat(Qt::PlainText);
   shown->setWordWrap(false);
   shown->setAlignment(label->alignment());
-  shown->setText(rows.join(QChar(u'\n')));
-  delete box.layout()->replaceWidget(label, shown);
+  shown->setFont(box.font());
+  shown->setText(rows);
+
+  const QScreen* screen = box.screen() != nullptr ? box.screen() : QGuiApplication::primaryScreen();
+  const QRect available = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+  const QMargins margins = grid->contentsMargins();
+  const int buttons = box.buttons().isEmpty() ? 0 : box.buttons().first()->sizeHint().height();
+  const int max_width = std::max(1, std::min(WidestBox(available), available.width() - kFrameRoom) -
+                                        margins.left() - margins.right() - kSpareRoom);
+  const int max_height = std::max(1, available.height() - kFrameRoom - margins.top() - margins.bottom() -
+                                         buttons - 2 * std::max(0, grid->verticalSpacing()) - kSpareRoom);
+
+  auto* area = new QScrollArea(&box);
+  area->setObjectName(QStringLiteral("vw_shown_rows"));
+  area->setFrameShape(QFrame::NoFrame);
+  area->setFocusPolicy(Qt::NoFocus);
+  area->setWidgetResizable(false);
+  area->setWidget(shown);
+  shown->resize(shown->sizeHint());  // whole, however wide
+  area->viewport()->setAutoFillBackground(false);
+  const int bar = area->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, area);
+  int width = shown->width();
+  int height = shown->height();
+  // The scroll bars are decided here, once: left to the area, one that comes and goes while the box is laid
+  // out can stay behind and hide a row's end.
+  bool across = width > max_width;
+  if (across) height += bar;
+  const bool down = height > max_height;
+  if (down) width += bar;
+  if (!across && width > max_width) {  // the vertical bar left too little room across
+    across = true;
+    height += bar;
+  }
+  area->setHorizontalScrollBarPolicy(across ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  area->setVerticalScrollBarPolicy(down ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  area->setFixedSize(std::min(width, max_width), std::min(height, max_height));
+  delete grid->replaceWidget(label, area);
   label->hide();
+
+  // A box is only as wide as its text; a short text would leave the title cut off ("This Link Found" is the
+  // answer the administrator looks for), so the box is made wide enough for the title and the frame's
+  // buttons.
+  const int title_width = QFontMetrics(box.font()).horizontalAdvance(box.windowTitle()) + 120;
+  grid->addItem(
+      new QSpacerItem(std::min(title_width, max_width), 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+      grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 int NonNegative(int value) {
@@ -460,7 +510,6 @@ Handle QtPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, con
 
   QWidget* widget = nullptr;
   Kind registered = Kind::kOtherWidget;
-  std::int64_t escapes = 0;
   switch (kind) {
     case ControlKind::kPanel:
       widget = new Panel(container);
@@ -478,7 +527,7 @@ Handle QtPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, con
     }
     case ControlKind::kEditor: {
       auto* editor = new Editor(container);
-      if (!text.empty()) editor->setPlainText(ShownText(text, &escapes));
+      if (!text.empty()) editor->Replace(ToQ(text));
       widget = editor;
       registered = Kind::kEditor;
       break;
@@ -500,7 +549,6 @@ Handle QtPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, con
   widget->setGeometry(rect.x, rect.y, NonNegative(rect.width), NonNegative(rect.height));
   ApplyFont(widget, font);
   Handle handle = Register(widget, registered, window, font);
-  entries_.at(handle).escapes = escapes;
 
   if (auto* editor = dynamic_cast<Editor*>(widget)) {
     // The document's own signal: it fires also while the text is detached from the view.
@@ -528,7 +576,7 @@ Text QtPlatform::GetText(Handle control) {
   const Entry* entry = Find(control);
   if (entry == nullptr) return {};
   QWidget* widget = entry->widget;
-  if (auto* editor = dynamic_cast<Editor*>(widget)) return RealText(EditorText(*editor->text()));
+  if (auto* editor = dynamic_cast<Editor*>(widget)) return RealText(*editor->text());
   if (auto* field = qobject_cast<QLineEdit*>(widget)) return FromQ(field->text());
   if (auto* label = qobject_cast<QLabel*>(widget)) return FromQ(label->text());
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) return FromQ(button->text());
@@ -541,11 +589,7 @@ void QtPlatform::SetText(Handle control, const Text& text) {
   if (entry == nullptr) return;
   QWidget* widget = entry->widget;
   if (auto* editor = dynamic_cast<Editor*>(widget)) {
-    editor->Attach();
-    std::int64_t escapes = 0;
-    editor->setPlainText(ShownText(text, &escapes));  // counts the revision through contentsChanged
-    entry->escapes = escapes;
-    entry->escapes_revision = entry->revision;
+    editor->Replace(ToQ(text));  // counts the revision through contentsChanged
     return;
   }
   if (auto* field = qobject_cast<QLineEdit*>(widget)) {
@@ -568,13 +612,9 @@ std::int64_t QtPlatform::TextLength(Handle control) {
   Entry* entry = Find(control);
   if (entry == nullptr) return 0;
   if (auto* editor = dynamic_cast<Editor*>(entry->widget.data())) {
-    // The escapes are counted again only after a change that did not count them itself (the user's).
-    if (entry->escapes_revision != entry->revision) {
-      entry->escapes = ShownEscapes(editor->text()->toRawText());
-      entry->escapes_revision = entry->revision;
-    }
-    // The document counts one more character than its text: the separator after the last block.
-    return std::max<std::int64_t>(0, editor->text()->characterCount() - 1 - entry->escapes);
+    // The document counts one more character than its text: the separator after the last block. A
+    // stand-in is one unit, as the character it stands for.
+    return std::max<std::int64_t>(0, editor->text()->characterCount() - 1);
   }
   return static_cast<std::int64_t>(GetText(control).size());
 }
@@ -597,9 +637,9 @@ void QtPlatform::AppendText(Handle editor, const Text& text) {
     edit->Detach();
     detached_editors_.emplace_back(edit);
   }
-  bool counted = entry->escapes_revision == entry->revision;
-  std::int64_t escapes = 0;
-  QString shown = ShownText(text, &escapes);
+  // The characters themselves, not copied: the document copies what it inserts.
+  const QString real =
+      QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
   QTextCursor cursor(edit->text());
   // One edit block: one step of the undo history, never merged with the insertion before it. The block is
   // opened before the cursor moves: inside it, a cursor does not work out its place on the screen, which
@@ -607,12 +647,8 @@ void QtPlatform::AppendText(Handle editor, const Text& text) {
   // time of a load and a third of its memory.
   cursor.beginEditBlock();
   cursor.setPosition(edit->text()->characterCount() - 1);  // the end, without walking to it
-  cursor.insertText(shown, edit->append_format());
+  InsertWithStandIns(cursor, real, edit->plain_format(), edit->stand_in_format());
   cursor.endEditBlock();
-  if (counted) {
-    entry->escapes += escapes;
-    entry->escapes_revision = entry->revision;
-  }
 }
 
 void QtPlatform::AttachEditors() {
@@ -732,26 +768,20 @@ int QtPlatform::MessageBox(Handle owner, const Text& title, const Text& text) {
   }
   // No QWidget parent: disabling the owner would disable a child window as well. The owner is the box's
   // transient parent instead.
-  auto box = std::make_unique<QMessageBox>();
+  auto box = std::make_unique<MessageBoxWindow>();
   box->setWindowTitle(ToQ(title));
   box->setTextFormat(Qt::PlainText);
   box->setTextInteractionFlags(Qt::NoTextInteraction);
-  box->setText(ShownLineBreaks(ToQ(text)));  // whole: the box's text, what Ctrl+C copies
+  const QString rows = BoxRows(ToQ(text));
+  box->setText(rows);
   box->setIcon(QMessageBox::NoIcon);
   box->setStandardButtons(QMessageBox::Ok);
   box->setDefaultButton(QMessageBox::Ok);
   box->setEscapeButton(QMessageBox::Ok);
   box->setWindowModality(Qt::ApplicationModal);
-  box->setProperty("vwText", ToQ(text));
-  ShowInRows(*box);  // after the setters: setIcon lays the box out anew
-  // A box is only as wide as its text; a short text would leave the title cut off ("This Link Found" is the
-  // answer the administrator looks for), so the box is made wide enough for the title and the frame's
-  // buttons.
-  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
-    const int title_width = QFontMetrics(box->font()).horizontalAdvance(box->windowTitle()) + 120;
-    grid->addItem(new QSpacerItem(title_width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
-                  grid->rowCount(), 0, 1, grid->columnCount());
-  }
+  box->copied_text = ToQ(text);
+  box->setProperty("vwText", box->copied_text);
+  ShowInRows(*box, rows);  // after the setters: setIcon lays the box out anew
   HandleOf(box.get());
   if (owner_window != nullptr) {
     box->winId();

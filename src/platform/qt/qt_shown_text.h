@@ -1,4 +1,4 @@
-// How the editors show the characters Qt's text document cannot keep or show as themselves.
+// How the editors hold the characters Qt's text document cannot keep or show as themselves.
 //
 // QTextDocument turns U+2029 (paragraph separator) and U+FDD0 / U+FDD1 (its own frame markers) into block
 // breaks when they are inserted, lays U+2028 (line separator) out as a second row inside its entry, and draws
@@ -7,44 +7,51 @@
 // one row (a leading U+FEFF too, once it is not lost converting to QString: QString::fromUtf16 drops a
 // byte-order mark, so the back end never uses it).
 //
-// So each of these five is shown as a visible stand-in, one unit for one unit, and each entry stays one row:
+// So each of these five is held as a visible stand-in glyph, one unit for one unit, and each entry stays one
+// row:
 //   U+2028 line separator       -> U+21B5 (downwards arrow with corner leftwards)
 //   U+2029 paragraph separator  -> U+204B (reversed pilcrow sign)
 //   U+FDD0 (noncharacter)       -> U+27E6 (left white square bracket)
 //   U+FDD1 (noncharacter)       -> U+27E7 (right white square bracket)
 //   U+FFFC object replacement   -> U+2B1A (dotted square)
-// A stand-in that is in the list as itself, and the escape U+2E2E (reversed question mark) itself, are shown
-// after the escape: "U+2E2E U+21B5" is a real U+21B5. The mapping is a prefix code, so it is injective and
-// reading the editor gives back exactly what was appended. All six glyphs are in DejaVu Sans.
-//
-// What the administrator types or pastes follows the editor's rules: a typed or pasted U+2028 or U+2029 (and
-// a pasted CR or CR LF) becomes a line break, so starts a new entry, as Qt itself does for U+2029; a typed or
-// pasted U+FDD0, U+FDD1 or U+FFFC is kept (shown by its stand-in). Stand-ins and escapes typed or pasted are
-// taken as they are shown: a pasted U+21B5 alone is read back as a line separator, so text copied from an
-// editor pastes back as the same entries.
+// What makes a glyph a stand-in is its character format (kStandInProperty, drawn on a tinted background), not
+// the glyph itself: a ↵ the administrator types is a plain ↵ and is saved as one. The mark travels with the
+// character through the document's own undo and redo, and nothing else can put it on a character: every
+// insertion the editor makes for the user (keys, input method, paste, drop) uses the plain format. So
+// deleting or typing next to a stand-in never changes another character, and reading the editor gives back
+// exactly what was appended or typed.
 #pragma once
 
 #include <QString>
-
-#include <cstdint>
+#include <QTextCharFormat>
 
 #include "common/text.h"
 
+class QTextCursor;
+class QTextDocument;
+
 namespace vw::qt {
 
-inline constexpr char16_t kShownEscape = u'\u2E2E';
+// The character format property that marks a stand-in (a bool).
+inline constexpr int kStandInProperty = QTextFormat::UserProperty + 0x7657;
 
-// The text as the editor holds it ('\n' stays a line break). `escapes`, when given, gets the number of
-// escapes added. Mostly the characters of `text` themselves, not copied: use the result while `text` lives.
-QString ShownText(const Text& text, std::int64_t* escapes = nullptr);
-// Back from what the editor holds ('\n' for each line break) to the characters it stands for.
-Text RealText(QStringView shown);
-// The number of escapes in what the editor holds: its length less this is the length of RealText.
-std::int64_t ShownEscapes(QStringView shown);
-// What a typed or pasted text puts into the editor.
+// The stand-in glyph of a character the document cannot hold, else 0.
+char16_t StandInFor(char16_t real);
+// The character a stand-in glyph stands for, else 0.
+char16_t RealFor(char16_t glyph);
+// `plain` with the mark and look of a stand-in.
+QTextCharFormat StandInFormat(const QTextCharFormat& plain);
+bool IsStandIn(const QTextCharFormat& format);
+
+// Inserts `text` (its '\n' as line breaks) at `cursor`: each character the document cannot hold as its
+// stand-in glyph in `marked`, everything else as it is in `plain`. True when it inserted a stand-in.
+bool InsertWithStandIns(QTextCursor& cursor, const QString& text, const QTextCharFormat& plain,
+                        const QTextCharFormat& marked);
+// The characters the document's positions [from, to) stand for, with '\n' for every row break (to < 0: up
+// to the end). Stand-ins read as their characters; any other glyph reads as itself.
+Text RealText(const QTextDocument& document, int from = 0, int to = -1);
+// What a typed or pasted text puts into the editor: every CR, LF, CR LF and NUL is one line break ('\n'),
+// so a row break on the screen is always a line break in the list; every other character is kept.
 QString TypedText(const QString& typed);
-// True when `typed` holds a character the editor shows by a stand-in, or a separator (a key's own text: a
-// plain Return, "\r", is left to the editor).
-bool NeedsTyping(const QString& typed);
 
 }  // namespace vw::qt

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFrame>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextCharFormat>
@@ -13,6 +14,7 @@
 
 class QCloseEvent;
 class QMimeData;
+class QInputMethodEvent;
 class QKeyEvent;
 
 namespace vw::qt {
@@ -45,6 +47,12 @@ class Panel : public QFrame {
 
 // Multi-line plain-text editor: a plain Tab types a tab character, Shift+Tab moves the focus backwards.
 //
+// What the administrator sees is what is saved (qt_shown_text.h): every key that starts a new row (Return,
+// Shift+Return, Ctrl+Return, Enter) inserts a plain line break, never a row break inside an entry; typed,
+// committed and pasted text goes in at the caret, over the selection only, in the plain format, characters
+// the document cannot hold as their marked stand-ins; a paste without text changes nothing; copy, cut and
+// drag carry the real characters.
+//
 // A run of insertions can be held back from the view: laid out, measured and scrolled after every single
 // insertion, 100,000 loaded lines would take many seconds. Detached, the layout still notes each new row
 // (unlaid, one row each) but its signals to the view wait, so an insertion only changes the text and its undo
@@ -56,24 +64,40 @@ class Editor : public QPlainTextEdit {
   explicit Editor(QWidget* parent);
   QTextDocument* text() const { return text_; }
   bool detached() const { return detached_; }
-  // The character format of text appended while detached (plain text: one format throughout).
-  const QTextCharFormat& append_format() const { return append_format_; }
+  // The format of every character but the stand-ins, and that of the stand-ins.
+  const QTextCharFormat& plain_format() const { return plain_format_; }
+  const QTextCharFormat& stand_in_format() const { return stand_in_format_; }
   void Detach();
   void Attach();
+  // The whole text replaced by `text` ('\n' for line breaks), no undo history, the caret at the start.
+  void Replace(const QString& text);
 
  protected:
   bool focusNextPrevChild(bool next) override;
-  // Typed and pasted text goes in as the editor shows it (qt_shown_text.h), at the caret, over the
-  // selection only, as plain text.
   void keyPressEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
   void insertFromMimeData(const QMimeData* source) override;
+  QMimeData* createMimeDataFromSelection() const override;
 
  private:
-  void InsertTyped(const QString& typed);
+  // `typed` at the caret over the selection; `own_step`: one undo step of its own (a paste), else it may
+  // join the typing before it, as typed keys do.
+  void InsertTyped(const QString& typed, bool own_step);
 
   QTextDocument* text_;
   bool detached_ = false;
-  QTextCharFormat append_format_;
+  QTextCharFormat plain_format_;
+  QTextCharFormat stand_in_format_;
+};
+
+// The program's message box. Ctrl+C copies the text the program gave it (the desktop's own box copies on
+// Windows only).
+class MessageBoxWindow : public QMessageBox {
+ public:
+  QString copied_text;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A push button drawn as the default button. Space presses it (the native behaviour); Enter does not, since
