@@ -48,7 +48,9 @@ std::vector<Case> Cases() {
   const Text a150 = u"https://" + Rep(137, u'a') + u".org/";  // 150 units
   const Text edge99 = Rep(99, u'x') + kPair + u"y";           // the pair would straddle the row edge
   const Text edge98 = Rep(98, u'x') + kPair + u"y";           // the pair ends the first row exactly
-  const Text astral = Rep(1499, u'a') + kPair + Rep(2000, u'm') + kPair + Rep(1499, u'b');
+  // A lone high surrogate in the part left out counts as one character, as it is shown as one.
+  const Text astral =
+      Rep(1499, u'a') + kPair + Rep(999, u'm') + u"\xD83D" + Rep(1000, u'm') + kPair + Rep(1499, u'b');
   std::vector<std::size_t> thirty(30, 100);
   std::vector<std::size_t> fifteen(15, 100);
   std::vector<std::size_t> head_1499(14, 100);
@@ -84,7 +86,7 @@ std::vector<Case> Cases() {
       {"the field's limit", Rep(1048576, u'x'),
        cut(Rows(Rep(1500, u'x'), fifteen), u"\u2026 1,045,576 characters left out \u2026",
            Rows(Rep(1500, u'x'), fifteen))},
-      {"pairs at both cuts go with the left-out part and count once", astral,
+      {"pairs at both cuts go with the left-out part and count once, a lone surrogate once", astral,
        cut(Rows(Rep(1499, u'a'), head_1499), u"\u2026 2,002 characters left out \u2026",
            Rows(Rep(1499, u'b'), head_1499))},
       {"a long line among short ones", u"Site Not Approved\r\n" + Rep(4000, u'q') + u"\r\nend",
