@@ -185,22 +185,98 @@ TEST_F(QtPlatformTest, EditorsDoNotWrapScrollAsNeededAndKeepTheSelectionVisible)
             palette.color(QPalette::Active, QPalette::HighlightedText));
 }
 
-// After loading, the last line is in view from the left edge, the insertion point after it.
-TEST_F(QtPlatformTest, ALongLineStaysOneRowWithAHorizontalScrollBar) {
+// After loading, both editors show their left edge and the last line, the insertion point after it, wherever
+// the longest line is; a long line stays one row.
+TEST_F(QtPlatformTest, AfterLoadingTheViewShowsTheLeftEdgeAndTheLastLine) {
   MainWindow m = Build();
-  Text line(2000, u'x');
-  for (int i = 0; i < 100; ++i) p_.AppendText(m.sites, u"short\n");
-  p_.AppendText(m.sites, line);
-  driver_->ProcessPending();
-  auto* editor = As<QPlainTextEdit>(m.sites);
-  EXPECT_EQ(editor->document()->lineCount(), 101);
-  EXPECT_GT(editor->horizontalScrollBar()->maximum(), 0);
-  EXPECT_EQ(editor->horizontalScrollBar()->value(), 0);
-  const QRect caret = editor->cursorRect();  // the last line, whole, above the horizontal scroll bar
-  EXPECT_GE(caret.top(), 0);
-  EXPECT_LE(caret.bottom(), editor->viewport()->height());
-  EXPECT_EQ(editor->textCursor().position(), editor->document()->characterCount() - 1);
-  EXPECT_EQ(p_.GetText(m.sites).substr(600), line);
+  struct Case {
+    const char* name;
+    int shorts_before, long_length, shorts_after;
+  };
+  const Case cases[] = {
+      {"a long line last", 100, 2000, 0},
+      {"a 320-character line first", 0, 320, 100},
+      {"a 320-character line amid short ones", 50, 320, 50},
+      {"few lines, the long one last", 2, 320, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (Handle editor : {m.sites, m.links}) p_.SetText(editor, u"");
+    Text text;
+    auto add = [&](const Text& line) {
+      for (Handle editor : {m.sites, m.links}) p_.AppendText(editor, text.empty() ? line : u"\n" + line);
+      text += text.empty() ? line : u"\n" + line;
+    };
+    for (int i = 0; i < c.shorts_before; ++i) add(u"short");
+    add(Text(static_cast<std::size_t>(c.long_length), u'x'));
+    for (int i = 0; i < c.shorts_after; ++i) add(u"last");
+    driver_->ProcessPending();
+    for (Handle handle : {m.sites, m.links}) {
+      auto* editor = As<QPlainTextEdit>(handle);
+      EXPECT_EQ(editor->document()->lineCount(), c.shorts_before + 1 + c.shorts_after);
+      EXPECT_GT(editor->horizontalScrollBar()->maximum(), 0);
+      EXPECT_EQ(editor->horizontalScrollBar()->value(), 0);
+      const QRect caret = editor->cursorRect();  // the last line, whole, above the horizontal scroll bar
+      EXPECT_GE(caret.top(), 0);
+      EXPECT_LE(caret.bottom(), editor->viewport()->height());
+      EXPECT_EQ(editor->textCursor().position(), editor->document()->characterCount() - 1);
+      EXPECT_EQ(p_.GetText(handle), text);
+    }
+  }
+}
+
+// What the administrator types and copies is what a save writes: every key that starts a row starts an entry,
+// typed glyphs are themselves, a stand-in changes no neighbour, and Ctrl+C puts the real characters on the
+// clipboard.
+TEST_F(QtPlatformTest, KeysAndTypedCharactersGiveWhatASaveWritesAndCopyCopiesIt) {
+  MainWindow m = Build();
+  struct Step {
+    Text typed;  // typed at the end of the text; empty: the key below
+    Qt::Key key = Qt::Key_unknown;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+  };
+  struct Case {
+    const char* name;
+    Text loaded;
+    std::vector<Step> steps;
+    Text saved;
+  };
+  const Case cases[] = {
+      {"Shift+Return starts an entry",
+       u"",
+       {{u"s1"}, {u"", Qt::Key_Return, Qt::ShiftModifier}, {u"s2"}},
+       u"s1\ns2"},
+      {"Ctrl+Return starts an entry",
+       u"",
+       {{u"s1"}, {u"", Qt::Key_Return, Qt::ControlModifier}, {u"s2"}},
+       u"s1\ns2"},
+      {"Enter on the keypad", u"a", {{u"", Qt::Key_Enter, Qt::KeypadModifier}, {u"b"}}, u"a\nb"},
+      {"typed glyphs are themselves", u"", {{u"q\u2E2E\u2E2Er\nx\u21B5y"}}, u"q\u2E2E\u2E2Er\nx\u21B5y"},
+      {"typed U+2028 and a noncharacter stay themselves", u"", {{u"a\u2028b\uFDD0"}}, u"a\u2028b\uFDD0"},
+      {"a glyph typed after a stand-in", u"a\u2028", {{u"\u21B5\u2E2E"}}, u"a\u2028\u21B5\u2E2E"},
+      {"deleting a glyph before a stand-in",
+       u"\u2E2E\u2028b",
+       {{u"", Qt::Key_Home, Qt::ControlModifier}, {u"", Qt::Key_Delete}},
+       u"\u2028b"},
+      {"a no-break space and an astral character", u"a\u00A0b", {{u"\U0001F600"}}, u"a\u00A0b\U0001F600"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    p_.SetText(m.sites, c.loaded);
+    driver_->Click(m.sites);
+    QWidget* editor = p_.WidgetOf(m.sites);
+    for (const Step& step : c.steps) {
+      if (!step.typed.empty()) {
+        driver_->Type(m.sites, step.typed);
+      } else {
+        QTest::keyClick(editor, step.key, step.modifiers);
+      }
+    }
+    EXPECT_EQ(p_.GetText(m.sites), c.saved);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdU16String(), c.saved);
+  }
 }
 
 TEST_F(QtPlatformTest, LinkFieldTakesAMegaCharacterAndCtrlASelectsAll) {

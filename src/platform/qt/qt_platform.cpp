@@ -638,17 +638,8 @@ void QtPlatform::AppendText(Handle editor, const Text& text) {
     detached_editors_.emplace_back(edit);
   }
   // The characters themselves, not copied: the document copies what it inserts.
-  const QString real =
-      QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-  QTextCursor cursor(edit->text());
-  // One edit block: one step of the undo history, never merged with the insertion before it. The block is
-  // opened before the cursor moves: inside it, a cursor does not work out its place on the screen, which
-  // would lay out the last line (and keep that layout) at every move and insertion; that was about half the
-  // time of a load and a third of its memory.
-  cursor.beginEditBlock();
-  cursor.setPosition(edit->text()->characterCount() - 1);  // the end, without walking to it
-  InsertWithStandIns(cursor, real, edit->plain_format(), edit->stand_in_format());
-  cursor.endEditBlock();
+  edit->Append(
+      QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size())));
 }
 
 void QtPlatform::AttachEditors() {

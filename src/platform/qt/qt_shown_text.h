@@ -34,6 +34,8 @@ namespace vw::qt {
 
 // The character format property that marks a stand-in (a bool).
 inline constexpr int kStandInProperty = QTextFormat::UserProperty + 0x7657;
+// The property of text the program appended (a bool; no look of its own).
+inline constexpr int kAppendedProperty = QTextFormat::UserProperty + 0x7658;
 
 // The stand-in glyph of a character the document cannot hold, else 0.
 char16_t StandInFor(char16_t real);

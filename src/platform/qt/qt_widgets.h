@@ -64,13 +64,12 @@ class Editor : public QPlainTextEdit {
   explicit Editor(QWidget* parent);
   QTextDocument* text() const { return text_; }
   bool detached() const { return detached_; }
-  // The format of every character but the stand-ins, and that of the stand-ins.
-  const QTextCharFormat& plain_format() const { return plain_format_; }
-  const QTextCharFormat& stand_in_format() const { return stand_in_format_; }
   void Detach();
   void Attach();
   // The whole text replaced by `text` ('\n' for line breaks), no undo history, the caret at the start.
   void Replace(const QString& text);
+  // `text` inserted at the end as one undo step of its own (the program's AppendText).
+  void Append(const QString& text);
 
  protected:
   bool focusNextPrevChild(bool next) override;
@@ -86,8 +85,12 @@ class Editor : public QPlainTextEdit {
 
   QTextDocument* text_;
   bool detached_ = false;
+  // The format of every character but the stand-ins, and that of the stand-ins; text the program appends
+  // has the same look with a property of its own (see Append).
   QTextCharFormat plain_format_;
   QTextCharFormat stand_in_format_;
+  QTextCharFormat appended_format_;
+  QTextCharFormat appended_stand_in_format_;
 };
 
 // The program's message box. Ctrl+C copies the text the program gave it (the desktop's own box copies on
