@@ -17,7 +17,6 @@
 
 #include "platform/editing_driver.h"
 #include "platform/qt/qt_internal.h"
-#include "platform/qt/qt_shown_text.h"
 
 namespace vw::testing {
 namespace {

@@ -1,43 +1,19 @@
-#include "platform/qt/qt_widgets.h"
+// The Qt back end, controls: labels, editors, the link field and buttons, their notifications, and the keys
+// and typed text the editors handle themselves, so that every row break on the screen is a line break in the
+// list.
+#include "platform/qt/qt_internal.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QClipboard>
-#include <QCloseEvent>
-#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
-#include <QMimeData>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPalette>
 #include <QPlainTextDocumentLayout>
-#include <QResizeEvent>
-#include <QScrollBar>
 #include <QTextCursor>
 
 #include <algorithm>
 
-#include "platform/qt/qt_shown_text.h"
-
 namespace vw::qt {
-
-ReportingWindow::ReportingWindow() : QWidget(nullptr) {}
-
-void ReportingWindow::closeEvent(QCloseEvent* event) {
-  event->ignore();
-  if (isEnabled() && on_close_request) on_close_request();
-}
-
-Panel::Panel(QWidget* parent) : QFrame(parent), inner_(new QWidget(this)) {
-  setFrameStyle(QFrame::WinPanel | QFrame::Raised);
-  setFocusPolicy(Qt::NoFocus);
-  setAutoFillBackground(true);
-  inner_->setGeometry(contentsRect());
-}
-
-void Panel::resizeEvent(QResizeEvent* event) {
-  QFrame::resizeEvent(event);
-  inner_->setGeometry(contentsRect());
-}
-
 namespace {
 
 // Return and Enter with or without Shift or Ctrl, and whatever the platform takes as "insert a line
@@ -74,11 +50,92 @@ bool TypesText(const QKeyEvent* event) {
   return true;
 }
 
-QString ToQString(const Text& text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}  // namespace
+
+Handle QtPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, const Text& text, Handle font) {
+  const Entry* owner = Find(parent);
+  if (owner == nullptr || (owner->kind != Kind::kMainWindow && owner->kind != Kind::kPanel)) return 0;
+  QWidget* container = owner->widget;
+  if (owner->kind == Kind::kPanel) container = static_cast<Panel*>(container)->inner();
+  Handle window = owner->window;
+
+  QWidget* widget = nullptr;
+  Kind registered = Kind::kOtherWidget;
+  switch (kind) {
+    case ControlKind::kPanel:
+      widget = new Panel(container);
+      registered = Kind::kPanel;
+      break;
+    case ControlKind::kLabel: {
+      auto* label = new QLabel(container);
+      label->setTextFormat(Qt::PlainText);  // no mnemonics, no markup
+      label->setWordWrap(false);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setText(ToQ(text));
+      widget = label;
+      registered = Kind::kLabel;
+      break;
+    }
+    case ControlKind::kEditor: {
+      auto* editor = new Editor(container);
+      if (!text.empty()) editor->Replace(ToQ(text));
+      widget = editor;
+      registered = Kind::kEditor;
+      break;
+    }
+    case ControlKind::kField: {
+      auto* field = new QLineEdit(container);
+      field->setMaxLength(kFieldTextLimit);
+      field->setText(ToQ(text));
+      widget = field;
+      registered = Kind::kField;
+      break;
+    }
+    case ControlKind::kButton:
+      widget = new Button(ToQ(text), container);
+      registered = Kind::kButton;
+      break;
+  }
+  if (widget == nullptr) return 0;
+  widget->setGeometry(rect.x, rect.y, NonNegative(rect.width), NonNegative(rect.height));
+  ApplyFont(widget, font);
+  Handle handle = Register(widget, registered, window, font);
+
+  if (auto* editor = dynamic_cast<Editor*>(widget)) {
+    // The document's own signal: it fires also while the text is detached from the view.
+    QObject::connect(editor->text(), &QTextDocument::contentsChanged, bridge_.get(), [this, handle] {
+      if (Entry* entry = Find(handle)) ++entry->revision;
+      Notify(handle, Notice::kChanged);
+    });
+  } else if (auto* field = qobject_cast<QLineEdit*>(widget)) {
+    QObject::connect(field, &QLineEdit::textChanged, bridge_.get(), [this, handle] {
+      if (Entry* entry = Find(handle)) ++entry->revision;
+      Notify(handle, Notice::kChanged);
+    });
+  } else if (auto* button = qobject_cast<QPushButton*>(widget)) {
+    QObject::connect(button, &QPushButton::clicked, bridge_.get(),
+                     [this, handle] { Notify(handle, Notice::kPressed); });
+  }
+  if (widget->focusPolicy() != Qt::NoFocus) widget->installEventFilter(bridge_.get());
+  widget->show();  // the window is already on the screen
+  return handle;
 }
 
-}  // namespace
+void QtPlatform::ControlFocused(QWidget* widget, bool gained) {
+  auto it = handles_.find(widget);
+  if (it == handles_.end()) return;
+  Entry* entry = Find(it->second);
+  if (entry == nullptr) return;
+  if (gained) {
+    // Remembered for the window, which gives the focus back to it when it is activated again.
+    if (Entry* window = Find(entry->window); window != nullptr && window->widget != widget) {
+      window->remembered_focus = widget;
+    }
+  }
+  if (entry->kind == Kind::kEditor || entry->kind == Kind::kField) {
+    Notify(it->second, gained ? Notice::kFocusGained : Notice::kFocusLost);
+  }
+}
 
 Editor::Editor(QWidget* parent) : QPlainTextEdit(parent), text_(new QTextDocument(this)) {
   text_->setDocumentLayout(new QPlainTextDocumentLayout(text_));
@@ -100,64 +157,6 @@ Editor::Editor(QWidget* parent) : QPlainTextEdit(parent), text_(new QTextDocumen
   appended_format_ = plain_format_;
   appended_format_.setProperty(kAppendedProperty, true);
   appended_stand_in_format_ = StandInFormat(appended_format_);
-}
-
-void Editor::Detach() {
-  if (detached_) return;
-  // The layout still learns of every change (it only marks the new rows as one row each, unlaid); its
-  // signals, which make the view lay out and measure the last page of rows again, wait.
-  text_->documentLayout()->blockSignals(true);
-  detached_ = true;
-}
-
-void Editor::Attach() {
-  if (!detached_) return;
-  detached_ = false;
-  QAbstractTextDocumentLayout* layout = text_->documentLayout();
-  layout->blockSignals(false);
-  emit layout->documentSizeChanged(layout->documentSize());  // the scroll bars, once
-  emit layout->update(QRectF(0., -text_->documentMargin(), 1000000000., 1000000000.));
-  QTextCursor end(text_);
-  end.movePosition(QTextCursor::End);
-  setTextCursor(end);  // the insertion point after the text, nothing selected, the last line in view
-  horizontalScrollBar()->setValue(0);  // from the left edge, even when the last line is longer than the view
-  // A scroll bar that comes with the new size takes its room from the view only once Qt has handled its
-  // own queued layout: the last line is brought into view again after that.
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        if (detached_) return;
-        ensureCursorVisible();
-        horizontalScrollBar()->setValue(0);
-      },
-      Qt::QueuedConnection);
-}
-
-void Editor::Replace(const QString& text) {
-  Attach();
-  setPlainText(QString());  // the view's own reset: history, scrolling, caret
-  text_->setUndoRedoEnabled(false);
-  QTextCursor cursor(text_);
-  cursor.beginEditBlock();  // one change for the view to lay out
-  InsertWithStandIns(cursor, text, plain_format_, stand_in_format_);
-  cursor.endEditBlock();
-  text_->setUndoRedoEnabled(true);
-  moveCursor(QTextCursor::Start);
-}
-
-void Editor::Append(const QString& text) {
-  QTextCursor cursor(text_);
-  // One edit block: one step of the undo history. The block is opened before the cursor moves: inside it, a
-  // cursor does not work out its place on the screen, which would lay out the last line (and keep that
-  // layout) at every move and insertion; that was about half the time of a load and a third of its memory.
-  cursor.beginEditBlock();
-  cursor.setPosition(text_->characterCount() - 1);  // the end, without walking to it
-  // Qt merges a plain insertion into the last insertion of the edit block before it when both have the
-  // same format: text typed at the end right after a load would become part of the last loaded line's undo
-  // step, and undoing the typing would take that line away too. The appended text's own format keeps them
-  // apart.
-  InsertWithStandIns(cursor, text, appended_format_, appended_stand_in_format_);
-  cursor.endEditBlock();
 }
 
 bool Editor::focusNextPrevChild(bool next) {
@@ -193,20 +192,6 @@ void Editor::inputMethodEvent(QInputMethodEvent* event) {
   event->accept();
 }
 
-void Editor::insertFromMimeData(const QMimeData* source) {
-  if (isReadOnly() || source == nullptr || !source->hasText()) return;
-  const QString text = source->text();
-  if (text.isEmpty()) return;  // nothing to put in: the selection stays
-  InsertTyped(text, true);
-}
-
-QMimeData* Editor::createMimeDataFromSelection() const {
-  const QTextCursor cursor = textCursor();
-  auto* copied = new QMimeData;
-  copied->setText(ToQString(RealText(*text_, cursor.selectionStart(), cursor.selectionEnd())));
-  return copied;
-}
-
 void Editor::InsertTyped(const QString& typed, bool own_step) {
   const QString text = TypedText(typed);
   QTextCursor cursor = textCursor();
@@ -220,15 +205,6 @@ void Editor::InsertTyped(const QString& typed, bool own_step) {
   if (own_step) cursor.endEditBlock();
   setTextCursor(cursor);
   ensureCursorVisible();
-}
-
-void MessageBoxWindow::keyPressEvent(QKeyEvent* event) {
-  if (event->matches(QKeySequence::Copy)) {
-    QGuiApplication::clipboard()->setText(copied_text);
-    event->accept();
-    return;
-  }
-  QMessageBox::keyPressEvent(event);
 }
 
 Button::Button(const QString& text, QWidget* parent) : QPushButton(text, parent) {
