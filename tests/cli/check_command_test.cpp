@@ -40,12 +40,19 @@ class CheckCommandTest : public ::testing::Test {
   void SetUp() override {
     root_ = fs::temp_directory_path() / ("vw_check_" + std::to_string(::getpid()));
     fs::remove_all(root_);
-    for (const char* dir : {"lists", "other", "empty", "bad", "locked", "half", "zeros", "oneline", "odd"})
+    for (const char* dir :
+         {"lists", "other", "empty", "bad", "locked", "before", "after", "half", "zeros", "oneline", "odd"}) {
       fs::create_directories(root_ / dir);
+    }
     WriteAll(root_ / "lists/TrustFile_SafeSites.txt", "example.org\r\nnews.example.org\r\n");
     WriteAll(root_ / "lists/TrustFile_SafeLinks.txt", "links.example.net/\r\nexample.net\r\n");
     WriteAll(root_ / "other/TrustFile_SafeSites.txt", "example.org\r\n");
     WriteAll(root_ / "other/TrustFile_SafeLinks.txt", "shop.example.net\r\n");
+    WriteAll(root_ / "before/TrustFile_SafeSites.txt",
+             "a.org\r\nb.org\r\nc.org\r\nb.org\r\nd.org\r\nd.org\r\n");
+    WriteAll(root_ / "before/TrustFile_SafeLinks.txt", "x.org\r\n");
+    WriteAll(root_ / "after/TrustFile_SafeSites.txt", "c.org\r\na.org\r\nb.org\r\nb.org\r\ne.org\r\n");
+    WriteAll(root_ / "after/TrustFile_SafeLinks.txt", "x.org\r\nx.org\r\n");
     fs::create_directories(root_ / "bad/TrustFile_SafeSites.txt");
     WriteAll(root_ / "locked/TrustFile_SafeSites.txt", "example.org\r\n");
     WriteAll(root_ / "half/TrustFile_SafeSites.txt", "example.org\r\n");
@@ -178,6 +185,19 @@ constexpr char kWriteError[] = "veraway-check: error: standard output: write err
 constexpr char kReadError[] = "veraway-check: error: standard input: read error\n";
 constexpr char kCommands[] = "test, lint, diff";
 
+// The entries of "lists" against those of "other", as diff shows them.
+constexpr char kListsAgainstOther[] =
+    "--- other/TrustFile_SafeSites.txt\n"
+    "+++ lists/TrustFile_SafeSites.txt\n"
+    "@@ -1,0 +2 @@\n"
+    "+news.example.org\n"
+    "--- other/TrustFile_SafeLinks.txt\n"
+    "+++ lists/TrustFile_SafeLinks.txt\n"
+    "@@ -1 +1,2 @@\n"
+    "-shop.example.net\n"
+    "+links.example.net/\n"
+    "+example.net\n";
+
 // What every command says when the sites list is held by a writer (after a wait of two seconds).
 constexpr char kLockedSitesError[] =
     "veraway-check: error: locked/TrustFile_SafeSites.txt: cannot be opened: in use by another program\n";
@@ -212,34 +232,86 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        0},
       {{"lint", "--dir", "lists"},
        "",
-       "lists/TrustFile_SafeSites.txt:2: warning: \"example.org\" (lists/TrustFile_SafeSites.txt:1) occurs "
-       "inside "
-       "this entry, so this one approves nothing more [redundant]\n"
-       "lists/TrustFile_SafeLinks.txt:1: warning: \"example.net\" (lists/TrustFile_SafeLinks.txt:2) occurs "
-       "inside "
-       "this entry, so this one approves nothing more [redundant]\n",
-       "",
+       "lists/TrustFile_SafeSites.txt:1: warning: \"example.org\" also occurs in other sites' host names: it "
+       "approves https://evil-example.org/ and https://example.org.attacker.example/; anchored: "
+       "\"://example.org/\" or \".example.org/\" [unanchored]\n"
+       "lists/TrustFile_SafeSites.txt:2: warning: \"news.example.org\" also occurs in other sites' host "
+       "names: "
+       "it approves https://news.example.org.attacker.example/; anchored: \"news.example.org/\" "
+       "[unanchored]\n"
+       "lists/TrustFile_SafeLinks.txt:2: warning: \"example.net\" also occurs in other sites' host names: it "
+       "approves https://evil-example.net/ and https://example.net.attacker.example/; anchored: "
+       "\"://example.net/\" or \".example.net/\" [unanchored]\n",
+       "veraway-check: 3 findings: 3 unanchored\n",
        1},
       {{"lint", "--format", "jsonl", "--dir", "empty"}, "", "", kNeitherListError, 2},
       {{"test", "--dir", "empty", "abc"}, "", "", kNeitherListError, 2},
       {{"diff", "--dir", "lists", "--against", "empty", "abc"}, "", "", kNeitherListError, 2},
+      {{"lint", "--dir", "lists", "--only", "redundant,duplicate"},
+       "",
+       "",
+       "veraway-check: no findings\n",
+       0},
+      {{"lint", "--dir", "lists", "--format", "jsonl", "--ignore", "unanchored", "--only", "unanchored,bom"},
+       "",
+       "{\"findings\":0,\"by_rule\":{}}\n",
+       "",
+       0},
       {{"diff", "--dir", "lists", "--against", "other", "https://news.example.org/",
         "http://www.example.net/", "http://shop.example.net/"},
        "",
-       "http://www.example.net/\n"
-       "  lists: approved\n"
-       "    lists/TrustFile_SafeLinks.txt:2: example.net\n"
-       "  other: not approved\n",
+       std::string(kListsAgainstOther) + "http://www.example.net/\n"
+                                         "  lists: approved\n"
+                                         "    lists/TrustFile_SafeLinks.txt:2: example.net\n"
+                                         "  other: not approved\n"
+                                         "3 entries added, 1 removed (sites: 1 added, 0 removed; links: 2 "
+                                         "added, 1 removed); 1 of 3 addresses "
+                                         "changed verdict\n",
        "",
        1},
       {{"diff", "--dir", "lists", "--against", "other", "--format", "jsonl"},
        "https://news.example.org/\nhttp://www.example.net/\n",
+       "{\"list\":\"sites\",\"change\":\"added\",\"file\":\"lists/TrustFile_SafeSites.txt\",\"line\":2,"
+       "\"entry\":\"news.example.org\"}\n"
+       "{\"list\":\"links\",\"change\":\"removed\",\"file\":\"other/TrustFile_SafeLinks.txt\",\"line\":1,"
+       "\"entry\":\"shop.example.net\"}\n"
+       "{\"list\":\"links\",\"change\":\"added\",\"file\":\"lists/TrustFile_SafeLinks.txt\",\"line\":1,"
+       "\"entry\":\"links.example.net/\"}\n"
+       "{\"list\":\"links\",\"change\":\"added\",\"file\":\"lists/TrustFile_SafeLinks.txt\",\"line\":2,"
+       "\"entry\":\"example.net\"}\n"
        "{\"address\":\"http://www.example.net/"
        "\",\"dir\":{\"approved\":true,\"by\":[{\"list\":\"links\",\"line\":2,"
-       "\"entry\":\"example.net\"}]},\"against\":{\"approved\":false,\"by\":[]}}\n",
+       "\"entry\":\"example.net\"}]},\"against\":{\"approved\":false,\"by\":[]}}\n"
+       "{\"added\":3,\"removed\":1,\"sites\":{\"added\":1,\"removed\":0},\"links\":{\"added\":2,"
+       "\"removed\":1},\"addresses\":2,\"verdicts_changed\":1}\n",
        "",
        1},
-      {{"diff", "--dir", "lists", "--against", "other", "https://news.example.org/"}, "", "", "", 0},
+      {{"diff", "--dir", "lists", "--against", "lists", "https://news.example.org/"},
+       "",
+       "0 entries added, 0 removed (sites: 0 added, 0 removed; links: 0 added, 0 removed); 0 of 1 addresses "
+       "changed verdict\n",
+       "",
+       0},
+      // Order and repeated entries count: a moved entry is removed in one place and added in another.
+      {{"diff", "--dir", "after", "--against", "before"},
+       "",
+       "--- before/TrustFile_SafeSites.txt\n"
+       "+++ after/TrustFile_SafeSites.txt\n"
+       "@@ -0,0 +1 @@\n"
+       "+c.org\n"
+       "@@ -3 +3,0 @@\n"
+       "-c.org\n"
+       "@@ -5,2 +5 @@\n"
+       "-d.org\n"
+       "-d.org\n"
+       "+e.org\n"
+       "--- before/TrustFile_SafeLinks.txt\n"
+       "+++ after/TrustFile_SafeLinks.txt\n"
+       "@@ -1,0 +2 @@\n"
+       "+x.org\n"
+       "3 entries added, 3 removed (sites: 2 added, 3 removed; links: 1 added, 0 removed)\n",
+       "",
+       1},
       {{"test", "--dir", "half", "abc"},
        "",
        "not approved: abc\n",
@@ -282,7 +354,14 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        1},
       {{"test", "-d", "lists"}, ManyAddresses(false), ManyAddresses(true), "", 0},
       {{"test", "-d", "lists"}, "", "", kReadError, 2, "lists"},
-      {{"diff", "-d", "lists", "--against", "other"}, "", "", kReadError, 2, "lists"},
+      {{"diff", "-d", "lists", "--against", "other"},
+       "",
+       std::string(kListsAgainstOther) +
+           "3 entries added, 1 removed (sites: 1 added, 0 removed; links: 2 added, 1 "
+           "removed)\n",
+       kReadError,
+       2,
+       "lists"},
       // Standard output that cannot be written: the answers, help and version alike.
       {{"test", "-d", "lists", "https://example.org/"}, "", "", kWriteError, 2, nullptr, "/dev/full"},
       {{"lint", "-d", "lists"}, "", "", kWriteError, 2, nullptr, "/dev/full"},
@@ -339,8 +418,16 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "odd/TrustFile_SafeSites.txt:3: warning: 3 empty lines in a row (to line 5) approve nothing [empty]\n"
        "odd/TrustFile_SafeSites.txt:6: warning: a control character inside the entry [control]\n"
        "odd/TrustFile_SafeLinks.txt:1: warning: an empty line approves nothing [empty]\n",
-       "",
+       "veraway-check: 3 findings: 2 empty, 1 control\n",
        1},
+      {{"lint", "--only", "suffix,wide"},
+       "",
+       "",
+       Usage("--only: no such rule: wide (rules: "
+             "bom,line-ends,whitespace,empty,duplicate,redundant,broad,suffix,"
+             "unanchored,idn,uppercase,malformed,control)",
+             "lint"),
+       2},
   };
   for (const CommandRow& row : rows) {
     std::string name;
@@ -362,6 +449,7 @@ TEST_F(CheckCommandTest, AnswersEachLineAsItArrives) {
   struct Exchange {
     std::vector<std::string> args;
     std::vector<std::pair<std::string, std::string>> lines;  // written, then answered (one line or more)
+    std::string first = "";                                  // what comes before any line is written
   };
   const std::vector<Exchange> exchanges = {
       {{"test", "-d", "lists"},
@@ -377,7 +465,8 @@ TEST_F(CheckCommandTest, AnswersEachLineAsItArrives) {
          "other: not approved\n"},
         {"https://x.example.net/\n",
          "https://x.example.net/\n  lists: approved\n    lists/TrustFile_SafeLinks.txt:2: example.net\n  "
-         "other: not approved\n"}}},
+         "other: not approved\n"}},
+       kListsAgainstOther},
   };
   // SIGPIPE ignored, here and so in the program, as some shells and services start programs: a write to a
   // closed pipe then fails with EPIPE, as it does on Windows, rather than ending the program.
@@ -387,6 +476,8 @@ TEST_F(CheckCommandTest, AnswersEachLineAsItArrives) {
     int from = -1;
     const pid_t child = Start(exchange.args, to, from);
     ASSERT_GT(child, 0);
+    const int first_lines = static_cast<int>(std::count(exchange.first.begin(), exchange.first.end(), '\n'));
+    EXPECT_EQ(ReadLines(from, first_lines), exchange.first) << exchange.args[0];
     for (const auto& [line, answer] : exchange.lines) {
       ASSERT_EQ(::write(to, line.data(), line.size()), static_cast<ssize_t>(line.size()));
       const int answer_lines = static_cast<int>(std::count(answer.begin(), answer.end(), '\n'));
