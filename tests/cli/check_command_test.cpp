@@ -64,7 +64,7 @@ class CheckCommandTest : public ::testing::Test {
     WriteAll(root_ / "odd/TrustFile_SafeSites.txt",
              "a.example\r\n\xEF\xBB\xBF"
              "b.example\r\n\r\n\r\n\r\nnew\x1B[2mline\r\nrt\xE2\x80\xAEl.example\r\n");
-    WriteAll(root_ / "odd/TrustFile_SafeLinks.txt", "\r\n");
+    WriteAll(root_ / "odd/TrustFile_SafeLinks.txt", "\r\r\r\n");
     // Held as the editor holds a list while it saves it.
     locked_ = ::open((root_ / "locked/TrustFile_SafeSites.txt").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(::flock(locked_, LOCK_EX | LOCK_NB), 0);
@@ -184,6 +184,10 @@ std::string Usage(const std::string& what, const std::string& command) {
 constexpr char kWriteError[] = "veraway-check: error: standard output: write error\n";
 constexpr char kReadError[] = "veraway-check: error: standard input: read error\n";
 constexpr char kCommands[] = "test, lint, diff";
+// What lint says of a line that ends in a lone CR, on the first line as grep counts them.
+const std::string kLoneCr =
+    "this line ends in a lone CR, which ends a line for the editor but not for grep -n and most tools: they "
+    "show it within line 1; saving the list in the editor writes CR LF [line-ends]\n";
 
 // The entries of "lists" against those of "other", as diff shows them.
 constexpr char kListsAgainstOther[] =
@@ -412,13 +416,19 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "\"entry\":\"new\\u001b[2mline\"}]}\n",
        "",
        0},
-      // Lint: the byte-order mark only before the first entry; a run of empty lines is one finding.
+      // Lint: the byte-order mark only before the first entry; a run of empty lines is one finding, also when
+      // its lines end in lone CRs.
       {{"lint", "-d", "odd"},
        "",
        "odd/TrustFile_SafeSites.txt:3: warning: 3 empty lines in a row (to line 5) approve nothing [empty]\n"
        "odd/TrustFile_SafeSites.txt:6: warning: a control character inside the entry [control]\n"
-       "odd/TrustFile_SafeLinks.txt:1: warning: an empty line approves nothing [empty]\n",
-       "veraway-check: 3 findings: 2 empty, 1 control\n",
+       "odd/TrustFile_SafeLinks.txt:1: warning: " +
+           kLoneCr +
+           "odd/TrustFile_SafeLinks.txt:1: warning: 3 empty lines in a row (to line 3) approve nothing "
+           "[empty]\n"
+           "odd/TrustFile_SafeLinks.txt:2: warning: " +
+           kLoneCr,
+       "veraway-check: 5 findings: 2 line-ends, 2 empty, 1 control\n",
        1},
       {{"lint", "--only", "suffix,wide"},
        "",
