@@ -288,12 +288,10 @@ class DiskFailsFor final : public OsFiles {
 
   void Repair() { repaired_ = true; }
 
-  std::optional<OsHandle> CreateReadWrite(TextView name) override {
-    return Watch(name, native_.CreateReadWrite(name));
+  std::optional<OsHandle> CreateReplacement(TextView name, bool first_attempt) override {
+    return Watch(name, native_.CreateReplacement(name, first_attempt));
   }
-  std::optional<OsHandle> TruncateExisting(TextView name) override {
-    return Watch(name, native_.TruncateExisting(name));
-  }
+  bool FinishReplacement(OsHandle file, bool keep) override { return native_.FinishReplacement(file, keep); }
   bool Write(OsHandle file, const char* data, std::size_t size) override {
     if (Failing(file, At::kWrite)) return false;
     return native_.Write(file, data, size);
