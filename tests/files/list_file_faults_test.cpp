@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -276,34 +278,57 @@ TEST(ListFileSymbolicLinkTest, TheFileLinkedToIsReplacedAndTheLinkStays) {
   }
 }
 
-// A small file system of its own (tmpfs) mounted on a fresh folder for one test, unmounted at the end.
+#endif
+
+// A small file system of its own for one test. On Linux a tmpfs mounted on a fresh folder, unmounted at the
+// end. On Windows (under Wine) a small drive made beforehand and named by VW_SMALL_DRIVE, such as S:\\ (see
+// scripts/wine-small-drive.sh): a fresh folder on it.
 class SmallFileSystem {
  public:
+#ifndef _WIN32
   explicit SmallFileSystem(std::size_t bytes) {
     const std::string options = "size=" + std::to_string(bytes);
     mounted_ = ::mount("vw-test", dir_.path().c_str(), "tmpfs", 0, options.c_str()) == 0;
-    if (!mounted_) why_ = std::strerror(errno);
+    if (!mounted_) why_ = std::string("cannot mount a tmpfs (needs root): ") + std::strerror(errno);
   }
   ~SmallFileSystem() {
     if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
   }
+#else
+  explicit SmallFileSystem(std::size_t) : dir_(Drive()) {
+    const char* drive = std::getenv("VW_SMALL_DRIVE");
+    mounted_ = drive != nullptr && *drive != 0;
+    if (!mounted_) why_ = "VW_SMALL_DRIVE names no small drive (scripts/wine-small-drive.sh makes one)";
+  }
+  static fs::path Drive() {
+    const char* drive = std::getenv("VW_SMALL_DRIVE");
+    return drive != nullptr && *drive != 0 ? fs::path(drive) : fs::temp_directory_path();
+  }
+#endif
   SmallFileSystem(const SmallFileSystem&) = delete;
   SmallFileSystem& operator=(const SmallFileSystem&) = delete;
 
-  const TempDir& dir() const { return dir_; }
-  bool mounted() const { return mounted_; }
-  const std::string& why() const { return why_; }
+  const TempDir& dir() const {
+    return dir_;
+  }
+  bool mounted() const {
+    return mounted_;
+  }
+  const std::string& why() const {
+    return why_;
+  }
 
   // Fills every free byte with a file of its own, then gives `left` bytes back.
   void FillLeaving(std::size_t left) const {
-    const int fd = ::open(dir_.File("filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
+    std::FILE* filler = std::fopen(dir_.File("filler").string().c_str(), "wb");
+    ASSERT_NE(filler, nullptr);
+    std::setvbuf(filler, nullptr, _IONBF, 0);
     const std::string block(4096, 'f');
-    off_t size = 0;
-    for (ssize_t n; (n = ::write(fd, block.data(), block.size())) > 0;) size += n;
-    ASSERT_GT(size, static_cast<off_t>(left));
-    ASSERT_EQ(::ftruncate(fd, size - static_cast<off_t>(left)), 0);
-    ::close(fd);
+    std::uintmax_t size = 0;
+    while (std::fwrite(block.data(), 1, block.size(), filler) == block.size()) size += block.size();
+    std::fclose(filler);
+    ASSERT_GT(size, left);
+    fs::resize_file(dir_.File("filler"), size - left);
   }
 
  private:
@@ -329,8 +354,7 @@ TEST(ListFileDiskFullTest, ReplacementThatDoesNotFitLeavesTheFileAsItWas) {
       SCOPED_TRACE(std::string(save ? "save" : "copy") +
                    (target_exists ? ", the file exists" : ", no file yet"));
       const SmallFileSystem disk(256 * 1024);
-      if (!disk.mounted())
-        GTEST_SKIP() << "cannot mount a tmpfs on this machine (needs root): " << disk.why();
+      if (!disk.mounted()) GTEST_SKIP() << disk.why();
       const TempDir& dir = disk.dir();
       const std::string target = save ? "list.txt" : "list-BK.txt";
       if (!save) WriteBytes(dir.File("list.txt"), list);
@@ -357,9 +381,11 @@ TEST(ListFileDiskFullTest, ReplacementThatDoesNotFitLeavesTheFileAsItWas) {
       if (target_exists) fs::permissions(dir.File(target), kept, fs::perm_options::replace);
       EXPECT_TRUE(replace());
       EXPECT_TRUE(ReadBytes(dir.File(target)) == list);
+#ifndef _WIN32
       if (target_exists) {
         EXPECT_EQ(fs::status(dir.File(target)).permissions(), kept) << "the file keeps its permissions";
       }
+#endif
       before.erase("filler");
       before.insert(target);
       EXPECT_EQ(Leaves(dir.path()), before);
@@ -367,6 +393,7 @@ TEST(ListFileDiskFullTest, ReplacementThatDoesNotFitLeavesTheFileAsItWas) {
   }
 }
 
+#ifndef _WIN32
 // A file size limit in a child process: the write that crosses it fails, and so does the close; the list
 // keeps its old content.
 TEST(ListFileDiskFullTest, FileSizeLimitInAChild) {
