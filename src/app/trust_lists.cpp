@@ -95,9 +95,7 @@ void SaveSafeSites() {
 // The one confirmation of the whole save: only when both lists were written and backed up by it, so that it
 // never follows a failure box of the same save.
 void SaveSafeLinks() {
-  const bool sites_saved = State().SitesSaved;
-  State().SitesSaved = false;  // a later save confirms only what it does itself
-  if (Save(LinksRow()) && sites_saved)
+  if (Save(LinksRow()) && State().SitesSaved)
     ShowMessage(u"Files Saved", u"All files have been saved + including BackUps !");
 }
 

@@ -393,7 +393,7 @@ INSTANTIATE_TEST_SUITE_P(
 // small for the new list, a file-size limit (ulimit -f), a named pipe in a list's place, a kill in the middle
 // of a save. Whatever happens, every list and backup is afterwards one whole version of itself, byte for
 // byte; a failure is said, and never followed by "Files Saved".
-enum class RealFault { kDiskTooSmall, kFileSizeLimit, kPipeAsSites, kKilledMidSave };
+enum class RealFault { kDiskTooSmall, kFileSizeLimit, kPipeAsSites, kSitesBackupReadOnly, kKilledMidSave };
 
 struct RealFaultCase {
   const char* name;
@@ -472,6 +472,7 @@ TEST_P(SaveMeetsARealFault, LeavesEveryFileWholeAndSaysSo) {
     folder_.Remove(kSitesFile);
     ASSERT_EQ(::mkfifo(folder_.File(kSitesFile).c_str(), 0644), 0);
   }
+  if (c.fault == RealFault::kSitesBackupReadOnly) folder_.MakeReadOnly(kSitesBackup);
   int transcript[2];
   ASSERT_EQ(pipe(transcript), 0);
   const pid_t child = fork();
@@ -580,6 +581,17 @@ INSTANTIATE_TEST_SUITE_P(
                        .links = kLinksSaved,
                        .sites_backup = "old sites backup\r\n",
                        .links_backup = kLinksSaved}},
+        // The backup copies fail (silently, as always): the save is not confirmed, its backups were not made.
+        RealFaultCase{
+            "SitesBackupReadOnly",
+            RealFault::kSitesBackupReadOnly,
+            {.sites = kSitesAtStart, .links = kLinksAtStart, .sites_backup = "old sites backup\r\n"},
+            {},
+            {},
+            {.sites = kSitesSaved,
+             .links = kLinksSaved,
+             .sites_backup = "old sites backup\r\n",
+             .links_backup = kLinksSaved}},
         // Killed while the sites list of 1,000,000 lines is being saved: each file is the old or the new one.
         RealFaultCase{"KilledMidSave",
                       RealFault::kKilledMidSave,
