@@ -58,7 +58,9 @@ TEST(ListFileWriteTest, ExistingFileKeepsItsContentUntilTheClose) {
   WriteBytes(dir.File("out.txt"), "old\r\n");
   ASSERT_TRUE(CreateForWriting(1, dir.Name("out.txt")));
   EXPECT_TRUE(WriteLine(1, Text(9000, u'n')));  // past the buffer: written out before the close
+#ifndef _WIN32  // on Windows nobody else may read it meanwhile: it is held with share mode 0
   EXPECT_EQ(ReadBytes(dir.File("out.txt")), "old\r\n");
+#endif
   EXPECT_TRUE(CloseListFile(1));
   EXPECT_TRUE(ReadBytes(dir.File("out.txt")) == std::string(9000, 'n') + "\r\n");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
