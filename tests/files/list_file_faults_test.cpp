@@ -379,11 +379,23 @@ TEST(ListFileDiskFullTest, ReplacementThatDoesNotFitLeavesTheFileAsItWas) {
       fs::remove(dir.File("filler"));  // room again
       const fs::perms kept = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
       if (target_exists) fs::permissions(dir.File(target), kept, fs::perm_options::replace);
+#ifndef _WIN32
+      // Root gives the new file the old one's owner too.
+      const bool owner_kept = target_exists && ::geteuid() == 0;
+      if (owner_kept) {
+        ASSERT_EQ(::chown(dir.File(target).c_str(), 65534, 65534), 0);
+      }
+#endif
       EXPECT_TRUE(replace());
       EXPECT_TRUE(ReadBytes(dir.File(target)) == list);
 #ifndef _WIN32
       if (target_exists) {
         EXPECT_EQ(fs::status(dir.File(target)).permissions(), kept) << "the file keeps its permissions";
+      }
+      struct stat st {};
+      if (owner_kept && ::stat(dir.File(target).c_str(), &st) == 0) {
+        EXPECT_EQ(st.st_uid, 65534u) << "the file keeps its owner";
+        EXPECT_EQ(st.st_gid, 65534u) << "the file keeps its group";
       }
 #endif
       before.erase("filler");
