@@ -2,6 +2,7 @@
 // in-memory layer) what a real machine cannot produce on demand.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -224,6 +225,14 @@ TEST(ListFileNotARegularFileTest, ReadingWritingAndCopyingRefuseIt) {
   fs::create_symlink("/dev/zero", dir.File("zeros"));
   fs::create_symlink("/dev/full", dir.File("full"));
   fs::create_symlink("pipe", dir.File("link-to-pipe"));
+  // Another program waits to read the pipe: no list or backup ever opens it for writing.
+  std::atomic<bool> met_a_writer = false;
+  std::thread reader([&] {
+    const int fd = ::open(dir.File("pipe").c_str(), O_RDONLY);  // returns once a writer opens it
+    met_a_writer = true;
+    if (fd >= 0) ::close(fd);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // for the reader to be waiting
   for (const char* leaf : {"folder", "pipe", "zeros", "full", "link-to-pipe"}) {
     const fs::file_type kind = fs::status(dir.File(leaf)).type();
     EXPECT_FALSE(OpenForReading(0, dir.Name(leaf))) << leaf;
@@ -236,6 +245,10 @@ TEST(ListFileNotARegularFileTest, ReadingWritingAndCopyingRefuseIt) {
     EXPECT_FALSE(CopyOver(dir.Name("backup.txt"), dir.Name(leaf))) << leaf;
     EXPECT_EQ(fs::status(dir.File(leaf)).type(), kind) << leaf;
   }
+  EXPECT_FALSE(met_a_writer) << "the pipe was opened for writing";
+  const int release = ::open(dir.File("pipe").c_str(), O_WRONLY);
+  reader.join();
+  if (release >= 0) ::close(release);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 6) << "nothing left beside the files";
 }
 
@@ -540,6 +553,22 @@ TEST(ListFileCreateTest, SecondAttemptWritesAFileThatCannotBeRead) {
          "13: not written";
   fs::permissions(file, fs::perms::owner_read, fs::perm_options::add);
   EXPECT_EQ(ReadBytes(file), "new\r\n");
+}
+#endif
+
+#ifndef _WIN32
+// A umask that takes every write bit away makes a new list read-only, and a read-only list is never written:
+// the save and the copy are refused, and the empty file made to hold the name is not left behind.
+TEST(ListFileCreateTest, NewFileThatTheUmaskMakesReadOnlyIsRefusedAndNotLeft) {
+  TempDir dir;
+  WriteBytes(dir.File("list.txt"), kContent);
+  const mode_t previous = ::umask(0222);
+  const bool created = CreateForWriting(1, dir.Name("new.txt"));
+  const bool copied = CopyOver(dir.Name("list.txt"), dir.Name("new-BK.txt"));
+  ::umask(previous);
+  EXPECT_FALSE(created);
+  EXPECT_FALSE(copied);
+  EXPECT_EQ(Leaves(dir.path()), std::set<std::string>{"list.txt"});
 }
 #endif
 
