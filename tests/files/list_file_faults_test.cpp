@@ -246,7 +246,8 @@ TEST(ListFileNotARegularFileTest, ReadingWritingAndCopyingRefuseIt) {
     EXPECT_EQ(fs::status(dir.File(leaf)).type(), kind) << leaf;
   }
   EXPECT_FALSE(met_a_writer) << "the pipe was opened for writing";
-  const int release = ::open(dir.File("pipe").c_str(), O_WRONLY);
+  // Lets the reader go, when it still waits (a non-blocking opening fails at once when nobody reads).
+  const int release = ::open(dir.File("pipe").c_str(), O_WRONLY | O_NONBLOCK);
   reader.join();
   if (release >= 0) ::close(release);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 6) << "nothing left beside the files";
