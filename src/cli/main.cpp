@@ -8,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/squid_helper.h"
 #include "common/text.h"
 
 #ifndef VW_VERSION
@@ -31,6 +32,11 @@ constexpr char kLintHelp[] =
 constexpr char kDiffHelp[] =
     "The addresses whose verdict differs between the lists of --dir and those of --against, with the "
     "entries behind both verdicts.";
+constexpr char kSquidHelp[] =
+    "Squid's external ACL helper: one request a line on standard input (a channel ID first with "
+    "concurrency=N, then the URL, as FORMAT %>ru gives it), answered OK log=FILE:LINE:ENTRY when the lists "
+    "approve it, ERR when not, BH message=REASON for a line it cannot judge. The lists are read again when "
+    "either file changes and on SIGHUP.";
 
 // An existing folder, whatever the characters of its name (CLI11's own check goes through the narrow file
 // calls, which on Windows know only the ANSI code page).
@@ -73,6 +79,11 @@ int Run(std::vector<std::string> args) {
       ->check(ExistingFolder);
   diff->add_option("ADDRESS", options.addresses, "Addresses to compare");
 
+  CLI::App* squid = app.add_subcommand("squid", kSquidHelp);
+  squid->set_version_flag("--version", "veraway-check " VW_VERSION);
+  squid->add_option("--dir", options.dir, "Folder of the list files (default: the working directory)")
+      ->check(ExistingFolder);
+
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   try {
@@ -94,6 +105,7 @@ int Run(std::vector<std::string> args) {
   try {
     if (*test) return vw::cli::RunTest(options);
     if (*lint) return vw::cli::RunLint(options);
+    if (*squid) return vw::cli::RunSquid(options.dir);
     return vw::cli::RunDiff(options);
   } catch (const std::exception& e) {
     vw::cli::Error(e.what());
