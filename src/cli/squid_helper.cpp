@@ -24,6 +24,7 @@
 #include "cli/console.h"
 #include "cli/folder_lists.h"
 #include "files/file_names.h"
+#include "files/list_file.h"
 #include "rules/trust_index.h"
 
 namespace vw::cli {
@@ -35,9 +36,10 @@ using namespace std::chrono_literals;
 // A request line longer than this is answered BH without being kept: Squid's own limits on a URL are far
 // below it, and memory stays bounded whatever arrives.
 constexpr std::size_t kLongestRequest = 1 << 20;
-// How often the list files are looked at, and the longest wait between two reads of a list that failed.
+// How often the list files are looked at.
 constexpr auto kLookEvery = 1s;
-constexpr auto kLongestRetry = 60s;
+// The list file layer's slot for looking whether a list can be opened (the reading itself uses another).
+constexpr int kProbeSlot = 15;
 
 // Set by SIGHUP (from any thread), taken by the thread that reads the lists.
 std::atomic<bool> g_hangup{false};
@@ -135,7 +137,7 @@ class ListWatcher {
       if (hangup || now >= next_look) {
         next_look = now + kLookEvery;
         const FolderStamp stamp = Stamp();
-        if (hangup || !(stamp == tried_) || (failed_ && now >= retry_at_)) Read(stamp);
+        if (hangup || !(stamp == tried_) || (failed_ && CanOpen())) Read(stamp);
       }
       lock.lock();
     }
@@ -144,14 +146,16 @@ class ListWatcher {
   // Reads both lists and builds their index; hands them over only when both were read whole.
   void Read(const FolderStamp& stamp) {
     tried_ = stamp;
+    failed_ = false;
     if (have_lists_) {
       // A list file that is gone (being replaced, or deleted) leaves the lists in force; one that was already
       // missing when they were read still counts as empty.
       for (const auto& [now, then, path] : {std::tuple(stamp.sites, in_force_.sites, &sites_path_),
                                             std::tuple(stamp.links, in_force_.links, &links_path_)}) {
         if (!now.exists && then.exists) {
+          // No retry until it is back (the stamp changes).
           Error(*path + " is missing: the lists read before stay in force");
-          return Failed();
+          return;
         }
       }
     } else if (!stamp.sites.exists && !stamp.links.exists) {
@@ -160,7 +164,8 @@ class ListWatcher {
       return;
     }
     auto fresh = std::make_unique<Lists>();
-    if (!ReadFolderLists(dir_, fresh->folder)) return Failed();  // it has said why, in one line
+    failed_ = !ReadFolderLists(dir_, fresh->folder);  // when it fails it has said why, in one line
+    if (failed_) return;
     if (!(Stamp() == stamp)) {
       // Written to while being read: the next look reads it again, once the writing has ended.
       tried_ = {};
@@ -176,16 +181,22 @@ class ListWatcher {
     }
     in_force_ = stamp;
     have_lists_ = true;
-    failed_ = false;
-    retry_delay_ = kLookEvery;
   }
 
-  // A read that failed is tried again when a list file changes, and also after a growing delay: the
-  // file may have been held (an editor saving it) with its last change already seen.
-  void Failed() {
-    failed_ = true;
-    retry_at_ = Clock::now() + retry_delay_;
-    retry_delay_ = std::min<Clock::duration>(retry_delay_ * 2, kLongestRetry);
+  // After a failed read, whether both list files can be opened now. A list held by another program (an
+  // editor saving it) may be let go with no change the stamp would show, once its last write is seen; this
+  // asks the list file layer without a word on standard error, so a held list is reported once.
+  bool CanOpen() {
+    for (const std::string* path : {&sites_path_, &links_path_}) {
+      const Text name = Utf8ToText(*path);
+      if (OpenForReading(kProbeSlot, name)) {
+        CloseListFile(kProbeSlot);
+      } else if (std::error_code error;
+                 std::filesystem::exists(std::filesystem::path(name), error) || error) {
+        return false;
+      }
+    }
+    return true;
   }
 
   const std::string dir_;
@@ -206,9 +217,7 @@ class ListWatcher {
   FolderStamp tried_;     // the files as they were at the last read
   FolderStamp in_force_;  // ... at the read whose lists are in force
   bool have_lists_ = false;
-  bool failed_ = false;
-  Clock::time_point retry_at_{};
-  Clock::duration retry_delay_ = kLookEvery;
+  bool failed_ = false;  // the last read failed
 
   std::thread thread_;  // last: starts once everything above is set
 };
