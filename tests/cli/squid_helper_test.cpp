@@ -206,7 +206,7 @@ TEST_F(SquidHelperTest, ListsChangedOnDiskTakeOverWithoutARestart) {
   const int held = ::open(sites.c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
   WriteAll(links, "");
-  std::this_thread::sleep_for(1500ms);
+  std::this_thread::sleep_for(2500ms);  // two looks at least while it is held
   EXPECT_EQ(helper.Ask("3 http://links.example.net/"),
             "3 OK log=TrustFile_SafeLinks.txt:1:links.example.net/");
   ::close(held);
