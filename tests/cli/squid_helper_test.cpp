@@ -182,8 +182,9 @@ TEST_F(SquidHelperTest, AnswersEveryLineAsTheProtocolSays) {
     const std::string command = std::string(VW_CHECK_EXE) + " squid --dir " + (root_ / row.dir).string() +
                                 " < " + (root_ / "stdin").string() + " > " + (root_ / "stdout").string() +
                                 " 2>/dev/null";
-    EXPECT_EQ(std::system(command.c_str()), 0) << row.input.substr(0, 100);
-    EXPECT_EQ(ReadAll(root_ / "stdout"), row.out) << row.input.substr(0, 100);
+    const std::string name = ::testing::PrintToString(row.input.substr(0, 100));  // raw bytes escaped
+    EXPECT_EQ(std::system(command.c_str()), 0) << name;
+    EXPECT_EQ(ReadAll(root_ / "stdout"), row.out) << name;
   }
   ::close(locked);
 }
