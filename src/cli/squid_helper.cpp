@@ -17,7 +17,9 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/resource.h>
 #include <unistd.h>
+
 #include <cerrno>
 #endif
 
@@ -123,6 +125,11 @@ class ListWatcher {
   FolderStamp Stamp() const { return {StampOf(sites_path_), StampOf(links_path_)}; }
 
   void Watch() {
+#ifdef __linux__
+    // Building a large index takes a core for a while: the answering thread comes first when the cores are
+    // busy (on Linux the nice value is a thread's own).
+    setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+#endif
     std::unique_lock<std::mutex> lock(mutex_);
     auto next_look = Clock::now() + kLookEvery;
     while (!stop_) {
