@@ -81,8 +81,9 @@ int Run(std::vector<std::string> args) {
 
   CLI::App* squid = app.add_subcommand("squid", kSquidHelp);
   squid->set_version_flag("--version", "veraway-check " VW_VERSION);
-  squid->add_option("--dir", options.dir, "Folder of the list files (default: the working directory)")
-      ->check(ExistingFolder);
+  // Not checked: a helper that ends at once makes Squid restart it until it gives up; a folder not there
+  // (yet) is answered BH, as are lists that cannot be read, until it is.
+  squid->add_option("--dir", options.dir, "Folder of the list files (default: the working directory)");
 
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());

@@ -172,6 +172,7 @@ TEST_F(SquidHelperTest, AnswersEveryLineAsTheProtocolSays) {
        "10 OK log=TrustFile_SafeSites.txt:1:example.org\n"},
       // No list at all, or one held by another program: nothing is approved.
       {"none", "0 http://example.org/\n", "0 BH message=no%20list%20could%20be%20read\n"},
+      {"nowhere", "0 http://example.org/\n", "0 BH message=no%20list%20could%20be%20read\n"},
       {"locked", "0 http://example.org/\n", "0 BH message=no%20list%20could%20be%20read\n"},
   };
   // Held as the editor holds a list while it saves it.
