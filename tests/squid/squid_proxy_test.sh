@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # veraway-check squid under a real Squid: Debian's squid on 127.0.0.1 with a configuration of its own in a
-# temporary folder (pid file, logs, no disk cache), the helper from the build and a local HTTP origin. Through
-# the proxy an approved address gets the origin's page and another one 403; the list is changed on disk and,
-# without a restart, the verdicts flip; access.log names the approving entry. Loopback only; it stops what it
-# started.
-#   squid_proxy_test.sh VERAWAY_CHECK
+# temporary folder (pid file, logs, no disk cache) around the example the package ships, the helper from the
+# build and a local HTTP origin. Through the proxy an approved address gets the origin's page and another one
+# 403; the list is changed on disk and, without a restart, the verdicts flip; access.log names the approving
+# entry. Loopback only; it stops what it started.
+#   squid_proxy_test.sh VERAWAY_CHECK EXAMPLE_CONFIGURATION
 # Exit status 77 (skipped) only when squid is not installed.
 set -euo pipefail
 
 helper_built=$1
+example=$2
 squid=$(command -v squid || true)
 [[ -z $squid && -x /usr/sbin/squid ]] && squid=/usr/sbin/squid
 if [[ -z $squid ]]; then
@@ -68,6 +69,14 @@ if [[ $(id -u) -eq 0 ]]; then
 fi
 chmod -R a+rX "$work"
 
+# The example configuration the package ships, as an administrator puts it in Debian's squid.conf (between
+# the definition of localnet and "http_access allow localhost"), with this test's paths, and answers kept
+# one second instead of sixty so that a change of the lists shows at once.
+sed -e "s|/usr/bin/veraway-check|$work/bin/veraway-check|" -e "s|/srv/veraway|$work/lists|" \
+  -e "s|ttl=60 negative_ttl=60|ttl=1 negative_ttl=1|" -e "s|daemon:/var/log/squid/access.log|stdio:$work/access.log|" \
+  "$example" >"$work/veraway.conf"
+grep -q "ttl=1 negative_ttl=1 .* $work/bin/veraway-check squid --dir $work/lists\$" "$work/veraway.conf" &&
+  grep -q "stdio:$work/access.log" "$work/veraway.conf" || fail "the example configuration has changed: adapt this test"
 cat >"$work/squid.conf" <<EOF
 http_port 127.0.0.1:$proxy_port
 visible_hostname localhost
@@ -78,12 +87,9 @@ coredump_dir $work
 cache deny all
 pinger_enable off
 shutdown_lifetime 0 seconds
-logformat veraway %ts.%03tu %6tr %>a %Ss/%03>Hs %<st %rm %ru %[un %Sh/%<a %mt %ea
-access_log stdio:$work/access.log veraway
-# Results kept one second, so that a change of the lists shows at once.
-external_acl_type veraway ttl=1 negative_ttl=1 children-max=2 concurrency=20 %>ru $work/bin/veraway-check squid --dir $work/lists
-acl approved external veraway
-http_access allow approved
+acl localnet src 10.0.0.0/8
+include $work/veraway.conf
+http_access allow localhost
 http_access deny all
 EOF
 
