@@ -75,8 +75,10 @@ chmod -R a+rX "$work"
 sed -e "s|/usr/bin/veraway-check|$work/bin/veraway-check|" -e "s|/srv/veraway|$work/lists|" \
   -e "s|ttl=60 negative_ttl=60|ttl=1 negative_ttl=1|" -e "s|daemon:/var/log/squid/access.log|stdio:$work/access.log|" \
   "$example" >"$work/veraway.conf"
-grep -q "ttl=1 negative_ttl=1 .* $work/bin/veraway-check squid --dir $work/lists\$" "$work/veraway.conf" &&
-  grep -q "stdio:$work/access.log" "$work/veraway.conf" || fail "the example configuration has changed: adapt this test"
+if ! grep -q "ttl=1 negative_ttl=1 .* $work/bin/veraway-check squid --dir $work/lists\$" "$work/veraway.conf" ||
+  ! grep -q "stdio:$work/access.log" "$work/veraway.conf"; then
+  fail "the example configuration has changed: adapt this test"
+fi
 cat >"$work/squid.conf" <<EOF
 http_port 127.0.0.1:$proxy_port
 visible_hostname localhost
