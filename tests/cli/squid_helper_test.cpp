@@ -209,7 +209,9 @@ TEST_F(SquidHelperTest, ListsChangedOnDiskTakeOverWithoutARestart) {
   const int held = ::open(sites.c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
   WriteAll(links, "");
-  std::this_thread::sleep_for(2500ms);  // two looks at least while it is held
+  // Held longer than a look (1 s) and the list reader's wait for a writer (up to 2 s) together, so that one
+  // read meets it and fails, and another look follows while it is still held.
+  std::this_thread::sleep_for(4500ms);
   EXPECT_EQ(helper.Ask("3 http://links.example.net/"),
             "3 OK log=TrustFile_SafeLinks.txt:1:links.example.net/");
   ::close(held);
