@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "common/text.h"
@@ -39,7 +40,8 @@ class TrustIndex {
     bool has_inside = false;  // the first entry with another text that occurs in this one
     EntryRef inside;
   };
-  Relations RelationsOf(TextView text) const;
+  // `inside_allowed`, when given, limits `inside` to the entries it accepts.
+  Relations RelationsOf(TextView text, const std::function<bool(EntryRef)>& inside_allowed = {}) const;
 
  private:
   using Id = std::uint32_t;  // a distinct entry text
