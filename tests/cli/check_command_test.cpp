@@ -183,7 +183,7 @@ std::string Usage(const std::string& what, const std::string& command) {
 
 constexpr char kWriteError[] = "veraway-check: error: standard output: write error\n";
 constexpr char kReadError[] = "veraway-check: error: standard input: read error\n";
-constexpr char kCommands[] = "test, lint, diff";
+constexpr char kCommands[] = "test, lint, diff, squid";
 // What lint says of a line that ends in a lone CR, on the first line as grep counts them.
 const std::string kLoneCr =
     "this line ends in a lone CR, which ends a line for the editor but not for grep -n and most tools: they "
@@ -251,6 +251,16 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
       {{"lint", "--format", "jsonl", "--dir", "empty"}, "", "", kNeitherListError, 2},
       {{"test", "--dir", "empty", "abc"}, "", "", kNeitherListError, 2},
       {{"diff", "--dir", "lists", "--against", "empty", "abc"}, "", "", kNeitherListError, 2},
+      // Through Squid an HTTPS request is only host:port: an entry with a path never approves one.
+      {{"lint", "--dir", "lists", "--for", "squid", "--only", "https"},
+       "",
+       "lists/TrustFile_SafeLinks.txt:1: warning: holds \"/\", which never stands in host:port, all that "
+       "Squid "
+       "sees of an HTTPS request (example.org:443): through Squid this entry approves no HTTPS address "
+       "[https]\n",
+       "veraway-check: 1 findings: 1 https\n",
+       1},
+      {{"lint", "--dir", "lists", "--only", "https"}, "", "", "veraway-check: no findings\n", 0},
       {{"lint", "--dir", "lists", "--only", "redundant,duplicate"},
        "",
        "",
@@ -435,7 +445,7 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "",
        Usage("--only: no such rule: wide (rules: "
              "bom,line-ends,whitespace,empty,duplicate,redundant,broad,suffix,"
-             "unanchored,idn,uppercase,malformed,control)",
+             "unanchored,idn,https,uppercase,malformed,control)",
              "lint"),
        2},
   };

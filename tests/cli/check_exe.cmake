@@ -48,6 +48,16 @@ string(CONCAT linted "hosts\\TrustFile_SafeSites.txt:1: warning: \"t.co\" also o
        "\"xn--mix891f\", which this entry never matches; write \".xn--mix891f\" [idn]\n")
 expect_run("${linted}" 1 lint --dir hosts --ignore broad)
 
+# squid: Squid's external ACL protocol on standard input (channel IDs, a CONNECT), answered in order.
+file(WRITE ${WORK}/requests.txt "0 https://news.example.org/a -\n1 http://other.test/ -\n2 links.example.net:443\n")
+execute_process(COMMAND ${EMULATOR} ${EXE} squid --dir lïsts WORKING_DIRECTORY ${WORK}
+                INPUT_FILE ${WORK}/requests.txt OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+set(answered "0 OK log=TrustFile_SafeSites.txt:1:example.org\n1 ERR\n2 OK log=TrustFile_SafeLinks.txt:2:example.net\n")
+if(NOT out STREQUAL answered OR NOT status STREQUAL 0)
+  message(FATAL_ERROR "veraway-check squid\nstatus ${status}\n--- stdout:\n${out}--- expected:\n${answered}"
+                      "--- stderr:\n${err}")
+endif()
+
 # A folder with neither list is an error; an address that could forge a line is shown quoted.
 file(MAKE_DIRECTORY ${WORK}/empty)
 function(expect_err expected_err expected_status)
