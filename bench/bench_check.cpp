@@ -3,7 +3,12 @@
 // of the same lists (duplicate and redundant included). Each program runs as a child process: wall time and
 // peak resident memory (from wait4) are its own. The counts of approved addresses must agree.
 //
-// Usage: bench_check [ENTRIES [ADDRESSES]]   (defaults 1000000 and 100000)
+// Then the same test through pipes, as it runs beside another program (`cat addresses | veraway-check test |
+// cat`): every answer is flushed as its line is read, so this is the figure that streaming must not slow
+// down. A BASELINE executable (say, an earlier build) is run the same way in the same run, for a before/after
+// figure.
+//
+// Usage: bench_check [ENTRIES [ADDRESSES [BASELINE]]]   (defaults 1000000 and 100000, no baseline)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,6 +129,14 @@ int main(int argc, char** argv) {
     std::fclose(out);
   }
   const Measured lint = RunChild({VW_CHECK_EXE, "lint", "--dir", "."}, "addresses.txt", "lint.out");
+  // Through pipes on both sides; the shell's wall time is the pipeline's.
+  const auto piped = [](const std::string& exe, const char* out) {
+    return RunChild({"sh", "-c", "cat addresses.txt | '" + exe + "' test --dir . | cat > " + out},
+                    "/dev/null", "/dev/null");
+  };
+  const Measured pipe = piped(VW_CHECK_EXE, "pipe.out");
+  const std::string baseline_exe = argc > 3 ? argv[3] : "";
+  const Measured baseline = baseline_exe.empty() ? Measured{} : piped(baseline_exe, "baseline.out");
 
   std::printf("%-20s %9s %9s %9s %7s %s\n", "run", "wall (s)", "CPU (s)", "peak MB", "status", "approved");
   const auto row = [](const char* name, const Measured& m, long count) {
@@ -133,6 +146,9 @@ int main(int argc, char** argv) {
   row("veraway-check test", check, check_approved);
   row("grep -F -c -f", grep, grep_approved);
   row("veraway-check lint", lint, CountLinesStartingWith("lint.out", "./"));
+  row("test through pipes", pipe, CountLinesStartingWith("pipe.out", "approved: "));
+  if (!baseline_exe.empty())
+    row("baseline, pipes", baseline, CountLinesStartingWith("baseline.out", "approved: "));
   std::printf("speed-up over grep: %.1f x wall, %.1f x CPU; same count of approved addresses: %s\n",
               grep.seconds / check.seconds, grep.cpu_seconds / check.cpu_seconds,
               check_approved == grep_approved ? "yes" : "NO");

@@ -2,6 +2,7 @@
 
 #include "app/program_state.h"
 #include "files/list_file.h"
+#include "files/list_reader.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 
@@ -33,20 +34,14 @@ void Load(const ListRow& row) {
     CopyOver(row.file, row.backup);  // a failed copy is silent; the flag clears all the same
     row.backup_pending = false;
   }
-  if (!OpenForReading(kLoadSlot, row.file)) {
+  const ListRead read = ReadListFile(kLoadSlot, row.file, ListReadOptions{}, row.list,
+                                     [&](const Text& line) { AddLine(row.editor, -1, line); });
+  if (read.status == ListRead::Status::kNotOpened) {
     ShowMessage(u"Information", Text(u"Couldn't open  ") + row.file + u"  file!");
-    return;
+  } else if (read.status != ListRead::Status::kWhole) {
+    // What was read stays loaded, but the administrator must not take it for the whole file.
+    ShowMessage(u"Information", Text(u"Couldn't read all of  ") + row.file + u"  file!");
   }
-  while (!AtEnd(kLoadSlot)) {
-    Text line = ReadLine(kLoadSlot);
-    AddLine(row.editor, -1, line);
-    row.list.Append(line);
-  }
-  // A read error ends the data like the end of the file; what was read stays loaded, but the administrator
-  // must not take it for the whole file.
-  bool incomplete = ReadFailed(kLoadSlot);
-  CloseListFile(kLoadSlot);
-  if (incomplete) ShowMessage(u"Information", Text(u"Couldn't read all of  ") + row.file + u"  file!");
 }
 
 void ShowNotWritten(const ListRow& row) {

@@ -7,11 +7,11 @@ std::string Dump(const Json& json) {
 }
 
 std::string Quoted(TextView text) {
-  return Dump(Json(TextToUtf8(text)));
+  return ShownQuoted(TextToUtf8(text));
 }
 
 std::string Place(const FolderLists& lists, EntryRef entry) {
-  return ListPath(lists.dir, entry.list) + ":" + std::to_string(entry.index + 1);
+  return Shown(ListPath(lists.dir, entry.list)) + ":" + std::to_string(entry.index + 1);
 }
 
 Json ApprovalsJson(const FolderLists& lists, const std::vector<EntryRef>& approvals) {
@@ -30,7 +30,7 @@ void AppendApprovalsText(const FolderLists& lists, const std::vector<EntryRef>& 
     out += indent;
     out += Place(lists, entry);
     out += ": ";
-    AppendUtf8(ListOf(lists, entry.list)[entry.index], out);
+    out += Shown(TextToUtf8(ListOf(lists, entry.list)[entry.index]));
     out += '\n';
   }
 }

@@ -20,7 +20,7 @@ constexpr int kError = 2;
 
 std::string Dump(const Json& json);
 
-// A text in double quotes, with control characters escaped as JSON does.
+// A text in double quotes, escaped as every field of text output is (see Shown).
 std::string Quoted(TextView text);
 
 inline const TrustList& ListOf(const FolderLists& lists, ListKind kind) {
@@ -44,7 +44,11 @@ class Addresses {
       address = given_[next_++];
       return true;
     }
-    return stdin_.Next(address);
+    // A blank line is no address: skipped, neither tested nor counted.
+    while (stdin_.Next(address)) {
+      if (address.find_first_not_of(" \t") != std::string::npos) return true;
+    }
+    return false;
   }
   bool Failed() const { return stdin_.Failed(); }
 

@@ -26,7 +26,7 @@ int RunTest(const Options& options) {
       out += '\n';
     } else {
       out += approvals.empty() ? "not approved: " : "approved: ";
-      out += address;
+      out += Shown(address);
       out += '\n';
       AppendApprovalsText(lists, approvals, "  ", out);
     }

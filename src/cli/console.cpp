@@ -1,5 +1,8 @@
 #include "cli/console.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef _WIN32
@@ -21,8 +24,151 @@ bool StderrIsTerminal() {
 }
 
 constexpr std::size_t kChunk = 1 << 16;
+constexpr int kQuietExit = 2;
+
+// The Output that standard input's reader writes out before it waits (at most one at a time).
+Output* g_tied_output = nullptr;
+
+int FileNumber(std::FILE* file) {
+#ifdef _WIN32
+  return _fileno(file);
+#else
+  return fileno(file);
+#endif
+}
+
+// read(2) / _read on a file descriptor: the count read, 0 at the end, -1 on an error.
+long ReadSome(int fd, char* data, std::size_t size) {
+  for (;;) {
+#ifdef _WIN32
+    const int n = ::_read(fd, data, static_cast<unsigned>(size));
+#else
+    const ssize_t n = ::read(fd, data, size);
+#endif
+    if (n < 0 && errno == EINTR) continue;
+    return static_cast<long>(n);
+  }
+}
+
+// A write that failed because nobody reads standard output any more. Windows' C library reports a closed
+// pipe as EPIPE, or as EINVAL when the pipe is being closed.
+bool ReaderGone(int error) {
+#ifdef _WIN32
+  return error == EPIPE || error == EINVAL;
+#else
+  return error == EPIPE;
+#endif
+}
+
+// Characters that show nothing, or change how the characters around them are shown.
+constexpr bool Hides(char32_t c) {
+  return (c >= 0x80 && c <= 0x9F) || c == 0xAD || c == 0x61C || c == 0x180E || (c >= 0x200B && c <= 0x200F) ||
+         (c >= 0x2028 && c <= 0x202E) || (c >= 0x2060 && c <= 0x2064) || (c >= 0x2066 && c <= 0x2069) ||
+         c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB) || (c >= 0xE0000 && c <= 0xE007F);
+}
+
+// The character at `at` when it is well-formed UTF-8, with its length in bytes; 0 bytes when it is not.
+char32_t Decode(std::string_view s, std::size_t at, std::size_t& length) {
+  const auto b = static_cast<unsigned char>(s[at]);
+  length = 0;
+  if (b < 0x80) {
+    length = 1;
+    return b;
+  }
+  std::size_t n = 0;
+  char32_t c = 0;
+  char32_t least = 0;
+  if (b >= 0xC2 && b <= 0xDF) {
+    n = 2, c = b & 0x1F, least = 0x80;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 3, c = b & 0x0F, least = 0x800;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 4, c = b & 0x07, least = 0x10000;
+  } else {
+    return 0;
+  }
+  if (at + n > s.size()) return 0;
+  for (std::size_t i = 1; i < n; ++i) {
+    const auto next = static_cast<unsigned char>(s[at + i]);
+    if ((next & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (next & 0x3F);
+  }
+  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+  length = n;
+  return c;
+}
+
+bool NeedsQuotes(std::string_view s) {
+  // Printable ASCII other than '"' shows itself: most fields are nothing else.
+  std::size_t at = 0;
+  while (at < s.size() && s[at] >= 0x20 && s[at] < 0x7F && s[at] != '"') ++at;
+  while (at < s.size()) {
+    std::size_t length = 0;
+    const char32_t c = Decode(s, at, length);
+    if (length == 0 || c < 0x20 || c == 0x7F || c == '"' || Hides(c)) return true;
+    at += length;
+  }
+  return false;
+}
+
+void AppendHex(unsigned value, int digits, std::string& out) {
+  static const char kDigits[] = "0123456789abcdef";
+  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 15];
+}
 
 }  // namespace
+
+std::string ShownQuoted(std::string_view s) {
+  std::string out = "\"";
+  for (std::size_t at = 0; at < s.size();) {
+    std::size_t length = 0;
+    const char32_t c = Decode(s, at, length);
+    if (length == 0) {  // not UTF-8: the byte itself
+      out += "\\x";
+      AppendHex(static_cast<unsigned char>(s[at]), 2, out);
+      ++at;
+      continue;
+    }
+    if (c >= 7 && c <= 13) {
+      out += '\\';
+      out += "abtnvfr"[c - 7];
+    } else if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == 0x7F) {
+      out += "\\x";
+      AppendHex(c, 2, out);
+    } else if (Hides(c)) {
+      out += c > 0xFFFF ? "\\U" : "\\u";
+      AppendHex(c, c > 0xFFFF ? 8 : 4, out);
+    } else {
+      out.append(s, at, length);
+    }
+    at += length;
+  }
+  out += '"';
+  return out;
+}
+
+std::string Shown(std::string_view s) {
+  return NeedsQuotes(s) ? ShownQuoted(s) : std::string(s);
+}
+
+bool WriteStdout(std::string_view bytes) {
+  while (!bytes.empty()) {
+#ifdef _WIN32
+    const std::size_t chunk = std::min<std::size_t>(bytes.size(), 1 << 30);
+    const int n = ::_write(1, bytes.data(), static_cast<unsigned>(chunk));
+#else
+    const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
+#endif
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && ReaderGone(errno)) std::_Exit(kQuietExit);
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
 
 std::chrono::steady_clock::time_point ProgramStart() {
   static const auto start = std::chrono::steady_clock::now();
@@ -35,6 +181,8 @@ void UseBinaryStreams() {
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
 }
+
+LineReader::LineReader(std::FILE* file) : fd_(FileNumber(file)) {}
 
 bool LineReader::Next(std::string& line) {
   for (;;) {
@@ -50,26 +198,36 @@ bool LineReader::Next(std::string& line) {
       pos_ = buffer_.size();
       break;
     }
+    // Every answer to the lines so far goes out before the wait for more; once it cannot, input ends.
+    if (g_tied_output != nullptr && !g_tied_output->Flush()) return false;
     buffer_.erase(0, pos_);
     pos_ = 0;
     const std::size_t kept = buffer_.size();
     buffer_.resize(kept + kChunk);
-    const std::size_t got = std::fread(buffer_.data() + kept, 1, kChunk, file_);
-    buffer_.resize(kept + got);
-    if (got < kChunk) {
+    const long got = ReadSome(fd_, buffer_.data() + kept, kChunk);
+    buffer_.resize(kept + static_cast<std::size_t>(got > 0 ? got : 0));
+    if (got <= 0) {
       eof_ = true;
-      failed_ = std::ferror(file_) != 0;
+      failed_ = got < 0;
     }
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return true;
 }
 
+Output::Output() {
+  g_tied_output = this;
+}
+
+Output::~Output() {
+  Flush();
+  if (g_tied_output == this) g_tied_output = nullptr;
+}
+
 bool Output::Flush(bool force) {
   if (buffer_.empty() || (!force && buffer_.size() < kChunk)) return !failed_;
-  if (!failed_ && std::fwrite(buffer_.data(), 1, buffer_.size(), stdout) != buffer_.size()) failed_ = true;
+  if (!failed_ && !WriteStdout(buffer_)) failed_ = true;
   buffer_.clear();
-  if (force && !failed_ && std::fflush(stdout) != 0) failed_ = true;
   return !failed_;
 }
 

@@ -91,7 +91,8 @@ Totals WriteEntryDiff(const FolderLists& lists, const FolderLists& other, ListKi
   Totals totals;
   const std::vector<Hunk> hunks = DiffEntries(before, after);
   if (!hunks.empty() && format == Format::kText) {
-    output.buffer() += "--- " + ListPath(other.dir, kind) + "\n+++ " + ListPath(lists.dir, kind) + "\n";
+    output.buffer() +=
+        "--- " + Shown(ListPath(other.dir, kind)) + "\n+++ " + Shown(ListPath(lists.dir, kind)) + "\n";
   }
   for (const Hunk& hunk : hunks) {
     totals.removed += hunk.removed.size();
@@ -102,12 +103,12 @@ Totals WriteEntryDiff(const FolderLists& lists, const FolderLists& other, ListKi
              Range('+', hunk.after_line, hunk.added.size()) + " @@\n";
       for (std::size_t i : hunk.removed) {
         out += '-';
-        AppendUtf8(before[i], out);
+        out += Shown(TextToUtf8(before[i]));
         out += '\n';
       }
       for (std::size_t i : hunk.added) {
         out += '+';
-        AppendUtf8(after[i], out);
+        out += Shown(TextToUtf8(after[i]));
         out += '\n';
       }
     } else {
@@ -176,10 +177,10 @@ int RunDiff(const Options& options) {
                 {{"approved", !other_approvals.empty()}, {"by", ApprovalsJson(other, other_approvals)}}}});
       out += '\n';
     } else {
-      out += address + '\n';
+      out += Shown(address) + '\n';
       for (const auto* side : {&lists, &other}) {
         const std::vector<EntryRef>& by = side == &lists ? approvals : other_approvals;
-        out += "  " + (side == &lists ? dir_name : options.against) +
+        out += "  " + Shown(side == &lists ? dir_name : options.against) +
                (by.empty() ? ": not approved\n" : ": approved\n");
         AppendApprovalsText(*side, by, "    ", out);
       }

@@ -1,62 +1,63 @@
 #include "cli/folder_lists.h"
 
-#include <filesystem>
-#include <fstream>
-#include <system_error>
-
 #include "cli/console.h"
 #include "files/file_names.h"
-#include "files/list_file.h"
-#include "files/os_file.h"
+#include "files/list_reader.h"
 
 namespace vw::cli {
 namespace {
 
 constexpr int kSlot = 0;
 
-// Why a file that the list file layer could not open is not readable: a missing file is not an error.
-enum class OpenFailure { kMissing, kError };
-
-OpenFailure Explain(const std::string& path, std::string& reason) {
-  const std::filesystem::path native(Utf8ToText(path));
-  std::error_code error;
-  const auto status = std::filesystem::status(native, error);
-  if (status.type() == std::filesystem::file_type::not_found) return OpenFailure::kMissing;
-  if (error) {
-    reason = error.message();
-  } else if (status.type() == std::filesystem::file_type::directory) {
-    reason = "it is a directory";
-  } else if (status.type() != std::filesystem::file_type::regular) {
-    reason = "it is not a regular file";
-  } else if (std::ifstream(native, std::ios::binary).is_open()) {
-    reason = "it is in use: another program holds it open exclusively";
-  } else {
-    reason = "permission denied";
+// Why a list file could not be opened, as the error message says it.
+std::string Reason(const OpenRefusal& refusal) {
+  switch (refusal.kind) {
+    case OpenRefusal::Kind::kMissing:
+      return "no such file";
+    case OpenRefusal::Kind::kInUse:
+      return "in use by another program";
+    case OpenRefusal::Kind::kDirectory:
+      return "it is a directory";
+    case OpenRefusal::Kind::kNotRegular:
+      return "it is not a regular file";
+    case OpenRefusal::Kind::kDenied:
+      return "permission denied";
+    case OpenRefusal::Kind::kOther:
+      break;
   }
-  return OpenFailure::kError;
+  return refusal.detail;
 }
 
-bool ReadList(const std::string& path, TrustList& list, Progress& progress) {
-  if (!OpenForReading(kSlot, Utf8ToText(path))) {
-    std::string reason;
-    if (Explain(path, reason) == OpenFailure::kMissing) {
-      Note(path + " is missing: it counts as an empty list");
+// Reads one list; `missing` is set when there is no such file (an empty list, with a note).
+bool ReadList(const std::string& path, TrustList& list, Progress& progress, bool& missing) {
+  ListReadOptions options;
+  options.access = ListAccess::kShared;
+  options.wait = kListWait;
+  options.refuse_binary = true;
+  std::size_t count = 0;
+  const ListRead read =
+      ReadListFile(kSlot, Utf8ToText(path), options, list, [&](const Text&) { progress.Update(++count); });
+  switch (read.status) {
+    case ListRead::Status::kWhole:
       return true;
-    }
-    Error(path + ": cannot be opened: " + reason);
-    return false;
+    case ListRead::Status::kNotOpened:
+      if (read.refusal.kind == OpenRefusal::Kind::kMissing) {
+        missing = true;
+        return true;
+      }
+      Error(path + ": cannot be opened: " + Reason(read.refusal));
+      return false;
+    case ListRead::Status::kReadError:
+      Error(path + ": cannot be read: a read error ended it after line " + std::to_string(list.size()));
+      return false;
+    case ListRead::Status::kLooksBinary:
+      Error(path + (read.binary == BinarySign::kMostlyZeros
+                        ? ": looks binary: most of its bytes are zero bytes; not a list"
+                        : ": looks binary: line " + std::to_string(list.size() + 1) +
+                              " runs past 4 MiB without a line end; not a list"));
+      return false;
   }
-  while (!AtEnd(kSlot)) {
-    list.Append(ReadLine(kSlot));
-    progress.Update(list.size());
-  }
-  const bool failed = ReadFailed(kSlot);
-  CloseListFile(kSlot);
-  if (failed) {
-    Error(path + ": cannot be read: a read error ended it after line " + std::to_string(list.size()));
-    return false;
-  }
-  return true;
+  return false;
 }
 
 }  // namespace
@@ -72,8 +73,22 @@ std::string ListPath(const std::string& dir, ListKind list) {
 bool ReadFolderLists(const std::string& dir, FolderLists& lists) {
   lists.dir = dir;
   Progress progress("entries read");
-  return ReadList(ListPath(dir, ListKind::kSites), lists.sites, progress) &&
-         ReadList(ListPath(dir, ListKind::kLinks), lists.links, progress);
+  const std::string sites = ListPath(dir, ListKind::kSites);
+  const std::string links = ListPath(dir, ListKind::kLinks);
+  bool sites_missing = false;
+  bool links_missing = false;
+  if (!ReadList(sites, lists.sites, progress, sites_missing) ||
+      !ReadList(links, lists.links, progress, links_missing)) {
+    return false;
+  }
+  // One missing list is an empty list, as in the editor; both missing is most likely the wrong folder.
+  if (sites_missing && links_missing) {
+    Error("neither " + sites + " nor " + links + " exists: not a folder of lists");
+    return false;
+  }
+  if (sites_missing) Note(sites + " is missing: it counts as an empty list");
+  if (links_missing) Note(links + " is missing: it counts as an empty list");
+  return true;
 }
 
 }  // namespace vw::cli

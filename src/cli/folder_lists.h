@@ -1,6 +1,7 @@
-// Reading the two lists of a folder through the list file layer, as the editor does (never writing them).
+// Reading the two lists of a folder through the one list reader, as the editor does (never writing them).
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "common/trust_list.h"
@@ -17,8 +18,12 @@ struct FolderLists {
 // The name to show and open for a list file of `dir`: the bare file name for the working directory.
 std::string ListPath(const std::string& dir, ListKind list);
 
-// Reads both lists of `dir`. A missing file counts as an empty list, with a note on stderr. A file that
-// cannot be opened or read gets an error on stderr naming it and the reason, and the result is false.
+// How long a list held by a writer (the editor saving it) is waited for before it counts as in use.
+inline constexpr std::chrono::milliseconds kListWait{2000};
+
+// Reads both lists of `dir` beside any number of other readers. A missing file counts as an empty list, with
+// a note on stderr; both missing is an error. A file that cannot be opened or read whole, or looks binary,
+// gets an error on stderr naming it and the reason, and the result is false.
 bool ReadFolderLists(const std::string& dir, FolderLists& lists);
 
 }  // namespace vw::cli

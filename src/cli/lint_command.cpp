@@ -59,7 +59,10 @@ Explained Explain(const FolderLists& lists, const LintFinding& finding, const Ho
           "meant",
           {}};
     case LintRule::kEmpty:
-      return {"an empty line approves nothing", {}};
+      return {finding.count == 1 ? "an empty line approves nothing"
+                                 : std::to_string(finding.count) + " empty lines in a row (to line " +
+                                       std::to_string(finding.at.index + finding.count) + ") approve nothing",
+              {}};
     case LintRule::kDuplicate:
       return {"the same entry stands at " + Place(lists, finding.other), {}};
     case LintRule::kRedundant:

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -46,16 +47,42 @@ constexpr char kSquidHelp[] =
 // calls, which on Windows know only the ANSI code page).
 std::string ExistingFolder(const std::string& name) {
   std::error_code error;
-  if (std::filesystem::is_directory(std::filesystem::path(vw::Utf8ToText(name)), error)) return {};
-  return "no such folder: " + name;
+  const auto status = std::filesystem::status(std::filesystem::path(vw::Utf8ToText(name)), error);
+  if (status.type() == std::filesystem::file_type::directory) return {};
+  if (status.type() == std::filesystem::file_type::not_found || name.empty())
+    return "no such folder: " + name;
+  if (error) return name + ": " + error.message();
+  return "not a folder: " + name;
 }
 
 void AddCommon(CLI::App& command, vw::cli::Options& options, std::string& format) {
   command.set_version_flag("--version", "veraway-check " VW_VERSION);
-  command.add_option("--dir", options.dir, "Folder of the list files (default: the working directory)")
-      ->check(ExistingFolder);
-  command.add_option("--format", format, "Output format: text (default) or jsonl")
-      ->check(CLI::IsMember({"text", "jsonl"}));
+  // As with the tools around it, the last of an option given twice wins.
+  command.add_option("-d,--dir", options.dir, "Folder of the list files (default: the working directory)")
+      ->check(ExistingFolder)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  command.add_option("-f,--format", format, "Output format: text (default) or jsonl")
+      ->check(CLI::IsMember({"text", "jsonl"}))
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+// Help and version text, written as any output is: a write error there is an error too.
+int PrintAndExit(CLI::App& app, const CLI::Error& e) {
+  std::ostringstream text;
+  std::ostringstream errors;
+  const int code = app.exit(e, text, errors);
+  if (!vw::cli::WriteStdout(text.str())) {
+    vw::cli::Error("standard output: write error");
+    return kUsageError;
+  }
+  return code;
+}
+
+// A usage error: one line saying what is wrong, one saying where to look.
+int UsageError(const std::string& what, const std::string& command) {
+  std::cerr << "veraway-check: " << what << "\nTry 'veraway-check " << command << (command.empty() ? "" : " ")
+            << "--help' for more information.\n";
+  return kUsageError;
 }
 
 std::string LintRule(const std::string& name) {
@@ -107,24 +134,34 @@ int Run(std::vector<std::string> args) {
   squid->set_version_flag("--version", "veraway-check " VW_VERSION);
   // Not checked: a helper that ends at once makes Squid restart it until it gives up; a folder not there
   // (yet) is answered BH, as are lists that cannot be read, until it is.
-  squid->add_option("--dir", options.dir, "Folder of the list files (default: the working directory)");
+  squid->add_option("-d,--dir", options.dir, "Folder of the list files (default: the working directory)");
+
+  // The first word that is no option names the command.
+  std::string commands;
+  bool known = false;
+  for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+    commands += (commands.empty() ? "" : ", ") + command->get_name();
+    known = known || (args.size() > 1 && args[1] == command->get_name());
+  }
+  if (args.size() < 2) return UsageError("a command is required: " + commands, "");
+  if (!known && !args[1].empty() && args[1][0] != '-')
+    return UsageError("unknown command '" + args[1] + "' (commands: " + commands + ")", "");
 
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   try {
     app.parse(static_cast<int>(argv.size()), argv.data());
   } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
+    return PrintAndExit(app, e);
   } catch (const CLI::CallForAllHelp& e) {
-    return app.exit(e);
+    return PrintAndExit(app, e);
   } catch (const CLI::CallForVersion& e) {
-    return app.exit(e);
+    return PrintAndExit(app, e);
   } catch (const CLI::ParseError& e) {
-    // The error, then the usage of the command it was given to.
-    std::cerr << "veraway-check: " << e.what() << "\n\n";
     const std::vector<CLI::App*> given = app.get_subcommands();
-    std::cerr << (given.empty() ? app.help() : given.back()->help(app.get_name()));
-    return kUsageError;
+    if (given.empty() && dynamic_cast<const CLI::RequiredError*>(&e) != nullptr)
+      return UsageError("a command is required: " + commands, "");
+    return UsageError(e.what(), given.empty() ? "" : given.back()->get_name());
   }
   options.format = format == "jsonl" ? vw::cli::Format::kJsonl : vw::cli::Format::kText;
   try {

@@ -15,6 +15,17 @@ constexpr std::size_t kLargestBlockUnits = std::size_t{1} << 20;
 
 void TrustList::Append(TextView text) {
   const std::size_t n = text.size();
+  if (n == 0) {
+    if (!empty_runs_.empty() && empty_runs_.back().first + empty_runs_.back().count == size_) {
+      ++empty_runs_.back().count;
+    } else {
+      const std::size_t before =
+          empty_runs_.empty() ? 0 : empty_runs_.back().empty_before + empty_runs_.back().count;
+      empty_runs_.push_back(EmptyRun{size_, 1, before});
+    }
+    ++size_;
+    return;
+  }
   if (blocks_.empty() || blocks_.back().capacity - used_ < n) {
     std::size_t capacity =
         blocks_.empty() ? kFirstBlockUnits : std::min(blocks_.back().capacity * 2, kLargestBlockUnits);
@@ -27,9 +38,21 @@ void TrustList::Append(TextView text) {
   std::copy(text.begin(), text.end(), blocks_.back().chars.get() + used_);
   ends_.push_back(used_ + n);
   used_ += n;
+  ++size_;
 }
 
 TrustEntry TrustList::operator[](std::size_t index) const {
+  if (!empty_runs_.empty()) {
+    // The last run that begins at or before `index`: either it holds `index`, or all its entries and those
+    // of the runs before it stand before `index`.
+    auto after = std::upper_bound(empty_runs_.begin(), empty_runs_.end(), index,
+                                  [](std::size_t i, const EmptyRun& r) { return i < r.first; });
+    if (after != empty_runs_.begin()) {
+      const EmptyRun& run = *(after - 1);
+      if (index < run.first + run.count) return TrustEntry(u"", 0);
+      index -= run.empty_before + run.count;
+    }
+  }
   // The block holding `index` is the last one whose first entry is not after it.
   auto after = std::upper_bound(blocks_.begin(), blocks_.end(), index,
                                 [](std::size_t i, const Block& b) { return i < b.first_entry; });
@@ -39,7 +62,8 @@ TrustEntry TrustList::operator[](std::size_t index) const {
 }
 
 std::size_t TrustList::HeapBytes() const {
-  std::size_t bytes = blocks_.capacity() * sizeof(Block) + ends_.capacity() * sizeof(std::size_t);
+  std::size_t bytes = blocks_.capacity() * sizeof(Block) + ends_.capacity() * sizeof(std::size_t) +
+                      empty_runs_.capacity() * sizeof(EmptyRun);
   for (const Block& b : blocks_) bytes += b.capacity * sizeof(char16_t);
   return bytes;
 }

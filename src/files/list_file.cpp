@@ -1,10 +1,12 @@
 // The list file layer over the OS file calls of os_file.h.
 #include "files/list_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "files/os_file.h"
 
@@ -21,6 +23,11 @@ struct Slot {
   OsHandle file = 0;
   bool writing = false;
   bool read_failed = false;
+  // Reading a file that may be binary: the guard's counts, and why it stopped the reading.
+  bool guarded = false;
+  BinarySign binary = BinarySign::kNone;
+  std::uint64_t bytes_read = 0;
+  std::uint64_t zeros_read = 0;
   bool write_failed = false;
   // Reading: bytes [pos, end) are read ahead and not yet handed out. Writing: [0, end) wait to be written.
   std::size_t pos = 0;
@@ -49,10 +56,18 @@ Slot* OpenSlot(int slot, bool writing) {
 // Fills the empty buffer from the file. False when no byte arrived: the end of the file, or a read error,
 // after which the file is not asked again.
 bool Refill(Slot& s) {
-  if (s.read_failed) return false;
+  if (s.read_failed || s.binary != BinarySign::kNone) return false;
   const std::int64_t n = s.os->Read(s.file, reinterpret_cast<char*>(s.buffer.data()), kBufferSize);
   if (n < 0) s.read_failed = true;
   if (n <= 0) return false;
+  if (s.guarded) {
+    s.bytes_read += static_cast<std::uint64_t>(n);
+    s.zeros_read += static_cast<std::uint64_t>(std::count(s.buffer.begin(), s.buffer.begin() + n, 0));
+    if (s.bytes_read >= kBinaryZerosAfter && s.zeros_read * 2 > s.bytes_read) {
+      s.binary = BinarySign::kMostlyZeros;
+      return false;
+    }
+  }
   s.pos = 0;
   s.end = static_cast<std::size_t>(n);
   return true;
@@ -141,6 +156,38 @@ bool OpenForReading(int slot, TextView name) {
   return Open(slot, false, name);
 }
 
+bool OpenForSharedReading(int slot, TextView name, std::chrono::milliseconds wait, OpenRefusal& refusal) {
+  std::unique_ptr<Slot>* entry = SlotEntry(slot);
+  if (entry == nullptr) {
+    refusal = {OpenRefusal::Kind::kOther, "no such slot"};
+    return false;
+  }
+  if (*entry) CloseListFile(slot);
+  auto s = std::make_unique<Slot>();
+  s->os = &CurrentOsFiles();
+  // A writer holds a list only while it saves it: ask again a few times a second until the wait is over.
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  std::optional<OsHandle> file;
+  while (!(file = s->os->OpenReadShared(name, refusal)) && refusal.kind == OpenRefusal::Kind::kInUse &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (!file) return false;
+  s->file = *file;
+  s->bytes.reserve(kBufferSize);
+  *entry = std::move(s);
+  return true;
+}
+
+void GuardAgainstBinary(int slot) {
+  if (Slot* s = OpenSlot(slot, false)) s->guarded = true;
+}
+
+BinarySign BinarySignOf(int slot) {
+  const Slot* s = OpenSlot(slot, false);
+  return s != nullptr ? s->binary : BinarySign::kNone;
+}
+
 bool CreateForWriting(int slot, TextView name) {
   return Open(slot, true, name);
 }
@@ -163,6 +210,11 @@ Text ReadLine(int slot) {
   std::string& line = s.bytes;
   line.clear();
   for (;;) {
+    if (s.guarded && line.size() > kBinaryLineBytes) {
+      s.binary = BinarySign::kNoLineEnd;
+      s.pos = s.end;
+      break;
+    }
     if (s.pos == s.end && !Refill(s)) break;
     // Plain characters are taken in one run, up to the next byte that needs a look.
     std::size_t p = s.pos;

@@ -6,13 +6,35 @@
 // open and reads as a free slot. All names are used as given, relative to the working directory.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
+
 #include "common/text.h"
+#include "files/os_file.h"
 
 namespace vw {
 
 // Opens an existing file for reading, exclusively: fails when it is missing, cannot be read, or is open
 // anywhere else. A slot that still holds a file is closed first. On failure the slot is free.
 bool OpenForReading(int slot, TextView name);
+
+// Opens an existing regular file for reading alongside any number of other readers (a shared lock on Linux,
+// shared reading on Windows). While a writer holds it, tries again for up to `wait`, then fails as in use. A
+// slot that still holds a file is closed first. On failure the slot is free and `refusal` says why.
+bool OpenForSharedReading(int slot, TextView name, std::chrono::milliseconds wait, OpenRefusal& refusal);
+
+// Reading a file that may not be a list at all: once guarded, a slot stops reading (AtEnd turns true) as soon
+// as the file shows itself binary, so neither time nor memory grows with such a file.
+enum class BinarySign {
+  kNone,
+  kMostlyZeros,  // once 64 KiB are read, more than half of the bytes read are zero bytes
+  kNoLineEnd,    // a line longer than 4 MiB
+};
+inline constexpr std::size_t kBinaryZerosAfter = 64 * 1024;
+inline constexpr std::size_t kBinaryLineBytes = 4 * 1024 * 1024;
+void GuardAgainstBinary(int slot);
+// Why a guarded slot stopped; kNone while it reads on (and for an unguarded or free slot).
+BinarySign BinarySignOf(int slot);
 
 // Opens the file for writing, exclusively, to be replaced whole by the lines written: they go to a new file
 // beside it, which takes its place at CloseListFile. Until then the file keeps its content; when the save

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "common/text.h"
 
@@ -24,12 +25,33 @@ using OsHandle = std::intptr_t;
 // added; nullopt when it cannot be read.
 std::optional<Text> OsWorkingDirectory();
 
+// Why a file could not be opened for shared reading, in words a message can show.
+struct OpenRefusal {
+  enum class Kind {
+    kMissing,     // no such file
+    kInUse,       // held by a writer (an exclusive lock or share mode) at this moment
+    kDirectory,   // a folder
+    kNotRegular,  // a device, a pipe or another special file
+    kDenied,      // the permissions do not let this user read it
+    kOther,       // anything else: `detail` holds the system's own words
+  };
+  Kind kind = Kind::kOther;
+  std::string detail;
+};
+
 class OsFiles {
  public:
   virtual ~OsFiles() = default;
 
   // Opens an existing file for reading, exclusively: fails while it is open anywhere else.
   virtual std::optional<OsHandle> OpenReadExclusive(TextView name) = 0;
+  // Opens an existing regular file for reading alongside any number of other readers (a shared lock, shared
+  // reading); fails at once, with `refusal` saying why, while a writer holds it or when it cannot be read. A
+  // test layer that has no use for it refuses it.
+  virtual std::optional<OsHandle> OpenReadShared(TextView /*name*/, OpenRefusal& refusal) {
+    refusal = {OpenRefusal::Kind::kOther, "shared reading is not offered by this file layer"};
+    return std::nullopt;
+  }
   // Saving a file whole. The file is never written in place: the new content goes to a new file beside it
   // (same folder), which takes the file's place in one step only once it is written and handed to the disk,
   // so a failure or a crash at any moment leaves the old content or the new one, whole.

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -46,6 +47,23 @@ bool Lock(int fd, int how) {
 bool IsRegularFile(int fd) {
   struct stat st {};
   return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+OpenRefusal RefusalOf(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return {OpenRefusal::Kind::kMissing, {}};
+    case EACCES:
+    case EPERM:
+      return {OpenRefusal::Kind::kDenied, {}};
+    case EISDIR:
+      return {OpenRefusal::Kind::kDirectory, {}};
+    case EWOULDBLOCK:
+      return {OpenRefusal::Kind::kInUse, {}};
+    default:
+      return {OpenRefusal::Kind::kOther, std::strerror(error)};
+  }
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -220,6 +238,42 @@ class PosixFiles final : public OsFiles {
     const int fd = OpenRetrying(*path, O_RDONLY | O_NONBLOCK);  // a pipe must not block the opening
     if (fd < 0) return std::nullopt;
     if (!IsRegularFile(fd) || !Lock(fd, LOCK_EX)) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    return fd;
+  }
+
+  std::optional<OsHandle> OpenReadShared(TextView name, OpenRefusal& refusal) override {
+    const auto path = NativeName(name);
+    if (!path) {
+      refusal = {OpenRefusal::Kind::kOther, "not a valid file name"};
+      return std::nullopt;
+    }
+    const int fd = OpenRetrying(*path, O_RDONLY | O_NONBLOCK);  // a pipe must not block the opening
+    if (fd < 0) {
+      refusal = RefusalOf(errno);
+      return std::nullopt;
+    }
+    struct stat opened {};
+    struct stat named {};
+    bool ok = false;
+    if (::fstat(fd, &opened) != 0) {
+      refusal = RefusalOf(errno);
+    } else if (S_ISDIR(opened.st_mode)) {
+      refusal = {OpenRefusal::Kind::kDirectory, {}};
+    } else if (!S_ISREG(opened.st_mode)) {
+      refusal = {OpenRefusal::Kind::kNotRegular, {}};
+    } else if (!Lock(fd, LOCK_SH)) {
+      refusal = RefusalOf(errno);
+    } else if (::stat(path->c_str(), &named) != 0 || named.st_dev != opened.st_dev ||
+               named.st_ino != opened.st_ino) {
+      // A writer put a new file in the list's place after this one was opened: this is the old one.
+      refusal = {OpenRefusal::Kind::kInUse, {}};
+    } else {
+      ok = true;
+    }
+    if (!ok) {
       ::close(fd);
       return std::nullopt;
     }

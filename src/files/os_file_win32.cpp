@@ -30,6 +30,42 @@ HANDLE ToHandle(OsHandle file) {
   return reinterpret_cast<HANDLE>(file);
 }
 
+// The system's own words for an error, without the line end it puts after them.
+std::string SystemMessage(DWORD error) {
+  char* text = nullptr;
+  const DWORD size = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = size > 0 && text != nullptr ? std::string(text, size) : std::string();
+  if (text != nullptr) ::LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
+                              message.back() == '.')) {
+    message.pop_back();
+  }
+  return message + (message.empty() ? "" : " ") + "(error " + std::to_string(error) + ")";
+}
+
+// What GetLastError says, as the kind of refusal it is. Opening a folder as a file is refused as "access
+// denied", so a denial is checked against what the name stands for.
+OpenRefusal RefusalOf(DWORD error, const std::wstring& path) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return {OpenRefusal::Kind::kMissing, {}};
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return {OpenRefusal::Kind::kInUse, {}};
+    case ERROR_ACCESS_DENIED: {
+      const DWORD attributes = ::GetFileAttributesW(path.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return {OpenRefusal::Kind::kDirectory, {}};
+      return {OpenRefusal::Kind::kDenied, {}};
+    }
+    default:
+      return {OpenRefusal::Kind::kOther, SystemMessage(error)};
+  }
+}
+
 std::optional<OsHandle> Opened(HANDLE h) {
   if (h == nullptr || h == INVALID_HANDLE_VALUE) return std::nullopt;
   return reinterpret_cast<OsHandle>(h);
@@ -127,6 +163,26 @@ class Win32Files final : public OsFiles {
     if (!path) return std::nullopt;
     return Opened(::CreateFileW(path->c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
+  }
+
+  std::optional<OsHandle> OpenReadShared(TextView name, OpenRefusal& refusal) override {
+    const auto path = NativeName(name);
+    if (!path) {
+      refusal = {OpenRefusal::Kind::kOther, "not a valid file name"};
+      return std::nullopt;
+    }
+    const HANDLE h = ::CreateFileW(path->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      refusal = RefusalOf(::GetLastError(), *path);
+      return std::nullopt;
+    }
+    if (::GetFileType(h) != FILE_TYPE_DISK) {  // a console, a pipe, NUL
+      ::CloseHandle(h);
+      refusal = {OpenRefusal::Kind::kNotRegular, {}};
+      return std::nullopt;
+    }
+    return reinterpret_cast<OsHandle>(h);
   }
 
   std::optional<OsHandle> CreateReplacement(TextView name, bool first_attempt) override {

@@ -126,7 +126,15 @@ class Linter {
       ++next_end;
     }
     if (entry.empty()) {
-      add(LintRule::kEmpty);
+      // A run of empty lines is one finding (the findings of other rules on its lines may follow it), so
+      // findings never grow with a file of empty lines.
+      LintFinding* run = empty_run_ < out.size() ? &out[empty_run_] : nullptr;
+      if (run != nullptr && run->at.list == at.list && run->at.index + run->count == at.index) {
+        ++run->count;
+      } else if (options_.Wants(LintRule::kEmpty)) {
+        empty_run_ = out.size();
+        add(LintRule::kEmpty);
+      }
       return;
     }
     if (IsBlank(entry.front()) || IsBlank(entry.back())) add(LintRule::kWhitespace);
@@ -186,6 +194,8 @@ class Linter {
   const HostNames& hosts_;
   const LintOptions& options_;
   std::vector<std::uint8_t> judged_;  // per entry, sites then links; 0 until judged
+  std::size_t empty_run_ =
+      static_cast<std::size_t>(-1);  // where in the findings the open run of empty lines is
   std::size_t next_site_end_ = 0;
   std::size_t next_link_end_ = 0;
 };

@@ -19,7 +19,7 @@ enum class LintRule : std::uint8_t {
   kBom,         // a byte-order mark before the first entry of a file: that entry never matches
   kLineEnds,    // the line ends in a lone CR or a NUL byte: its number differs from what grep -n shows
   kWhitespace,  // a blank or tab at the start or the end: no address holds one
-  kEmpty,       // an empty line approves nothing
+  kEmpty,       // an empty line approves nothing; a run of them is one finding, `count` lines long
   kDuplicate,   // the same text stands earlier (sites come before links); `other` is its first place
   kRedundant,   // a narrow entry occurs inside this one, so this one approves nothing more; `other` names it
   kBroad,       // occurs in the addresses of a large share of real sites (rules/broad_parts.inc)
@@ -43,6 +43,7 @@ struct LintFinding {
   EntryRef other;             // for kDuplicate and kRedundant
   std::size_t grep_line = 0;  // for kLineEnds: the line grep -n shows this line's end on
   char line_end = 0;          // for kLineEnds: CR or NUL
+  std::size_t count = 1;      // for kEmpty: the empty lines in a row from `at` on
 };
 
 // A line that ends in something other than LF or CR LF: its line number in the list (1-based), the byte that

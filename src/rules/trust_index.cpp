@@ -91,12 +91,14 @@ TrustIndex::TrustIndex(const TrustList& sites, const TrustList& links) : sites_(
   const std::size_t total = sites.size() + links.size();
   if (total >= kNone) throw std::length_error("too many entries for the index");
   site_count_ = static_cast<std::uint32_t>(sites.size());
-  slot_bits_ = BitsFor(2 * total);     // load factor at most one half
-  filter_bits_ = BitsFor(16 * total);  // about one false pass in 16
+  // Sized by the entries that can occur (an empty one never does), so that no run of empty lines makes the
+  // table grow.
+  const std::size_t texts = total - sites.EmptyCount() - links.EmptyCount();
+  slot_bits_ = BitsFor(2 * texts);     // load factor at most one half
+  filter_bits_ = BitsFor(16 * texts);  // about one false pass in 16
   slots_.assign(std::size_t{1} << slot_bits_, 0);
   filter_.assign(((std::size_t{1} << filter_bits_) + 63) / 64, 0);
   anchor_filter_.assign(filter_.size(), 0);
-  next_same_.assign(total, kNone);
   std::vector<std::uint32_t> last_same;  // per distinct text, its latest entry so far
 
   for (std::uint32_t entry = 0; entry < total; ++entry) {
@@ -107,7 +109,7 @@ TrustIndex::TrustIndex(const TrustList& sites, const TrustList& links) : sites_(
     const bool is_link = entry >= site_count_;
     Id id = Lookup(text, hash);
     if (id != kNone) {
-      next_same_[last_same[id]] = entry;
+      next_same_.emplace_back(last_same[id], entry);
       last_same[id] = entry;
       if (is_link && first_link_[id] == kNone) first_link_[id] = entry;
       continue;
@@ -124,6 +126,7 @@ TrustIndex::TrustIndex(const TrustList& sites, const TrustList& links) : sites_(
     FilterAdd(filter_, filter_bits_, hash);
     if (text.size() >= kAnchor) FilterAdd(anchor_filter_, filter_bits_, HashOf(text.substr(0, kAnchor)));
   }
+  std::sort(next_same_.begin(), next_same_.end());
   lengths_ = length_;
   std::sort(lengths_.begin(), lengths_.end());
   lengths_.erase(std::unique(lengths_.begin(), lengths_.end()), lengths_.end());
@@ -186,11 +189,16 @@ void TrustIndex::CollectInside(TextView text, std::vector<Id>& ids) const {
   ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
 }
 
+std::uint32_t TrustIndex::NextSame(std::uint32_t entry) const {
+  const auto at = std::lower_bound(next_same_.begin(), next_same_.end(), std::pair{entry, std::uint32_t{0}});
+  return at != next_same_.end() && at->first == entry ? at->second : kNone;
+}
+
 void TrustIndex::Verdict(TextView address, std::vector<EntryRef>& approvals) const {
   approvals.clear();
   CollectInside(address, ids_);
   for (Id id : ids_) {
-    for (std::uint32_t entry = first_entry_[id]; entry < site_count_; entry = next_same_[entry]) {
+    for (std::uint32_t entry = first_entry_[id]; entry < site_count_; entry = NextSame(entry)) {
       approvals.push_back({ListKind::kSites, entry});
     }
   }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "common/text.h"
@@ -61,8 +62,10 @@ class TrustIndex {
   std::vector<std::uint32_t> length_;
   std::vector<std::uint32_t> first_entry_;
   std::vector<std::uint32_t> first_link_;
-  // Per entry: the next entry in reading order with the same text, or kNone.
-  std::vector<std::uint32_t> next_same_;
+  // (entry, the next entry in reading order with the same text), sorted, for the entries that have one: only
+  // the repeated texts cost memory, never a line that holds none.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> next_same_;
+  std::uint32_t NextSame(std::uint32_t entry) const;  // kNone when it has none
 
   // Open addressing over the distinct texts, keyed by a hash of the text. A slot holds (id + 1) in its low 32
   // bits (0 = free) and the hash's top 32 bits above them, so most probes that miss never touch the texts.

@@ -57,3 +57,17 @@ if(NOT out STREQUAL answered OR NOT status STREQUAL 0)
   message(FATAL_ERROR "veraway-check squid\nstatus ${status}\n--- stdout:\n${out}--- expected:\n${answered}"
                       "--- stderr:\n${err}")
 endif()
+
+# A folder with neither list is an error; an address that could forge a line is shown quoted.
+file(MAKE_DIRECTORY ${WORK}/empty)
+function(expect_err expected_err expected_status)
+  execute_process(COMMAND ${EMULATOR} ${EXE} ${ARGN} WORKING_DIRECTORY ${WORK}
+                  OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+  if(NOT err STREQUAL expected_err OR NOT status STREQUAL expected_status)
+    message(FATAL_ERROR "veraway-check ${ARGN}\nstatus ${status}, expected ${expected_status}\n"
+                        "--- stderr:\n${err}--- expected:\n${expected_err}")
+  endif()
+endfunction()
+expect_err("veraway-check: error: neither empty\\TrustFile_SafeSites.txt nor empty\\TrustFile_SafeLinks.txt exists: not a folder of lists\n" 2 lint --dir empty)
+string(ASCII 27 esc)
+expect_run("not approved: \"a\\x1b[2mb\\nc\"\n" 1 test --dir lïsts "a${esc}[2mb\nc")

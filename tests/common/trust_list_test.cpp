@@ -1,6 +1,8 @@
 // TrustList: order, exact texts, stable entries, memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -77,6 +79,36 @@ TEST(TrustListTest, MillionEntriesCostUnderTwiceTheirText) {
   EXPECT_GT(list.HeapBytes(), text_bytes);
   EXPECT_LT(list.HeapBytes(), 2 * text_bytes);
   EXPECT_EQ(list[kCount - 1].size(), kLength);
+}
+
+// Runs of empty entries of every length between entries, against a plain vector; and however long a run is,
+// it costs the list nothing more.
+TEST(TrustListTest, RunsOfEmptyEntriesReadBackAndCostNothing) {
+  std::mt19937 random(19);
+  std::vector<Text> expected;
+  TrustList list;
+  for (int i = 0; i < 3000; ++i) {
+    const std::size_t empties = random() % 4 == 0 ? random() % 50 : 0;
+    for (std::size_t e = 0; e < empties; ++e) expected.emplace_back();
+    expected.push_back(Numbered(expected.size(), random() % 40));  // length 0 now and then too
+  }
+  for (const Text& e : expected) list.Append(e);
+  ASSERT_EQ(list.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(Text(list[i]), expected[i]) << i;
+  EXPECT_EQ(list.EmptyCount(),
+            static_cast<std::size_t>(std::count(expected.begin(), expected.end(), Text())));
+
+  TrustList sparse;
+  sparse.Append(u"first");
+  const std::size_t small = sparse.HeapBytes();
+  for (int i = 0; i < 10000000; ++i) sparse.Append(u"");
+  sparse.Append(u"last");
+  ASSERT_EQ(sparse.size(), 10000002u);
+  EXPECT_EQ(Text(sparse[0]), u"first");
+  EXPECT_EQ(Text(sparse[5000000]), u"");
+  EXPECT_EQ(Text(sparse[10000001]), u"last");
+  EXPECT_LT(sparse.HeapBytes(), small + 1024);
+  EXPECT_EQ(sparse.EmptyCount(), 10000000u);
 }
 
 }  // namespace

@@ -10,6 +10,9 @@ class ForwardingOsFiles : public OsFiles {
   std::optional<OsHandle> OpenReadExclusive(TextView name) override {
     return native_.OpenReadExclusive(name);
   }
+  std::optional<OsHandle> OpenReadShared(TextView name, OpenRefusal& refusal) override {
+    return native_.OpenReadShared(name, refusal);
+  }
   std::optional<OsHandle> CreateReplacement(TextView name, bool first_attempt) override {
     return native_.CreateReplacement(name, first_attempt);
   }

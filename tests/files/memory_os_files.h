@@ -40,6 +40,19 @@ class MemoryOsFiles : public OsFiles {
     return Add(name);
   }
 
+  std::optional<OsHandle> OpenReadShared(TextView name, OpenRefusal& refusal) override {
+    calls.push_back("OpenReadShared");
+    if (!files.count(Text(name))) {
+      refusal = {OpenRefusal::Kind::kMissing, {}};
+      return std::nullopt;
+    }
+    if (IsOpen(name)) {  // any earlier opening here holds the file exclusively
+      refusal = {OpenRefusal::Kind::kInUse, {}};
+      return std::nullopt;
+    }
+    return Add(name);
+  }
+
   std::optional<OsHandle> CreateReplacement(TextView name, bool first_attempt) override {
     calls.push_back(first_attempt ? "CreateReplacement" : "CreateReplacement, second attempt");
     if (IsOpen(name)) return std::nullopt;
