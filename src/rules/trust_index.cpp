@@ -151,7 +151,11 @@ TrustIndex::Id TrustIndex::Lookup(TextView text, std::uint64_t hash) const {
   }
 }
 
-void TrustIndex::CollectInside(TextView text, std::vector<Id>& ids) const {
+void TrustIndex::CollectInside(TextView text) const {
+  if (collected_ && SameUnits(collected_for_, text)) return;
+  collected_for_.assign(text);
+  collected_ = true;
+  std::vector<Id>& ids = ids_;
   ids.clear();
   const std::size_t n = text.size();
   if (n == 0 || lengths_.empty()) return;
@@ -186,27 +190,29 @@ void TrustIndex::CollectInside(TextView text, std::vector<Id>& ids) const {
   ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
 }
 
-void TrustIndex::Verdict(TextView address, std::vector<EntryRef>& approvals) const {
-  approvals.clear();
-  CollectInside(address, ids_);
+void TrustIndex::AppendSitesIn(TextView address, std::vector<EntryRef>& out) const {
+  CollectInside(address);
+  const std::size_t first = out.size();
   for (Id id : ids_) {
     for (std::uint32_t entry = first_entry_[id]; entry < site_count_; entry = next_same_[entry]) {
-      approvals.push_back({ListKind::kSites, entry});
+      out.push_back({ListKind::kSites, entry});
     }
   }
-  if (!approvals.empty()) {
-    std::sort(approvals.begin(), approvals.end(),
-              [](const EntryRef& a, const EntryRef& b) { return a.index < b.index; });
-    return;
-  }
+  std::sort(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
+            [](const EntryRef& a, const EntryRef& b) { return a.index < b.index; });
+}
+
+std::optional<std::size_t> TrustIndex::FirstLinkIn(TextView address) const {
+  CollectInside(address);
   std::uint32_t first_link = kNone;
   for (Id id : ids_) first_link = std::min(first_link, first_link_[id]);
-  if (first_link != kNone) approvals.push_back({ListKind::kLinks, first_link - site_count_});
+  if (first_link == kNone) return std::nullopt;
+  return first_link - site_count_;
 }
 
 TrustIndex::Relations TrustIndex::RelationsOf(TextView text) const {
   Relations relations;
-  CollectInside(text, ids_);
+  CollectInside(text);
   std::uint32_t equal = kNone;
   std::uint32_t inside = kNone;
   for (Id id : ids_) {
