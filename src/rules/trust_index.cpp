@@ -23,21 +23,37 @@
 namespace vw {
 namespace {
 
-__extension__ typedef unsigned __int128 Wide;
-
 // Arithmetic modulo the Mersenne prime 2^61 - 1.
 constexpr std::uint64_t kModulus = (std::uint64_t{1} << 61) - 1;
-constexpr std::uint64_t kBase = 0x1F3D5B79A2C4E6B1ull % kModulus;  // fixed: verdicts never depend on it
+// Fixed (verdicts never depend on it), and below 2^32, so that Step multiplies by it with two products.
+constexpr std::uint64_t kBase = 0xA2C4E6B1u;
 
+// a * b modulo 2^61 - 1, for a and b below the modulus. Standard C++ has no 128-bit product, so it is put
+// together from four 32 x 32-bit products: with a = ah 2^32 + al and b = bh 2^32 + bl, a b = hi 2^64 +
+// mid 2^32 + lo. Since 2^61 = 1 here, 2^64 = 8, and mid 2^32 = (mid >> 29) + (mid's low 29 bits) 2^32.
 std::uint64_t MulMod(std::uint64_t a, std::uint64_t b) {
-  const Wide product = static_cast<Wide>(a) * b;
-  const std::uint64_t folded =
-      (static_cast<std::uint64_t>(product) & kModulus) + static_cast<std::uint64_t>(product >> 61);
+  const std::uint64_t a_low = a & 0xFFFFFFFFu;
+  const std::uint64_t a_high = a >> 32;  // below 2^29
+  const std::uint64_t b_low = b & 0xFFFFFFFFu;
+  const std::uint64_t b_high = b >> 32;
+  const std::uint64_t low = a_low * b_low;
+  const std::uint64_t middle = a_low * b_high + a_high * b_low;  // below 2^62
+  const std::uint64_t high = a_high * b_high;                    // below 2^58
+  // Five terms, each below 2^61: the sum fits in 64 bits.
+  const std::uint64_t sum = (high << 3) + (middle >> 29) + ((middle & ((std::uint64_t{1} << 29) - 1)) << 32) +
+                            (low & kModulus) + (low >> 61);
+  const std::uint64_t folded = (sum & kModulus) + (sum >> 61);
   return folded >= kModulus ? folded - kModulus : folded;
 }
 
-std::uint64_t Step(std::uint64_t hash, char16_t unit) {
-  const std::uint64_t next = MulMod(hash, kBase) + unit + 1;
+// (hash kBase + unit + 1) modulo 2^61 - 1: MulMod with b = kBase, whose high half is 0. Every unit of every
+// entry goes through it while the index is built, so it is written out to stay small enough to inline.
+inline std::uint64_t Step(std::uint64_t hash, char16_t unit) {
+  const std::uint64_t middle = (hash >> 32) * kBase;       // below 2^61
+  const std::uint64_t low = (hash & 0xFFFFFFFFu) * kBase;  // below 2^64
+  const std::uint64_t sum = (middle >> 29) + ((middle & ((std::uint64_t{1} << 29) - 1)) << 32) +
+                            (low & kModulus) + (low >> 61) + unit + 1;  // below 2^62
+  const std::uint64_t next = (sum & kModulus) + (sum >> 61);
   return next >= kModulus ? next - kModulus : next;
 }
 
