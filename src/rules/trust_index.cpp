@@ -1,4 +1,4 @@
-// The index behind the companion's verdicts.
+// The index behind the companion's verdicts: the link rule's second engine (rules/link_rule.h).
 //
 // Why hashed windows and not an automaton: a list of a million entries of about 30 units is some 30 million
 // units, and an Aho-Corasick automaton over it has nearly one state per unit, since host names share little
