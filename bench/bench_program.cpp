@@ -168,6 +168,25 @@ void BM_LinkTest(benchmark::State& state) {
 }
 BENCHMARK(BM_LinkTest)->Args({0, 0})->Args({1000000, 0})->Args({1000000, 1})->Unit(benchmark::kMillisecond);
 
+// --- "Site Not Approved" for an address of N characters and empty lists: the box's text laid out by its rule
+// for long text (rows of 100 units, shortened past 3,000), shown and closed by the scripted user. The field
+// holds at most 1,048,576 characters.
+
+void BM_LongAddressBox(benchmark::State& state) {
+  Program program;
+  program.state().LinkUnderTest = Text(static_cast<std::size_t>(state.range(0)), u'a');
+  for (auto _ : state) {
+    state.PauseTiming();
+    program.platform.Then("closes the box", [](vw::HeadlessPlatform& p) { p.UserDismissMessageBox(); });
+    state.ResumeTiming();
+
+    vw::CheckLinkInSites();
+  }
+  if (program.platform.Transcript().back().text.size() > 7000)
+    state.SkipWithError("the box shows the address unshortened");
+}
+BENCHMARK(BM_LongAddressBox)->Arg(150)->Arg(100000)->Arg(1048576)->Unit(benchmark::kMicrosecond);
+
 // --- Memory: N entries of 30 characters in a TrustList, against their UTF-16 size (the target is a ratio
 // under 2).
 

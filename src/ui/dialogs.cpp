@@ -1,6 +1,7 @@
 #include "ui/dialogs.h"
 
 #include "platform/platform.h"
+#include "ui/box_text.h"
 #include "ui/dialog_state.h"
 #include "ui/modal.h"
 
@@ -60,7 +61,7 @@ std::int64_t ShowMessage(const Text& title, const Text& text) {
   Platform& platform = CurrentDialogs().platform;
   Handle owner = FindOwnerWindow();
   BeginModal();
-  int result = platform.MessageBox(owner, title, text);
+  int result = platform.MessageBox(owner, title, BoxShownText(text));
   if (result != 0) HandActivationBack(platform, owner);
   EndModal();
   return result;

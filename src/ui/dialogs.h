@@ -10,7 +10,8 @@ namespace vw {
 // Bit 0 of InputRequester's flags: every typed character is shown as the password character.
 inline constexpr std::int64_t kMaskedEntry = 1;
 
-// Shows the message and waits until the user closes it. 1 (OK) once closed, 0 when the box failed to open.
+// Shows the message (its long lines laid out by BoxShownText) and waits until the user closes it. 1 (OK) once
+// closed, 0 when the box failed to open.
 std::int64_t ShowMessage(const Text& title, const Text& text);
 
 // Asks for one line of text. The confirmed text (OK button or Enter), exactly as typed; the empty text when

@@ -1,5 +1,6 @@
 // The platform contract: what the program relies on from every back end. The same suite runs on each back end
 // built (headless always, Qt offscreen, Win32 under Wine); each test executable links its own MakeDriver().
+// It stands on the ui layer alone: the fixture makes the main window and its controls itself.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/program_state.h"
 #include "platform/driver.h"
+#include "ui/box_text.h"
 #include "ui/controls.h"
 #include "ui/dialogs.h"
 
@@ -22,16 +22,51 @@ struct Seen {
   friend bool operator==(const Seen&, const Seen&) = default;
 };
 
+// A main window like the program's: its controls of every kind, at the program's rectangles, in its creation
+// (and so Tab) order, all in one font.
+struct MainControls {
+  Handle MainWindow = 0;
+  Handle EditorFrame = 0;
+  Handle SitesLabel = 0;
+  Handle LinksLabel = 0;
+  Handle SitesEditor = 0;
+  Handle LinksEditor = 0;
+  Handle LinkField = 0;
+  Handle TestLinkButton = 0;
+  Handle SaveAllButton = 0;
+  Handle ControlFont = 0;
+};
+
+MainControls MakeMainControls(Platform& platform) {
+  MainControls c;
+  c.ControlFont = platform.MessageFont();
+  if (c.ControlFont == 0) c.ControlFont = platform.DefaultGuiFont();
+  Handle font = c.ControlFont;
+  c.MainWindow = platform.CreateMainWindow(u"Veraway EDIT Approved Links Files", {0, 0, 580, 718});
+  c.EditorFrame = CreateControl(ControlKind::kPanel, c.MainWindow, {8, 8, 572, 708}, u"", font);
+  Handle frame = c.EditorFrame;
+  c.SitesLabel =
+      CreateControl(ControlKind::kLabel, frame, {74, 4, 150, 25}, u"TrustFile_SafeSites.txt", font);
+  c.LinksLabel =
+      CreateControl(ControlKind::kLabel, frame, {364, 4, 150, 25}, u"TrustFile_SafeLinks.txt", font);
+  c.SitesEditor = CreateControl(ControlKind::kEditor, frame, {0, 34, 250, 540}, u"", font);
+  c.LinksEditor = CreateControl(ControlKind::kEditor, frame, {280, 34, 250, 540}, u"", font);
+  c.LinkField = CreateControl(ControlKind::kField, frame, {0, 586, 528, 25}, u"", font);
+  c.TestLinkButton = CreateControl(ControlKind::kButton, frame, {0, 620, 528, 25}, u"Test This Link", font);
+  c.SaveAllButton = CreateControl(ControlKind::kButton, frame, {186, 662, 150, 25}, u"Save All FIles", font);
+  return c;
+}
+
 class Contract : public ::testing::Test {
  protected:
-  Contract() : driver_(MakeDriver()), scope_(driver_->platform()) {}
+  Contract() : driver_(MakeDriver()), toolkit_(driver_->platform()) {}
 
   void SetUp() override {
-    BuildMainWindow(0, 0, 580, 718);
+    controls_ = MakeMainControls(platform());
     Take();  // whatever creation and first activation reported
   }
 
-  ProgramState& state() { return scope_.state(); }
+  const MainControls& controls() const { return controls_; }
   Driver& driver() { return *driver_; }
   Platform& platform() { return driver_->platform(); }
 
@@ -39,7 +74,7 @@ class Contract : public ::testing::Test {
   std::vector<Seen> Take() {
     driver().ProcessPending();
     std::vector<Seen> seen;
-    EventQueue& events = state().toolkit.events;
+    EventQueue& events = toolkit_.events;
     while (events.Waiting() > 0) {
       std::int64_t code = events.Wait();
       seen.push_back({code, events.Source()});
@@ -55,8 +90,8 @@ class Contract : public ::testing::Test {
   }
 
   bool IsMainControl(Handle h) {
-    return h == state().SitesEditor || h == state().LinksEditor || h == state().LinkField ||
-           h == state().TestLinkButton || h == state().SaveAllButton;
+    return h == controls().SitesEditor || h == controls().LinksEditor || h == controls().LinkField ||
+           h == controls().TestLinkButton || h == controls().SaveAllButton;
   }
 
   // The main window's control that has the keyboard focus, or 0 (the window itself may hold it).
@@ -73,40 +108,41 @@ class Contract : public ::testing::Test {
   }
 
   std::unique_ptr<Driver> driver_;
-  ProgramScope scope_;
+  Toolkit toolkit_;
+  MainControls controls_;
 };
 
 // --- Main window geometry.
 
 TEST_F(Contract, MainWindowSitsAtTheScreenCornerWithItsClientAreaAndControlsWhereTheyBelong) {
-  Rect outer = driver().OuterRect(state().MainWindow);
-  Rect client = driver().ClientRect(state().MainWindow);
+  Rect outer = driver().OuterRect(controls().MainWindow);
+  Rect client = driver().ClientRect(controls().MainWindow);
   EXPECT_EQ(outer.x, 0);
   EXPECT_EQ(outer.y, 0);
   EXPECT_EQ(client.width, 580);
   EXPECT_EQ(client.height, 718);
-  EXPECT_TRUE(driver().IsVisible(state().MainWindow));
+  EXPECT_TRUE(driver().IsVisible(controls().MainWindow));
 
   struct Expected {
     Handle control;
     Rect rect;
   };
-  const Expected controls[] = {
-      {state().EditorFrame, {8, 8, 572, 708}},     {state().SitesLabel, {74, 4, 150, 25}},
-      {state().LinksLabel, {364, 4, 150, 25}},     {state().SitesEditor, {0, 34, 250, 540}},
-      {state().LinksEditor, {280, 34, 250, 540}},  {state().LinkField, {0, 586, 528, 25}},
-      {state().TestLinkButton, {0, 620, 528, 25}}, {state().SaveAllButton, {186, 662, 150, 25}},
+  const Expected placed[] = {
+      {controls().EditorFrame, {8, 8, 572, 708}},     {controls().SitesLabel, {74, 4, 150, 25}},
+      {controls().LinksLabel, {364, 4, 150, 25}},     {controls().SitesEditor, {0, 34, 250, 540}},
+      {controls().LinksEditor, {280, 34, 250, 540}},  {controls().LinkField, {0, 586, 528, 25}},
+      {controls().TestLinkButton, {0, 620, 528, 25}}, {controls().SaveAllButton, {186, 662, 150, 25}},
   };
-  for (const Expected& e : controls) {
+  for (const Expected& e : placed) {
     Rect r = driver().ChildRect(e.control);
     EXPECT_EQ(r.x, e.rect.x) << driver().name() << " control " << e.control;
     EXPECT_EQ(r.y, e.rect.y) << driver().name() << " control " << e.control;
     EXPECT_EQ(r.width, e.rect.width) << driver().name() << " control " << e.control;
     EXPECT_EQ(r.height, e.rect.height) << driver().name() << " control " << e.control;
   }
-  EXPECT_EQ(GetText(state().TestLinkButton), u"Test This Link");
-  EXPECT_EQ(GetText(state().SaveAllButton), u"Save All FIles");
-  EXPECT_EQ(GetText(state().SitesLabel), u"TrustFile_SafeSites.txt");
+  EXPECT_EQ(GetText(controls().TestLinkButton), u"Test This Link");
+  EXPECT_EQ(GetText(controls().SaveAllButton), u"Save All FIles");
+  EXPECT_EQ(GetText(controls().SitesLabel), u"TrustFile_SafeSites.txt");
 }
 
 // --- The editor line model.
@@ -132,8 +168,8 @@ TEST_F(Contract, AddedLinesGiveTheTextAndLineCountOfTheLineModel) {
       {"non-ASCII", {u"h\u00e9", u"\u4e2d\U0001F600"}, u"h\u00e9\n\u4e2d\U0001F600", 2},
   };
   for (const LinesCase& c : cases) {
-    Handle editor =
-        CreateControl(ControlKind::kEditor, state().EditorFrame, {0, 34, 250, 540}, u"", state().ControlFont);
+    Handle editor = CreateControl(ControlKind::kEditor, controls().EditorFrame, {0, 34, 250, 540}, u"",
+                                  controls().ControlFont);
     for (const Text& line : c.added) AddLine(editor, -1, line);
     EXPECT_EQ(GetText(editor), c.text) << c.name;
     EXPECT_EQ(LineCount(editor), c.count) << c.name;
@@ -219,9 +255,9 @@ TEST_F(Contract, WhatTheUserDoesInAnEditorIsSeenByTheLineModel) {
        u"a\t"},
   };
   for (const EditCase& c : cases) {
-    Handle editor = c.added.size() % 2 == 0 ? state().SitesEditor : state().LinksEditor;
-    editor =
-        CreateControl(ControlKind::kEditor, state().EditorFrame, {0, 34, 250, 540}, u"", state().ControlFont);
+    Handle editor = c.added.size() % 2 == 0 ? controls().SitesEditor : controls().LinksEditor;
+    editor = CreateControl(ControlKind::kEditor, controls().EditorFrame, {0, 34, 250, 540}, u"",
+                           controls().ControlFont);
     for (const Text& line : c.added) AddLine(editor, -1, line);
     c.edit(driver(), editor);
     driver().ProcessPending();
@@ -306,8 +342,8 @@ std::vector<FidelityCase> FidelityCases() {
 
 TEST_F(Contract, EveryCharacterALineCanHoldComesBackAsAppended) {
   for (const FidelityCase& c : FidelityCases()) {
-    Handle editor =
-        CreateControl(ControlKind::kEditor, state().EditorFrame, {0, 34, 250, 540}, u"", state().ControlFont);
+    Handle editor = CreateControl(ControlKind::kEditor, controls().EditorFrame, {0, 34, 250, 540}, u"",
+                                  controls().ControlFont);
     Text joined;
     for (std::size_t i = 0; i < c.lines.size(); ++i) {
       AddLine(editor, -1, c.lines[i]);
@@ -331,8 +367,8 @@ TEST_F(Contract, EveryCharacterALineCanHoldComesBackAsAppended) {
 
 TEST_F(Contract, LongLinesComeBackWhole) {
   for (std::size_t length : {2000u, 65532u, 70000u}) {
-    Handle editor =
-        CreateControl(ControlKind::kEditor, state().EditorFrame, {0, 34, 250, 540}, u"", state().ControlFont);
+    Handle editor = CreateControl(ControlKind::kEditor, controls().EditorFrame, {0, 34, 250, 540}, u"",
+                                  controls().ControlFont);
     Text line(length, u'x');
     line.back() = u'y';
     AddLine(editor, -1, u"first");
@@ -370,22 +406,22 @@ TEST_F(Contract, HandlesOfNothingReadAsEmptyAndIgnoreWrites) {
 // --- Events.
 
 TEST_F(Contract, ProgramChangesRaiseNoEvents) {
-  AddLine(state().SitesEditor, -1, u"one");
-  AddLine(state().SitesEditor, -1, u"");
-  AddLine(state().LinksEditor, -1, u"two");
-  SetText(state().LinkField, u"https://example.org/");
+  AddLine(controls().SitesEditor, -1, u"one");
+  AddLine(controls().SitesEditor, -1, u"");
+  AddLine(controls().LinksEditor, -1, u"two");
+  SetText(controls().LinkField, u"https://example.org/");
   EXPECT_EQ(Take(), std::vector<Seen>{});
-  EXPECT_EQ(GetText(state().LinkField), u"https://example.org/");
+  EXPECT_EQ(GetText(controls().LinkField), u"https://example.org/");
 }
 
 TEST_F(Contract, AButtonPressGivesOneGadgetEventFromThatButton) {
-  for (Handle button : {state().TestLinkButton, state().SaveAllButton}) {
+  for (Handle button : {controls().TestLinkButton, controls().SaveAllButton}) {
     driver().Click(button);
     std::vector<Seen> seen = Take();
     int presses = 0;
     for (const Seen& e : seen) {
       if (e.code == GadgetEvent &&
-          (e.source == state().TestLinkButton || e.source == state().SaveAllButton)) {
+          (e.source == controls().TestLinkButton || e.source == controls().SaveAllButton)) {
         EXPECT_EQ(e.source, button);
         ++presses;
       }
@@ -395,24 +431,24 @@ TEST_F(Contract, AButtonPressGivesOneGadgetEventFromThatButton) {
 }
 
 TEST_F(Contract, SpaceOnAFocusedButtonPressesItButEnterDoesNot) {
-  driver().Click(state().LinkField);
+  driver().Click(controls().LinkField);
   driver().PressKey(Key::kTab);  // to TestLinkButton
   Take();
-  ASSERT_EQ(driver().Focused(), state().TestLinkButton);
+  ASSERT_EQ(driver().Focused(), controls().TestLinkButton);
   driver().PressKey(Key::kEnter);
-  EXPECT_FALSE(HasSource(Take(), state().TestLinkButton));
+  EXPECT_FALSE(HasSource(Take(), controls().TestLinkButton));
   driver().PressKey(Key::kSpace);
-  EXPECT_TRUE(HasSource(Take(), state().TestLinkButton));
+  EXPECT_TRUE(HasSource(Take(), controls().TestLinkButton));
 }
 
 TEST_F(Contract, TypingAndFocusChangesGiveEventsFromTheirControlOnly) {
-  driver().Type(state().SitesEditor, u"abc");
-  driver().Type(state().LinkField, u"x");
+  driver().Type(controls().SitesEditor, u"abc");
+  driver().Type(controls().LinkField, u"x");
   std::vector<Seen> seen = Take();
-  EXPECT_TRUE(HasSource(seen, state().SitesEditor));
-  EXPECT_TRUE(HasSource(seen, state().LinkField));
-  EXPECT_FALSE(HasSource(seen, state().TestLinkButton));
-  EXPECT_FALSE(HasSource(seen, state().SaveAllButton));
+  EXPECT_TRUE(HasSource(seen, controls().SitesEditor));
+  EXPECT_TRUE(HasSource(seen, controls().LinkField));
+  EXPECT_FALSE(HasSource(seen, controls().TestLinkButton));
+  EXPECT_FALSE(HasSource(seen, controls().SaveAllButton));
   for (const Seen& e : seen) EXPECT_EQ(e.code, GadgetEvent);
 }
 
@@ -439,28 +475,28 @@ TEST_F(Contract, AnEventEqualToTheLastOneWaitingIsQueuedOnce) {
 // the save runs before the program ends.
 TEST_F(Contract, APressThenTheCloseBoxInOneWaitQueueThePressFirst) {
   driver().WhenWaiting([this] {
-    driver().Click(state().SaveAllButton);
-    driver().CloseBox(state().MainWindow);
+    driver().Click(controls().SaveAllButton);
+    driver().CloseBox(controls().MainWindow);
   });
   std::vector<Seen> seen;
   for (int i = 0; i < 10000 && (seen.empty() || seen.back().code != CloseWindowEvent); ++i) {
     std::int64_t code = WaitEvent();
-    if (code == CloseWindowEvent || (code == GadgetEvent && EventSource() == state().SaveAllButton))
+    if (code == CloseWindowEvent || (code == GadgetEvent && EventSource() == controls().SaveAllButton))
       seen.push_back({code, EventSource()});
   }
   ASSERT_FALSE(seen.empty()) << driver().name();
   EXPECT_EQ(seen.back().code, CloseWindowEvent) << driver().name();
-  EXPECT_TRUE(HasSource(seen, state().SaveAllButton))
+  EXPECT_TRUE(HasSource(seen, controls().SaveAllButton))
       << driver().name() << ": no press before the close event";
 }
 
 TEST_F(Contract, APostedEventArrivesBeforeAPressMadeAfterIt) {
   EXPECT_EQ(PostEvent(CloseWindowEvent), 1);
-  driver().WhenWaiting([this] { driver().Click(state().TestLinkButton); });
+  driver().WhenWaiting([this] { driver().Click(controls().TestLinkButton); });
   std::vector<std::int64_t> codes;
   for (int i = 0; i < 10000 && !(codes.size() >= 2 && codes.back() == GadgetEvent); ++i) {
     std::int64_t code = WaitEvent();
-    if (code == CloseWindowEvent || (code == GadgetEvent && EventSource() == state().TestLinkButton)) {
+    if (code == CloseWindowEvent || (code == GadgetEvent && EventSource() == controls().TestLinkButton)) {
       codes.push_back(code);
     }
   }
@@ -468,28 +504,28 @@ TEST_F(Contract, APostedEventArrivesBeforeAPressMadeAfterIt) {
 }
 
 TEST_F(Contract, TheCloseBoxQueuesOneCloseEventAndTheWindowStays) {
-  driver().CloseBox(state().MainWindow);
+  driver().CloseBox(controls().MainWindow);
   std::vector<Seen> seen = Take();
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0], (Seen{CloseWindowEvent, 0}));
-  EXPECT_TRUE(driver().Exists(state().MainWindow));
-  EXPECT_TRUE(driver().IsVisible(state().MainWindow));
+  EXPECT_TRUE(driver().Exists(controls().MainWindow));
+  EXPECT_TRUE(driver().IsVisible(controls().MainWindow));
 }
 
 // --- Keyboard focus.
 
 TEST_F(Contract, TabFollowsCreationOrderAndTabInsideAnEditorTypesATab) {
-  driver().Click(state().LinkField);
-  const Handle forward[] = {state().TestLinkButton, state().SaveAllButton, state().SitesEditor};
+  driver().Click(controls().LinkField);
+  const Handle forward[] = {controls().TestLinkButton, controls().SaveAllButton, controls().SitesEditor};
   for (Handle expected : forward) {
     driver().PressKey(Key::kTab);
     EXPECT_EQ(driver().Focused(), expected) << driver().name();
   }
   driver().PressKey(Key::kTab);  // typed into the editor
-  EXPECT_EQ(driver().Focused(), state().SitesEditor);
-  EXPECT_EQ(GetText(state().SitesEditor), u"\t");
-  const Handle backward[] = {state().SaveAllButton, state().TestLinkButton, state().LinkField,
-                             state().LinksEditor, state().SitesEditor};
+  EXPECT_EQ(driver().Focused(), controls().SitesEditor);
+  EXPECT_EQ(GetText(controls().SitesEditor), u"\t");
+  const Handle backward[] = {controls().SaveAllButton, controls().TestLinkButton, controls().LinkField,
+                             controls().LinksEditor, controls().SitesEditor};
   for (Handle expected : backward) {
     driver().PressKey(Key::kShiftTab);
     EXPECT_EQ(driver().Focused(), expected) << driver().name();
@@ -497,16 +533,16 @@ TEST_F(Contract, TabFollowsCreationOrderAndTabInsideAnEditorTypesATab) {
 }
 
 TEST_F(Contract, TheFocusComesBackWhenTheWindowIsActivatedAgain) {
-  driver().Click(state().LinkField);
-  driver().SwitchAwayAndBack(state().MainWindow);
+  driver().Click(controls().LinkField);
+  driver().SwitchAwayAndBack(controls().MainWindow);
   driver().ProcessPending();
-  EXPECT_EQ(driver().Focused(), state().LinkField);
+  EXPECT_EQ(driver().Focused(), controls().LinkField);
 }
 
 // No control has the focus at start, nor after the start-up prompt: keys pressed then reach no editor until
 // the administrator chooses one.
 TEST_F(Contract, NoControlHasTheFocusAtStartNorAfterTheStartUpPrompt) {
-  AddLine(state().SitesEditor, -1, u"site.example");
+  AddLine(controls().SitesEditor, -1, u"site.example");
   driver().ProcessPending();
   EXPECT_EQ(FocusedControl(), 0u) << driver().name() << ": at start";
   Text answer = Ask([&](Handle w) {
@@ -519,19 +555,19 @@ TEST_F(Contract, NoControlHasTheFocusAtStartNorAfterTheStartUpPrompt) {
   driver().PressKey(Key::kEnter);  // a second Enter, a common slip
   driver().PressKey(Key::kTab);
   driver().ProcessPending();
-  EXPECT_EQ(GetText(state().SitesEditor), u"site.example") << driver().name();
-  EXPECT_EQ(GetText(state().LinksEditor), u"") << driver().name();
+  EXPECT_EQ(GetText(controls().SitesEditor), u"site.example") << driver().name();
+  EXPECT_EQ(GetText(controls().LinksEditor), u"") << driver().name();
 }
 
 // After a message box the control that had the focus before it has it again (none if none had it).
 TEST_F(Contract, AfterAMessageBoxTheFocusIsWhereItWasBefore) {
-  const Handle controls[] = {0,
-                             state().SitesEditor,
-                             state().LinksEditor,
-                             state().LinkField,
-                             state().TestLinkButton,
-                             state().SaveAllButton};
-  for (Handle before : controls) {
+  const Handle focusable[] = {0,
+                              controls().SitesEditor,
+                              controls().LinksEditor,
+                              controls().LinkField,
+                              controls().TestLinkButton,
+                              controls().SaveAllButton};
+  for (Handle before : focusable) {
     if (before != 0) driver().Click(before);
     Take();
     EXPECT_EQ(FocusedControl(), before) << driver().name() << ": before the box";
@@ -663,42 +699,42 @@ TEST_F(Contract, WhileADialogIsOpenTheMainWindowIsDisabledAndAfterwardsGivenBack
   const Before befores[] = {
       {"enabled", true, false}, {"disabled before", false, false}, {"always on top", true, true}};
   for (const Before& b : befores) {
-    platform().SetEnabled(state().MainWindow, true);
-    driver().SwitchAwayAndBack(state().MainWindow);
-    platform().SetEnabled(state().MainWindow, b.enabled);
-    platform().SetTopmost(state().MainWindow, b.topmost);
+    platform().SetEnabled(controls().MainWindow, true);
+    driver().SwitchAwayAndBack(controls().MainWindow);
+    platform().SetEnabled(controls().MainWindow, b.enabled);
+    platform().SetTopmost(controls().MainWindow, b.topmost);
     driver().ProcessPending();
     bool enabled_inside = true, topmost_inside = true;
     Ask([&](Handle) {
-      enabled_inside = platform().IsEnabled(state().MainWindow);
-      topmost_inside = platform().IsTopmost(state().MainWindow);
+      enabled_inside = platform().IsEnabled(controls().MainWindow);
+      topmost_inside = platform().IsTopmost(controls().MainWindow);
       driver().PressKey(Key::kEscape);
     });
     driver().ProcessPending();
     EXPECT_FALSE(enabled_inside) << b.name;
     EXPECT_FALSE(topmost_inside) << b.name;
-    EXPECT_EQ(platform().IsEnabled(state().MainWindow), b.enabled) << b.name;
-    EXPECT_EQ(platform().IsTopmost(state().MainWindow), b.topmost) << b.name;
+    EXPECT_EQ(platform().IsEnabled(controls().MainWindow), b.enabled) << b.name;
+    EXPECT_EQ(platform().IsTopmost(controls().MainWindow), b.topmost) << b.name;
     if (b.enabled) {
-      EXPECT_EQ(platform().ForegroundWindow(), state().MainWindow) << b.name;
+      EXPECT_EQ(platform().ForegroundWindow(), controls().MainWindow) << b.name;
     }
-    EXPECT_TRUE(state().toolkit.dialogs.records.empty()) << b.name;
-    platform().SetTopmost(state().MainWindow, false);
-    platform().SetEnabled(state().MainWindow, true);
+    EXPECT_TRUE(toolkit_.dialogs.records.empty()) << b.name;
+    platform().SetTopmost(controls().MainWindow, false);
+    platform().SetEnabled(controls().MainWindow, true);
   }
 }
 
 TEST_F(Contract, ClicksOnTheMainWindowDoNothingWhileThePromptIsOpen) {
   Text result = Ask([&](Handle w) {
-    driver().Click(state().TestLinkButton);
-    driver().Type(state().SitesEditor, u"typed");
+    driver().Click(controls().TestLinkButton);
+    driver().Type(controls().SitesEditor, u"typed");
     driver().Type(driver().PromptField(w), u"ok");
     driver().PressKey(Key::kEnter);
   });
   EXPECT_EQ(result, u"ok");
-  EXPECT_EQ(GetText(state().SitesEditor), u"");
+  EXPECT_EQ(GetText(controls().SitesEditor), u"");
   for (const Seen& e : Take()) {
-    EXPECT_NE(e.source, state().TestLinkButton);
+    EXPECT_NE(e.source, controls().TestLinkButton);
     EXPECT_TRUE(e.code == GadgetEvent && IsMainControl(e.source)) << "the dialog queued event " << e.code;
   }
 }
@@ -733,7 +769,7 @@ TEST_F(Contract, ASecondPromptUsesTheFontObjectOfTheFirst) {
   });
   EXPECT_NE(first, 0u);
   EXPECT_EQ(first, second);
-  EXPECT_EQ(state().toolkit.dialogs.prompt_font, first);
+  EXPECT_EQ(toolkit_.dialogs.prompt_font, first);
 }
 
 // --- The message box.
@@ -743,7 +779,7 @@ TEST_F(Contract, TheMessageBoxShowsTitleTextAndOneOkButtonOverADisabledMainWindo
   bool enabled_inside = true;
   driver().WhenWaiting([&] {
     shown = driver().CurrentMessageBox();
-    enabled_inside = platform().IsEnabled(state().MainWindow);
+    enabled_inside = platform().IsEnabled(controls().MainWindow);
     driver().DismissMessageBox();
   });
   std::int64_t result = ShowMessage(u"This Link Found", u"example.org\r\n\r\nThis is a Safe Link !");
@@ -755,9 +791,46 @@ TEST_F(Contract, TheMessageBoxShowsTitleTextAndOneOkButtonOverADisabledMainWindo
   EXPECT_FALSE(shown.has_icon);
   EXPECT_FALSE(enabled_inside);
   driver().ProcessPending();
-  EXPECT_TRUE(platform().IsEnabled(state().MainWindow));
-  EXPECT_EQ(platform().ForegroundWindow(), state().MainWindow);
-  EXPECT_TRUE(state().toolkit.dialogs.records.empty());
+  EXPECT_TRUE(platform().IsEnabled(controls().MainWindow));
+  EXPECT_EQ(platform().ForegroundWindow(), controls().MainWindow);
+  EXPECT_TRUE(toolkit_.dialogs.records.empty());
+}
+
+// The box's rule for long text as each back end shows it: an ordinary long address is readable whole (its
+// rows joined give it back), a huge one names what is left out, and either box lies within the screen.
+TEST_F(Contract, ALongAddressIsShownInRowsInABoxWithinTheScreen) {
+  const Text address150 = u"https://" + Text(137, u'a') + u".org/";
+  const Text address1m = u"https://" + Text(999987, u'b') + u".org/";
+  const struct {
+    const char* name;
+    Text address;
+    Text shown;  // found in the box's text once its row breaks are taken out
+  } cases[] = {
+      {"150 characters: whole", address150, address150},
+      {"1,000,000 characters: shortened", address1m, u"\u2026 997,000 characters left out \u2026"},
+  };
+  for (const auto& c : cases) {
+    ShownMessageBox shown;
+    Rect outer;
+    driver().WhenWaiting([&] {
+      shown = driver().CurrentMessageBox();
+      outer = driver().OuterRect(shown.window);
+      driver().DismissMessageBox();
+    });
+    ShowMessage(u"Site Not Approved", c.address + u"\r\n\r\nThis Site Not yet Approved.");
+    Text joined;
+    for (char16_t u : shown.text) {
+      if (u != u'\r' && u != u'\n') joined += u;
+    }
+    EXPECT_NE(joined.find(c.shown), Text::npos) << driver().name() << ": " << c.name;
+    EXPECT_LT(shown.text.size(), 2 * kBoxLineBound) << driver().name() << ": " << c.name;
+    Rect screen = driver().Screen();
+    EXPECT_TRUE(outer.width > 0 && outer.x >= screen.x && outer.y >= screen.y &&
+                outer.x + outer.width <= screen.x + screen.width &&
+                outer.y + outer.height <= screen.y + screen.height)
+        << driver().name() << ": " << c.name << ": the box at " << outer.x << "," << outer.y << " size "
+        << outer.width << "x" << outer.height << " on a screen of " << screen.width << "x" << screen.height;
+  }
 }
 
 TEST_F(Contract, APostedEventReachesTheQueueWhileAMessageBoxIsOpen) {

@@ -4,7 +4,7 @@ find_package(Qt6 REQUIRED COMPONENTS Test)
 
 vw_add_test(contract_qt
   SOURCES contract_test.cpp qt_driver.cpp
-  LIBS vw_app vw_platform_qt Qt6::Test
+  LIBS vw_ui vw_platform_qt Qt6::Test
   ENV QT_QPA_PLATFORM=offscreen)
 
 vw_add_test(qt_platform_test

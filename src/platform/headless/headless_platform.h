@@ -2,6 +2,10 @@
 // reports program changes as a native control would, handles posted messages before user input, and a message
 // box or prompt runs its own loop. Whenever the program waits for input, the next scripted step is taken;
 // when the script has run out, waiting throws HeadlessScriptExhausted instead of hanging.
+//
+// Its code is split along the sections of platform.h, in files named as in every back end: window.cpp (the
+// objects, activation, focus and the message loop), controls.cpp, text.cpp, clipboard.cpp, message_box.cpp,
+// modal.cpp and prompt.cpp.
 #pragma once
 
 #include <deque>
@@ -21,7 +25,34 @@ class HeadlessScriptExhausted : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class HeadlessKey { kTab, kShiftTab, kEnter, kEscape, kSpace, kBackspace, kSelectAllDelete, kUndo };
+// Keys and chords the scripted user presses. In an editor every kind of Return inserts a plain line break.
+enum class HeadlessKey {
+  kTab,
+  kShiftTab,
+  kEnter,
+  kEscape,
+  kSpace,
+  kBackspace,
+  kSelectAllDelete,  // Ctrl+A then Delete
+  kUndo,
+  kShiftEnter,
+  kCtrlEnter,
+  kDelete,
+  kLeft,
+  kRight,
+  kShiftLeft,  // extends the selection one character to the left
+  kShiftRight,
+  kHome,  // start of the line
+  kEnd,
+  kCtrlHome,  // start of the text
+  kCtrlEnd,
+  kSelectAll,
+  kRedo,
+  kCopy,  // in a message box: copies the box's whole text
+  kCut,
+  kPaste,
+  kShiftInsert,  // pastes, as kPaste
+};
 
 class HeadlessPlatform final : public Platform {
  public:
@@ -99,13 +130,20 @@ class HeadlessPlatform final : public Platform {
   // --- User input, aimed at what is on the screen now. Input to a disabled window has no effect.
   void UserClick(Handle control);                   // a button is pressed, an edit gets the focus
   void UserType(Handle control, const Text& text);  // click into the control, type at the end of its text
-  void UserKey(HeadlessKey key);                    // to the focused control
+  void UserClickTopLeft(Handle control);  // a click at a text control's top-left corner: caret at its start
+  // Types each character (a surrogate pair as one) at the focused control's caret, over its selection.
+  void UserTypeCharacters(const Text& text);
+  void UserKey(HeadlessKey key);  // to the focused control
   void UserCloseBox(Handle window);
   void UserSwitchAway();                    // another program becomes active
   void UserActivate(Handle window);         // click on a window's title bar
   void UserDismissMessageBox();             // the OK button of the open message box
   void UserAnswerPrompt(const Text& text);  // type into the prompt's field, then Enter
   void PostQuitMessage() { quit_pending_ = true; }
+  // Another program's clipboard: plain text (which may hold NUL, CR, LF), or nullopt for none (an image, or
+  // nothing at all).
+  void SetClipboard(std::optional<Text> text) { clipboard_ = std::move(text); }
+  const std::optional<Text>& Clipboard() const { return clipboard_; }
   void HandlePending() {
     while (DeliverPosted()) {
     }
@@ -159,6 +197,9 @@ class HeadlessPlatform final : public Platform {
     Handle font = 0;
     Handle remembered_focus = 0;
     std::vector<Edit> undo;
+    std::vector<Edit> redo;  // undone changes, latest last; any new change of the user clears it
+    // The selection runs from `anchor` to `caret` (equal: none); both at character boundaries.
+    std::size_t caret = 0, anchor = 0;
   };
 
   Object* Find(Handle h);
@@ -169,6 +210,15 @@ class HeadlessPlatform final : public Platform {
   bool IsTextControl(Kind kind) const;
   void Notify(Handle control, Notice notice);
   void ChangeText(Handle control, std::size_t pos, std::size_t erase, const Text& insert, bool record_undo);
+  void ReplaceSelection(Handle control, const Text& insert);  // as the user types or pastes
+  void TypeCharacter(Handle control, TextView character);
+  void Paste(Handle control);
+  void MoveCaret(Object& o, HeadlessKey key);
+  void UndoStep(Handle editor, bool redo);
+  void TextKey(Object& f, HeadlessKey key);
+  void ClipboardKey(Object& f, HeadlessKey key);
+  void MessageBoxKey(const Object& box, HeadlessKey key);
+  bool PromptKey(HeadlessKey key);
   void SetFocus(Handle control);
   void Activate(Handle window);
   void RunNextStep(const char* waiting_in);
@@ -191,6 +241,7 @@ class HeadlessPlatform final : public Platform {
   Handle open_box_ = 0;
   bool box_done_ = false;
   bool quit_pending_ = false;
+  std::optional<Text> clipboard_;
   std::uint32_t current_thread_ = 1;
   std::map<Handle, bool> fonts_;  // font handle -> is the default GUI font
   Handle default_font_ = 0;
