@@ -70,9 +70,9 @@ void ApprovingEntries(const LinkRuleEngine& engine, TextView address, std::vecto
 
 void ListWalk::AppendSitesIn(TextView address, std::vector<EntryRef>& out) const {
   const AddressIndex index(address);
-  const std::size_t count = sites_.size();
-  for (std::size_t i = 0; i < count; ++i) {
-    if (index.Contains(sites_[i])) out.push_back({ListKind::kSites, i});
+  const TrustList& sites = sites_;
+  for (std::size_t i = 0; i < sites.size(); ++i) {
+    if (index.Contains(sites[i])) out.push_back({ListKind::kSites, i});
   }
 }
 
