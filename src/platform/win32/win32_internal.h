@@ -1,5 +1,5 @@
-// The Win32 back end's class, for the back end itself and its own tests. Includes <windows.h>: never include
-// this above the platform interface.
+// The Win32 back end's class, for the back end itself and its own tests, and what the back end's files
+// share. Includes <windows.h>: never include this above the platform interface.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -12,6 +12,9 @@
 // <windows.h> maps MessageBox to MessageBoxW, which would rename Platform::MessageBox in this back end.
 #undef MessageBox
 
+#include <richedit.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -126,6 +129,8 @@ class Win32Platform final : public Platform {
   std::int64_t MeasureLength(HWND editor);   // asks the control, walking its text
   void PutPending(HWND editor, Control& c);  // puts an editor's pending text into the control
   void Paste(HWND editor);                   // the clipboard's text in place of the editor's selection
+  void Copy(HWND editor, bool cut);          // the selection's text onto the clipboard; cut removes it
+  void InsertLineBreak(HWND editor);         // what plain Return inserts, in place of the selection
 
   EventSink* sink_ = nullptr;
   HINSTANCE instance_ = nullptr;
@@ -142,6 +147,45 @@ class Win32Platform final : public Platform {
   std::vector<HWND> topmost_pending_;  // SetTopmost(true) did not take while an owned window was open (Wine)
   std::vector<HWND> appended_;         // editors appended to since the program last waited
   HWND putting_ = nullptr;             // the editor PutPending is putting text into: its changes are not news
+  bool swallow_char_ = false;          // an editor handled a key whose WM_CHAR is still to come
 };
 
+// --- What the back end's files (window, controls, text, clipboard, message_box, modal, prompt) share.
+namespace win32 {
+
+inline constexpr wchar_t kMainWindowClass[] = L"VerawayEditWindow";
+inline constexpr wchar_t kPanelClass[] = L"VerawayEditPanel";
+inline constexpr wchar_t kPostWindowClass[] = L"VerawayEditPosted";
+inline constexpr wchar_t kPromptClass[] = L"InputRequester";
+
+// The editors keep this many undo steps (the rich-edit controls' default).
+inline constexpr std::size_t kUndoLimit = 100;
+
+inline Handle ToHandle(HWND window) {
+  return reinterpret_cast<Handle>(window);
+}
+inline Handle ToHandle(HGDIOBJ object) {
+  return reinterpret_cast<Handle>(object);
+}
+inline HWND ToWindow(Handle handle) {
+  return reinterpret_cast<HWND>(handle);
+}
+inline const wchar_t* Wide(const Text& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// Rich-edit controls keep '\r' as their line break; the interface speaks '\n'.
+Text ToEditorBreaks(const Text& text);
+// Rich edit 2.0 and later hand out '\r'; rich edit 1.0 hands out "\r\n". Both become '\n'.
+Text FromEditorBreaks(const Text& text);
+// A window's text through GetWindowTextW.
+Text WindowText(HWND window);
+// The platform a window was created for, stored at WM_NCCREATE.
+Win32Platform* PlatformOf(HWND window, UINT message, LPARAM lparam);
+// An editor's selection.
+CHARRANGE Selection(HWND editor);
+// Puts `text` on the clipboard as Unicode text; true when it is there.
+bool PutOnClipboard(HWND owner, const Text& text);
+
+}  // namespace win32
 }  // namespace vw
