@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFrame>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -12,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextCursor>
@@ -183,22 +185,98 @@ TEST_F(QtPlatformTest, EditorsDoNotWrapScrollAsNeededAndKeepTheSelectionVisible)
             palette.color(QPalette::Active, QPalette::HighlightedText));
 }
 
-// After loading, the last line is in view from the left edge, the insertion point after it.
-TEST_F(QtPlatformTest, ALongLineStaysOneRowWithAHorizontalScrollBar) {
+// After loading, both editors show their left edge and the last line, the insertion point after it, wherever
+// the longest line is; a long line stays one row.
+TEST_F(QtPlatformTest, AfterLoadingTheViewShowsTheLeftEdgeAndTheLastLine) {
   MainWindow m = Build();
-  Text line(2000, u'x');
-  for (int i = 0; i < 100; ++i) p_.AppendText(m.sites, u"short\n");
-  p_.AppendText(m.sites, line);
-  driver_->ProcessPending();
-  auto* editor = As<QPlainTextEdit>(m.sites);
-  EXPECT_EQ(editor->document()->lineCount(), 101);
-  EXPECT_GT(editor->horizontalScrollBar()->maximum(), 0);
-  EXPECT_EQ(editor->horizontalScrollBar()->value(), 0);
-  const QRect caret = editor->cursorRect();  // the last line, whole, above the horizontal scroll bar
-  EXPECT_GE(caret.top(), 0);
-  EXPECT_LE(caret.bottom(), editor->viewport()->height());
-  EXPECT_EQ(editor->textCursor().position(), editor->document()->characterCount() - 1);
-  EXPECT_EQ(p_.GetText(m.sites).substr(600), line);
+  struct Case {
+    const char* name;
+    int shorts_before, long_length, shorts_after;
+  };
+  const Case cases[] = {
+      {"a long line last", 100, 2000, 0},
+      {"a 320-character line first", 0, 320, 100},
+      {"a 320-character line amid short ones", 50, 320, 50},
+      {"few lines, the long one last", 2, 320, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (Handle editor : {m.sites, m.links}) p_.SetText(editor, u"");
+    Text text;
+    auto add = [&](const Text& line) {
+      for (Handle editor : {m.sites, m.links}) p_.AppendText(editor, text.empty() ? line : u"\n" + line);
+      text += text.empty() ? line : u"\n" + line;
+    };
+    for (int i = 0; i < c.shorts_before; ++i) add(u"short");
+    add(Text(static_cast<std::size_t>(c.long_length), u'x'));
+    for (int i = 0; i < c.shorts_after; ++i) add(u"last");
+    driver_->ProcessPending();
+    for (Handle handle : {m.sites, m.links}) {
+      auto* editor = As<QPlainTextEdit>(handle);
+      EXPECT_EQ(editor->document()->lineCount(), c.shorts_before + 1 + c.shorts_after);
+      EXPECT_GT(editor->horizontalScrollBar()->maximum(), 0);
+      EXPECT_EQ(editor->horizontalScrollBar()->value(), 0);
+      const QRect caret = editor->cursorRect();  // the last line, whole, above the horizontal scroll bar
+      EXPECT_GE(caret.top(), 0);
+      EXPECT_LE(caret.bottom(), editor->viewport()->height());
+      EXPECT_EQ(editor->textCursor().position(), editor->document()->characterCount() - 1);
+      EXPECT_EQ(p_.GetText(handle), text);
+    }
+  }
+}
+
+// What the administrator types and copies is what a save writes: every key that starts a row starts an entry,
+// typed glyphs are themselves, a stand-in changes no neighbour, and Ctrl+C puts the real characters on the
+// clipboard.
+TEST_F(QtPlatformTest, KeysAndTypedCharactersGiveWhatASaveWritesAndCopyCopiesIt) {
+  MainWindow m = Build();
+  struct Step {
+    Text typed;  // typed at the end of the text; empty: the key below
+    Qt::Key key = Qt::Key_unknown;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
+  };
+  struct Case {
+    const char* name;
+    Text loaded;
+    std::vector<Step> steps;
+    Text saved;
+  };
+  const Case cases[] = {
+      {"Shift+Return starts an entry",
+       u"",
+       {{u"s1"}, {u"", Qt::Key_Return, Qt::ShiftModifier}, {u"s2"}},
+       u"s1\ns2"},
+      {"Ctrl+Return starts an entry",
+       u"",
+       {{u"s1"}, {u"", Qt::Key_Return, Qt::ControlModifier}, {u"s2"}},
+       u"s1\ns2"},
+      {"Enter on the keypad", u"a", {{u"", Qt::Key_Enter, Qt::KeypadModifier}, {u"b"}}, u"a\nb"},
+      {"typed glyphs are themselves", u"", {{u"q\u2E2E\u2E2Er\nx\u21B5y"}}, u"q\u2E2E\u2E2Er\nx\u21B5y"},
+      {"typed U+2028 and a noncharacter stay themselves", u"", {{u"a\u2028b\uFDD0"}}, u"a\u2028b\uFDD0"},
+      {"a glyph typed after a stand-in", u"a\u2028", {{u"\u21B5\u2E2E"}}, u"a\u2028\u21B5\u2E2E"},
+      {"deleting a glyph before a stand-in",
+       u"\u2E2E\u2028b",
+       {{u"", Qt::Key_Home, Qt::ControlModifier}, {u"", Qt::Key_Delete}},
+       u"\u2028b"},
+      {"a no-break space and an astral character", u"a\u00A0b", {{u"\U0001F600"}}, u"a\u00A0b\U0001F600"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    p_.SetText(m.sites, c.loaded);
+    driver_->Click(m.sites);
+    QWidget* editor = p_.WidgetOf(m.sites);
+    for (const Step& step : c.steps) {
+      if (!step.typed.empty()) {
+        driver_->Type(m.sites, step.typed);
+      } else {
+        QTest::keyClick(editor, step.key, step.modifiers);
+      }
+    }
+    EXPECT_EQ(p_.GetText(m.sites), c.saved);
+    QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdU16String(), c.saved);
+  }
 }
 
 TEST_F(QtPlatformTest, LinkFieldTakesAMegaCharacterAndCtrlASelectsAll) {
@@ -441,17 +519,19 @@ TEST_F(QtPlatformTest, MessageBoxIsOwnedButNoChildSoDisablingTheOwnerLeavesItUsa
 }
 
 // Ctrl+V through the real clipboard into a filled editor: plain text at the caret, over the selection only;
-// a pasted separator is a line break, a pasted marker stays itself.
+// every CR, LF, CR LF and NUL is a line break, every other character is kept as it was copied.
 struct PasteCase {
   const char* name;
   std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;  // where the caret goes first
-  QString clipboard;
-  bool rich;  // offered as HTML as well
+  QString clipboard;                                            // null: an image, no text
+  bool rich;                                                    // offered as HTML as well
   Text expected;
 };
 
 TEST_F(QtPlatformTest, PasteInsertsPlainTextAtTheCaretReplacingOnlyTheSelection) {
   MainWindow m = Build();
+  const std::pair<Qt::Key, Qt::KeyboardModifiers> select_b[] = {
+      {Qt::Key_Home, Qt::ControlModifier}, {Qt::Key_Down, Qt::NoModifier}, {Qt::Key_End, Qt::ShiftModifier}};
   const PasteCase cases[] = {
       {"end, Return, paste",
        {{Qt::Key_End, Qt::ControlModifier}, {Qt::Key_Return, Qt::NoModifier}},
@@ -459,24 +539,20 @@ TEST_F(QtPlatformTest, PasteInsertsPlainTextAtTheCaretReplacingOnlyTheSelection)
        false,
        u"a\nb\nc\nAA"},
       {"at the start", {{Qt::Key_Home, Qt::ControlModifier}}, "AA", false, u"AAa\nb\nc"},
-      {"over a selected line",
-       {{Qt::Key_Home, Qt::ControlModifier},
-        {Qt::Key_Down, Qt::NoModifier},
-        {Qt::Key_End, Qt::ShiftModifier}},
-       "XY",
-       false,
-       u"a\nXY\nc"},
+      {"over a selected line", {std::begin(select_b), std::end(select_b)}, "XY", false, u"a\nXY\nc"},
       {"rich text as plain", {{Qt::Key_End, Qt::ControlModifier}}, "B", true, u"a\nb\ncB"},
-      {"separators become line breaks",
+      {"line ends and NUL break the line, separators stay",
        {{Qt::Key_End, Qt::ControlModifier}},
-       QString::fromUtf16(u"1\r\n2\r3\u20294\u20285"),
+       QString::fromUtf16(u"1\r\n2\r3\u20294\u20285\u00006\n7", 14),
        false,
-       u"a\nb\nc1\n2\n3\n4\n5"},
-      {"markers stay themselves",
+       u"a\nb\nc1\n2\n3\u20294\u20285\n6\n7"},
+      {"markers and glyphs stay themselves",
        {{Qt::Key_Home, Qt::ControlModifier}},
-       QString::fromUtf16(u"\uFDD0\uFDD1\uFFFC\u21B5"),
+       QString::fromUtf16(u"\uFDD0\uFDD1\uFFFC\u21B5\u2E2E\u2E2E"),
        false,
-       u"\uFDD0\uFDD1\uFFFC\u2028a\nb\nc"},
+       u"\uFDD0\uFDD1\uFFFC\u21B5\u2E2E\u2E2Ea\nb\nc"},
+      {"no text over a selection", {std::begin(select_b), std::end(select_b)}, QString(), false, u"a\nb\nc"},
+      {"empty text over a selection", {std::begin(select_b), std::end(select_b)}, "", false, u"a\nb\nc"},
   };
   for (const PasteCase& c : cases) {
     p_.SetText(m.sites, u"a\nb\nc");
@@ -484,7 +560,11 @@ TEST_F(QtPlatformTest, PasteInsertsPlainTextAtTheCaretReplacingOnlyTheSelection)
     QWidget* editor = p_.WidgetOf(m.sites);
     for (const auto& [key, modifiers] : c.keys) QTest::keyClick(editor, key, modifiers);
     auto* data = new QMimeData;
-    data->setText(c.clipboard);
+    if (c.clipboard.isNull()) {
+      data->setImageData(QImage(4, 4, QImage::Format_RGB32));
+    } else {
+      data->setText(c.clipboard);
+    }
     if (c.rich) data->setHtml(QStringLiteral("<b>bold</b>"));
     QGuiApplication::clipboard()->setMimeData(data);
     QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
@@ -492,39 +572,73 @@ TEST_F(QtPlatformTest, PasteInsertsPlainTextAtTheCaretReplacingOnlyTheSelection)
   }
 }
 
-// A long address is not laid out wrapped (a million characters took a minute): every line of the text shows
-// on one row of a box no wider than the screen, and the box's text stays whole.
-TEST_F(QtPlatformTest, ALongMessageIsShownOneRowPerLineAndKeptWhole) {
+// The box shows the rows it is given (ui decides them), each on one row, never wrapped nor cut (what does not
+// fit the screen scrolls inside the box), the box on the screen; Ctrl+C copies the text as given.
+TEST_F(QtPlatformTest, AMessageBoxShowsEachGivenRowWholeOnTheScreenAndCtrlCCopiesTheText) {
   MainWindow m = Build();
-  Text address = u"https://";
-  while (address.size() < 200000) address += u"abcdefghij";
-  const Text text = address + u"\r\n\r\nThis Site is NOT Approved !";
-  QStringList rows;
-  QString whole;
-  int width = 0;
-  driver_->WhenWaiting([&] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* box = qobject_cast<QMessageBox*>(w);
-      if (box == nullptr || !box->isVisible()) continue;
-      whole = box->text();
-      width = box->frameGeometry().width();
-      for (QLabel* label : box->findChildren<QLabel*>()) {
-        if (label->isVisible() && label->wordWrap()) rows.append(QStringLiteral("(wrapped)"));
-        if (!label->isVisible() || label->text().isEmpty()) continue;
-        rows.append(label->text().split(QChar(u'\n')));
-        EXPECT_GE(label->width(), label->sizeHint().width()) << "a row is cut off";
-        EXPECT_TRUE(box->rect().contains(label->geometry()));
+  auto address_rows = [](std::size_t length, std::size_t row, char16_t unit) {
+    Text text = u"https://";
+    while (text.size() < length) text += unit;
+    for (std::size_t at = length - length % row; at > 0; at -= row) {
+      if (at < text.size()) text.insert(at, u"\r\n");
+    }
+    return text;
+  };
+  Text many_rows;
+  for (int i = 0; i < 200; ++i) many_rows += u"row " + Utf8ToText(std::to_string(i)) + u"\r\n";
+  const Text huge_row = Text(1000000, u'h') + u"\r\nend";
+  struct Case {
+    const char* name;
+    Text text;
+    std::vector<QString> rows;  // empty: the given lines
+  };
+  const Case cases[] = {
+      {"a 150-character address in rows of 100",
+       address_rows(150, 100, u'a') + u"\r\n\r\nThis Site is NOT Approved !",
+       {}},
+      {"thirty rows of 100 wide characters", address_rows(3000, 100, u'W'), {}},
+      {"more rows than the screen holds", many_rows, {}},
+      {"a separator shown by its stand-in", u"a\u2028b\nc\rd", {"a\u21B5b", "c", "d"}},
+      {"a row of a million, not from ui: its two ends",
+       huge_row,
+       {QString(2000, u'h') + QChar(u'\u2026') + QString(2000, u'h'), "end"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<QString> expected = c.rows;
+    if (expected.empty()) {
+      for (const QString& line : QString::fromStdU16String(c.text).split(QStringLiteral("\r\n"))) {
+        expected.push_back(line);
       }
     }
-    driver_->DismissMessageBox();
-  });
-  p_.MessageBox(m.window, u"Site Not Approved", text);
-  EXPECT_EQ(whole.size(), static_cast<qsizetype>(text.size()) - 2);  // "\r\n" shown as one line break
-  ASSERT_EQ(rows.size(), 3) << rows.join(QStringLiteral("|")).left(200).toStdString();
-  EXPECT_TRUE(rows[0].startsWith(QStringLiteral("https://abc")));
-  EXPECT_TRUE(rows[0].endsWith(QStringLiteral("hij")));
-  EXPECT_EQ(rows[2], QStringLiteral("This Site is NOT Approved !"));
-  EXPECT_LE(width, driver_->Screen().width);
+    QString copied;
+    driver_->WhenWaiting([&] {
+      ShownMessageBox shown = driver_->CurrentMessageBox();
+      auto* box = qobject_cast<QMessageBox*>(p_.WidgetOf(shown.window));
+      ASSERT_NE(box, nullptr);
+      QGuiApplication::clipboard()->clear();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_C, Qt::ControlModifier);
+      copied = QGuiApplication::clipboard()->text();
+      auto* label = box->findChild<QLabel*>(QStringLiteral("vw_shown_text"));
+      auto* area = box->findChild<QScrollArea*>(QStringLiteral("vw_shown_rows"));
+      if (label == nullptr || area == nullptr) {
+        ADD_FAILURE() << "the box does not show its rows in a scrolling label";
+        return driver_->DismissMessageBox();
+      }
+      EXPECT_FALSE(label->wordWrap());
+      const QStringList rows = label->text().split(QChar(u'\n'));
+      EXPECT_EQ(std::vector<QString>(rows.begin(), rows.end()), expected);
+      EXPECT_EQ(label->size(), label->sizeHint()) << "a row is cut off";
+      EXPECT_EQ(area->horizontalScrollBar()->isVisible(), label->width() > area->viewport()->width());
+      EXPECT_EQ(area->verticalScrollBar()->isVisible(), label->height() > area->viewport()->height());
+      EXPECT_TRUE(box->rect().contains(area->geometry()));
+      EXPECT_TRUE(QGuiApplication::primaryScreen()->geometry().contains(box->frameGeometry()))
+          << box->frameGeometry().width() << "x" << box->frameGeometry().height();
+      driver_->DismissMessageBox();
+    });
+    p_.MessageBox(m.window, u"Site Not Approved", c.text);
+    EXPECT_EQ(copied.toStdU16String(), c.text);
+  }
 }
 
 TEST_F(QtPlatformTest, MessageBoxLeavesAnOwnerThatWasDisabledDisabled) {

@@ -1,30 +1,224 @@
-// The Qt 6 Widgets back end: the Platform over QApplication and Qt widgets. Includes Qt; only this folder and
-// the Qt tests include it (the entry procedure uses qt_platform.h).
+// The Qt 6 Widgets back end's internal header: the Platform over QApplication and Qt widgets, the few widget
+// classes whose native behaviour it changes, and the editors' stand-ins. Includes Qt; only this folder and
+// the Qt tests include it (the entry procedure uses qt_platform.h). The code is split along the sections of
+// platform.h, in files named as in every back end: window.cpp, controls.cpp, text.cpp, clipboard.cpp,
+// modal.cpp, message_box.cpp, prompt.cpp.
 //
 // Handles are small numbers from one counter, never pointers, so a destroyed object's handle is never reused.
 // Windows that the program did not create itself (a QMessageBox) get a handle when first seen.
 #pragma once
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFont>
+#include <QFrame>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPoint>
 #include <QPointer>
+#include <QPushButton>
+#include <QRect>
+#include <QString>
+#include <QTextCharFormat>
+#include <QTextDocument>
 #include <QWidget>
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
 
+#include "common/text.h"
 #include "platform/platform.h"
 
 class QApplication;
+class QCloseEvent;
+class QInputMethodEvent;
+class QKeyEvent;
+class QMimeData;
 class QObject;
+class QTextCursor;
 
 namespace vw::qt {
 
-class Editor;
+// --- Shared by the back end's files.
+
+// Unit for unit. QString::fromStdU16String (fromUtf16) would drop a leading byte-order mark.
+inline QString ToQ(const Text& text) {
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+inline QRect ToQ(const Rect& rect) {
+  return QRect(rect.x, rect.y, rect.width, rect.height);
+}
+
+inline Text FromQ(const QString& text) {
+  return text.toStdU16String();
+}
+
+inline std::uint32_t ThisThreadId() {
+  return static_cast<std::uint32_t>(::syscall(SYS_gettid));
+}
+
+inline int NonNegative(int value) {
+  return std::max(0, value);
+}
+
+QIcon ProgramIcon();  // in every size the program ships
+
+// --- Stand-ins (text.cpp): how the editors hold the characters Qt's text document cannot keep or show as
+// themselves.
+//
+// QTextDocument turns U+2029 (paragraph separator) and U+FDD0 / U+FDD1 (its own frame markers) into block
+// breaks when they are inserted, lays U+2028 (line separator) out as a second row inside its entry, and draws
+// U+FFFC (object replacement) as an empty inline object, that is not at all. Measured over every code point
+// on Qt 6.4 (offscreen): every other character a list line can hold stays in the document as it is and on
+// one row (a leading U+FEFF too, once it is not lost converting to QString: QString::fromUtf16 drops a
+// byte-order mark, so the back end never uses it).
+//
+// So each of these five is held as a visible stand-in glyph, one unit for one unit, and each entry stays one
+// row:
+//   U+2028 line separator       -> U+21B5 (downwards arrow with corner leftwards)
+//   U+2029 paragraph separator  -> U+204B (reversed pilcrow sign)
+//   U+FDD0 (noncharacter)       -> U+27E6 (left white square bracket)
+//   U+FDD1 (noncharacter)       -> U+27E7 (right white square bracket)
+//   U+FFFC object replacement   -> U+2B1A (dotted square)
+// What makes a glyph a stand-in is its character format (kStandInProperty, drawn on a tinted background), not
+// the glyph itself: a ↵ the administrator types is a plain ↵ and is saved as one. The mark travels with the
+// character through the document's own undo and redo, and nothing else can put it on a character: every
+// insertion the editor makes for the user (keys, input method, paste, drop) uses the plain format. So
+// deleting or typing next to a stand-in never changes another character, and reading the editor gives back
+// exactly what was appended or typed.
+
+// The character format property that marks a stand-in (a bool).
+inline constexpr int kStandInProperty = QTextFormat::UserProperty + 0x7657;
+// The property of text the program appended (a bool; no look of its own).
+inline constexpr int kAppendedProperty = QTextFormat::UserProperty + 0x7658;
+
+// The stand-in glyph of a character the document cannot hold, else 0.
+char16_t StandInFor(char16_t real);
+// The character a stand-in glyph stands for, else 0.
+char16_t RealFor(char16_t glyph);
+// `plain` with the mark and look of a stand-in.
+QTextCharFormat StandInFormat(const QTextCharFormat& plain);
+bool IsStandIn(const QTextCharFormat& format);
+
+// Inserts `text` (its '\n' as line breaks) at `cursor`: each character the document cannot hold as its
+// stand-in glyph in `marked`, everything else as it is in `plain`. True when it inserted a stand-in.
+bool InsertWithStandIns(QTextCursor& cursor, const QString& text, const QTextCharFormat& plain,
+                        const QTextCharFormat& marked);
+// The characters the document's positions [from, to) stand for, with '\n' for every row break (to < 0: up
+// to the end). Stand-ins read as their characters; any other glyph reads as itself.
+Text RealText(const QTextDocument& document, int from = 0, int to = -1);
+// What a typed or pasted text puts into the editor: every CR, LF, CR LF and NUL is one line break ('\n'),
+// so a row break on the screen is always a line break in the list; every other character is kept.
+QString TypedText(const QString& typed);
+
+// --- Widgets.
+
+// A top-level window whose close request (close box, window menu, Alt+F4) is reported and refused: the window
+// stays until the program itself removes it. A disabled window reports nothing, as a disabled window's close
+// box does nothing on other desktops either.
+class ReportingWindow : public QWidget {
+ public:
+  ReportingWindow();
+  std::function<void()> on_close_request;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+};
+
+// The raised panel. Its children go into inner(), the area inside the border, so their positions count from
+// there.
+class Panel : public QFrame {
+ public:
+  explicit Panel(QWidget* parent);
+  QWidget* inner() const { return inner_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QWidget* inner_;
+};
+
+// Multi-line plain-text editor: a plain Tab types a tab character, Shift+Tab moves the focus backwards.
+//
+// What the administrator sees is what is saved (the stand-ins above): every key that starts a new row
+// (Return, Shift+Return, Ctrl+Return, Enter) inserts a plain line break, never a row break inside an entry;
+// typed, committed and pasted text goes in at the caret, over the selection only, in the plain format,
+// characters the document cannot hold as their marked stand-ins; a paste without text changes nothing; copy,
+// cut and drag carry the real characters.
+//
+// A run of insertions can be held back from the view: laid out, measured and scrolled after every single
+// insertion, 100,000 loaded lines would take many seconds. Detached, the layout still notes each new row
+// (unlaid, one row each) but its signals to the view wait, so an insertion only changes the text and its undo
+// history. Attach() lets the view know once: the scroll bars, a repaint of what shows, the caret after the
+// text. (Taking the document off the view instead costs a fresh layout object for every row when it is put
+// back.) The back end attaches before any event is handled, so the user never sees a view that lags.
+class Editor : public QPlainTextEdit {
+ public:
+  explicit Editor(QWidget* parent);
+  QTextDocument* text() const { return text_; }
+  bool detached() const { return detached_; }
+  void Detach();
+  void Attach();
+  // The whole text replaced by `text` ('\n' for line breaks), no undo history, the caret at the start.
+  void Replace(const QString& text);
+  // `text` inserted at the end as one undo step of its own (the program's AppendText).
+  void Append(const QString& text);
+
+ protected:
+  bool focusNextPrevChild(bool next) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
+  QMimeData* createMimeDataFromSelection() const override;
+
+ private:
+  // `typed` at the caret over the selection; `own_step`: one undo step of its own (a paste), else it may
+  // join the typing before it, as typed keys do.
+  void InsertTyped(const QString& typed, bool own_step);
+
+  QTextDocument* text_;
+  bool detached_ = false;
+  // The format of every character but the stand-ins, and that of the stand-ins; text the program appends
+  // has the same look with a property of its own (see Append).
+  QTextCharFormat plain_format_;
+  QTextCharFormat stand_in_format_;
+  QTextCharFormat appended_format_;
+  QTextCharFormat appended_stand_in_format_;
+};
+
+// The program's message box. Ctrl+C copies the text the program gave it (the desktop's own box copies on
+// Windows only).
+class MessageBoxWindow : public QMessageBox {
+ public:
+  QString copied_text;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+// A push button drawn as the default button. Space presses it (the native behaviour); Enter does not, since
+// the windows it lives in are not dialogs.
+class Button : public QPushButton {
+ public:
+  Button(const QString& text, QWidget* parent);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+// --- The platform.
 
 enum class Kind {
   kMainWindow,
@@ -102,9 +296,6 @@ class QtPlatform final : public Platform {
     Handle window = 0;  // the top-level window it belongs to (itself for a window)
     Handle font = 0;
     std::uint64_t revision = 0;
-    // Editors: the escapes in the shown text (qt_shown_text.h), as counted at escapes_revision.
-    std::int64_t escapes = 0;
-    std::uint64_t escapes_revision = 0;
     QPointer<QWidget> remembered_focus;   // windows: the control to give the focus back to on activation
     QPointer<QWidget> focus_sink;         // main window: holds the focus when no control has it
     Handle owner = 0;                     // prompt: its owner
@@ -150,5 +341,37 @@ class QtPlatform final : public Platform {
 
   friend class Bridge;
 };
+
+// Turns Qt's notifications into the platform's: focus changes, activation, the prompt's keys, and the
+// messages posted to ourselves.
+class QtPlatform::Bridge final : public QObject {
+ public:
+  explicit Bridge(QtPlatform& platform) : platform_(platform) {}
+  bool event(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  bool PromptKey(const Entry& entry, const QKeyEvent* key);
+
+  QtPlatform& platform_;
+};
+
+// A quit request to the application (QEvent::Quit) is the platform's quit message: the prompt's loop ends on
+// it. It is swallowed, so that no later event loop refuses to run.
+class QuitWatcher final : public QObject {
+ public:
+  bool requested = false;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) {
+      requested = true;
+      return true;
+    }
+    return false;
+  }
+};
+
+// One per application object (window.cpp).
+QuitWatcher& TheQuitWatcher();
 
 }  // namespace vw::qt
