@@ -5,7 +5,8 @@
 #                                   # and what builds and checks the packages: dpkg-dev, lintian, man-db, ...)
 set -euo pipefail
 
-run_packages=(g++ cmake ninja-build qt6-base-dev libgl-dev libcli11-dev nlohmann-json3-dev)
+run_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libcli11-dev nlohmann-json3-dev libpsl-dev
+  libidn2-dev publicsuffix libdtl-dev)
 test_packages=("${run_packages[@]}" clang libclang-rt-14-dev clang-format googletest libbenchmark-dev
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils
   dpkg-dev file lintian desktop-file-utils man-db xdotool)

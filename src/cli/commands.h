@@ -14,6 +14,8 @@ struct Options {
   Format format = Format::kText;
   std::vector<std::string> addresses;  // none: one a line from standard input
   std::string against;                 // diff only
+  std::vector<std::string> only;       // lint only: the rules to report (none: all)
+  std::vector<std::string> ignore;     // lint only: rules not to report
 };
 
 int RunTest(const Options& options);

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "common/text.h"
+#include "rules/list_lint.h"
 
 #ifndef VW_VERSION
 #define VW_VERSION "unknown"
@@ -26,11 +27,14 @@ constexpr char kTestHelp[] =
     "The editor's verdict on each address (the arguments, else each line of standard input): every site "
     "entry inside it, in file order; else the first link entry inside it; else not approved.";
 constexpr char kLintHelp[] =
-    "Risky entries, as FILE:LINE: warning: MESSAGE [RULE], by file (sites, then links) and line. Rules: "
-    "bom, whitespace, empty, duplicate, redundant, broad, uppercase, malformed, control.";
+    "Risky entries, as FILE:LINE: warning: MESSAGE [RULE], by file (sites, then links) and line, then a "
+    "summary by rule on standard error (jsonl: a last object). Host names are judged with the public suffix "
+    "list. Rules: bom, line-ends, whitespace, empty, duplicate, redundant, broad, suffix, unanchored, idn, "
+    "uppercase, malformed, control.";
 constexpr char kDiffHelp[] =
-    "The addresses whose verdict differs between the lists of --dir and those of --against, with the "
-    "entries behind both verdicts.";
+    "The entries added and removed in each list from --against (before) to --dir (after), as diff -U0 shows "
+    "lines; then the addresses (the arguments, else each line of standard input when it is not a terminal) "
+    "whose verdict differs, with the entries behind both verdicts; then the totals.";
 
 // An existing folder, whatever the characters of its name (CLI11's own check goes through the narrow file
 // calls, which on Windows know only the ANSI code page).
@@ -46,6 +50,15 @@ void AddCommon(CLI::App& command, vw::cli::Options& options, std::string& format
       ->check(ExistingFolder);
   command.add_option("--format", format, "Output format: text (default) or jsonl")
       ->check(CLI::IsMember({"text", "jsonl"}));
+}
+
+std::string LintRule(const std::string& name) {
+  if (vw::LintRuleNamed(name)) return {};
+  std::string known;
+  for (int i = 0; i < vw::kLintRuleCount; ++i) {
+    known += (i == 0 ? "" : ",") + std::string(vw::LintRuleName(static_cast<vw::LintRule>(i)));
+  }
+  return "no such rule: " + name + " (rules: " + known + ")";
 }
 
 // The arguments in UTF-8, the program's name first.
@@ -65,6 +78,12 @@ int Run(std::vector<std::string> args) {
 
   CLI::App* lint = app.add_subcommand("lint", kLintHelp);
   AddCommon(*lint, options, format);
+  lint->add_option("--only", options.only, "Report only these rules (RULE,...)")
+      ->delimiter(',')
+      ->check(LintRule);
+  lint->add_option("--ignore", options.ignore, "Do not report these rules (RULE,...)")
+      ->delimiter(',')
+      ->check(LintRule);
 
   CLI::App* diff = app.add_subcommand("diff", kDiffHelp);
   AddCommon(*diff, options, format);

@@ -1,6 +1,7 @@
 #include "rules/list_lint.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace vw {
 namespace {
@@ -45,10 +46,21 @@ bool HostHasUpperCase(TextView entry) {
                      entry.begin() + static_cast<std::ptrdiff_t>(host_end), IsUpperCase);
 }
 
+// The texts that the addresses of a large share of real sites hold, sorted.
+const std::vector<TextView>& BroadParts() {
+  static const std::vector<TextView> parts = [] {
+    static constexpr const char16_t* kParts[] = {
+#include "rules/broad_parts.inc"
+    };
+    std::vector<TextView> sorted(std::begin(kParts), std::end(kParts));
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+  }();
+  return parts;
+}
+
 bool IsBroad(TextView entry) {
-  if (entry.size() <= 3) return true;
-  return std::any_of(std::begin(kCommonAddressParts), std::end(kCommonAddressParts),
-                     [&](TextView part) { return FindText(part, entry, 0) > 0; });
+  return std::binary_search(BroadParts().begin(), BroadParts().end(), entry);
 }
 
 // A tab at either end is the whitespace rule's finding; every other control character is this rule's.
@@ -61,22 +73,121 @@ bool HasOtherControl(TextView entry) {
   return false;
 }
 
-void LintOne(const TrustIndex& index, EntryRef at, TextView entry, std::vector<LintFinding>& out) {
-  const auto add = [&](LintRule rule, EntryRef other = {}) { out.push_back({at, rule, other}); };
-  if (at.index == 0 && !entry.empty() && entry[0] == u'\uFEFF') add(LintRule::kBom);
-  if (entry.empty()) {
-    add(LintRule::kEmpty);
-    return;
+bool IsSchemeName(TextView text) {
+  if (text.empty() || !((text[0] >= u'a' && text[0] <= u'z') || (text[0] >= u'A' && text[0] <= u'Z'))) {
+    return false;
   }
-  if (IsBlank(entry.front()) || IsBlank(entry.back())) add(LintRule::kWhitespace);
-  const TrustIndex::Relations relations = index.RelationsOf(entry);
-  if (relations.has_equal && !(relations.equal == at)) add(LintRule::kDuplicate, relations.equal);
-  if (relations.has_inside) add(LintRule::kRedundant, relations.inside);
-  if (IsBroad(entry)) add(LintRule::kBroad);
-  if (HostHasUpperCase(entry)) add(LintRule::kUppercase);
-  if (entry.find(u'\uFFFD') != TextView::npos) add(LintRule::kMalformed);
-  if (HasOtherControl(entry)) add(LintRule::kControl);
+  return std::all_of(text.begin(), text.end(), [](char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'+' ||
+           c == u'-' || c == u'.';
+  });
 }
+
+// A character of a host name in lower case. Beyond ASCII: letters of other scripts, but not the spaces,
+// invisible marks and other full stops that a browser's name mapping would change or drop, so that the
+// punycode lint suggests is the one a browser sends.
+bool IsHostChar(char16_t c) {
+  if (c < 0x80) return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.';
+  if (c <= 0xA0 || c == 0xAD || IsUpperCase(c)) return false;
+  if (c >= 0x2000 && c <= 0x206F) return false;  // spaces, joiners, marks, bidi controls
+  return c != 0x3000 && c != 0x3002 && c != 0xFEFF && c != 0xFF0E && c != 0xFF61 && c != 0xFFFD;
+}
+
+// Whether names written in front of this host belong to other sites: the host is a registrable domain (or
+// the end of one), not a name under one.
+bool OpenAtStart(const HostEntry& entry, const HostNames& hosts) {
+  return !entry.scheme && !entry.dot && hosts.RegistrableDomain(entry.ascii) == entry.ascii;
+}
+
+class Linter {
+ public:
+  Linter(const TrustList& sites, const TrustList& links, const TrustIndex& index, const HostNames& hosts,
+         const LintOptions& options)
+      : sites_(sites),
+        links_(links),
+        index_(index),
+        hosts_(hosts),
+        options_(options),
+        judged_(sites.size() + links.size()) {}
+
+  void Lint(EntryRef at, std::vector<LintFinding>& out) {
+    const TextView entry = TextOf(at);
+    const auto add = [&](LintRule rule, EntryRef other = {}) {
+      if (options_.Wants(rule)) out.push_back({at, rule, other, 0, 0});
+    };
+    if (at.index == 0 && !entry.empty() && entry[0] == u'\uFEFF') add(LintRule::kBom);
+    const std::vector<OddLineEnd>& ends =
+        at.list == ListKind::kSites ? options_.sites_ends : options_.links_ends;
+    std::size_t& next_end = at.list == ListKind::kSites ? next_site_end_ : next_link_end_;
+    while (next_end < ends.size() && ends[next_end].line <= at.index + 1) {
+      if (ends[next_end].line == at.index + 1 && options_.Wants(LintRule::kLineEnds)) {
+        out.push_back({at, LintRule::kLineEnds, {}, ends[next_end].grep_line, ends[next_end].end});
+      }
+      ++next_end;
+    }
+    if (entry.empty()) {
+      add(LintRule::kEmpty);
+      return;
+    }
+    if (IsBlank(entry.front()) || IsBlank(entry.back())) add(LintRule::kWhitespace);
+    const bool want_redundant = options_.Wants(LintRule::kRedundant);
+    if (want_redundant || options_.Wants(LintRule::kDuplicate)) {
+      // A shorter entry that is itself too wide does not make this one redundant: lint would advise deleting
+      // a wanted site and keeping the risk. That entry gets its own finding instead.
+      const TrustIndex::Relations relations = index_.RelationsOf(
+          entry, want_redundant
+                     ? std::function<bool(EntryRef)>([&](EntryRef inside) { return !Risky(inside); })
+                     : std::function<bool(EntryRef)>([](EntryRef) { return false; }));
+      if (relations.has_equal && !(relations.equal == at)) add(LintRule::kDuplicate, relations.equal);
+      if (relations.has_inside) add(LintRule::kRedundant, relations.inside);
+    }
+    const std::uint8_t judged = Judge(at);
+    if ((judged & kBroadBit) != 0) add(LintRule::kBroad);
+    if ((judged & kSuffixBit) != 0) add(LintRule::kSuffix);
+    if ((judged & kUnanchoredBit) != 0) add(LintRule::kUnanchored);
+    if ((judged & kIdnBit) != 0) add(LintRule::kIdn);
+    if (HostHasUpperCase(entry)) add(LintRule::kUppercase);
+    if (entry.find(u'\uFFFD') != TextView::npos) add(LintRule::kMalformed);
+    if (HasOtherControl(entry)) add(LintRule::kControl);
+  }
+
+ private:
+  static constexpr std::uint8_t kJudgedBit = 1;
+  static constexpr std::uint8_t kBroadBit = 2;
+  static constexpr std::uint8_t kSuffixBit = 4;
+  static constexpr std::uint8_t kUnanchoredBit = 8;
+  static constexpr std::uint8_t kIdnBit = 16;
+
+  TextView TextOf(EntryRef at) const { return (at.list == ListKind::kSites ? sites_ : links_)[at.index]; }
+
+  // The host rules' verdict on an entry, worked out once.
+  std::uint8_t Judge(EntryRef at) {
+    std::uint8_t& judged = judged_[at.list == ListKind::kSites ? at.index : sites_.size() + at.index];
+    if (judged != 0) return judged;
+    const TextView entry = TextOf(at);
+    judged = kJudgedBit;
+    if (IsBroad(entry)) judged |= kBroadBit;
+    const HostEntry host = ReadHostEntry(entry, hosts_);
+    if (host.is_host) {
+      const bool suffix = !host.scheme && hosts_.IsPublicSuffix(host.ascii);
+      if (suffix) judged |= kSuffixBit;
+      if (!suffix && (host.open_end || OpenAtStart(host, hosts_))) judged |= kUnanchoredBit;
+      if (host.unicode) judged |= kIdnBit;
+    }
+    return judged;
+  }
+
+  bool Risky(EntryRef at) { return (Judge(at) & (kBroadBit | kSuffixBit | kUnanchoredBit)) != 0; }
+
+  const TrustList& sites_;
+  const TrustList& links_;
+  const TrustIndex& index_;
+  const HostNames& hosts_;
+  const LintOptions& options_;
+  std::vector<std::uint8_t> judged_;  // per entry, sites then links; 0 until judged
+  std::size_t next_site_end_ = 0;
+  std::size_t next_link_end_ = 0;
+};
 
 }  // namespace
 
@@ -84,6 +195,8 @@ const char* LintRuleName(LintRule rule) {
   switch (rule) {
     case LintRule::kBom:
       return "bom";
+    case LintRule::kLineEnds:
+      return "line-ends";
     case LintRule::kWhitespace:
       return "whitespace";
     case LintRule::kEmpty:
@@ -94,6 +207,12 @@ const char* LintRuleName(LintRule rule) {
       return "redundant";
     case LintRule::kBroad:
       return "broad";
+    case LintRule::kSuffix:
+      return "suffix";
+    case LintRule::kUnanchored:
+      return "unanchored";
+    case LintRule::kIdn:
+      return "idn";
     case LintRule::kUppercase:
       return "uppercase";
     case LintRule::kMalformed:
@@ -104,15 +223,129 @@ const char* LintRuleName(LintRule rule) {
   return "?";
 }
 
+std::optional<LintRule> LintRuleNamed(std::string_view name) {
+  for (int i = 0; i < kLintRuleCount; ++i) {
+    const auto rule = static_cast<LintRule>(i);
+    if (name == LintRuleName(rule)) return rule;
+  }
+  return std::nullopt;
+}
+
+void LineEndScan::Feed(std::string_view bytes) {
+  for (const char b : bytes) {
+    if (after_cr_) {
+      after_cr_ = false;
+      if (b == '\n') {
+        ++line_;
+        ++grep_line_;
+        continue;
+      }
+      found_.push_back({line_++, '\r', grep_line_});
+    }
+    if (b == '\r') {
+      after_cr_ = true;
+    } else if (b == '\n') {
+      ++line_;
+      ++grep_line_;
+    } else if (b == '\0') {
+      found_.push_back({line_++, '\0', grep_line_});
+    }
+  }
+}
+
+void LineEndScan::Finish() {
+  if (after_cr_) found_.push_back({line_++, '\r', grep_line_});
+  after_cr_ = false;
+}
+
+HostEntry ReadHostEntry(TextView text, const HostNames& hosts) {
+  HostEntry entry;
+  std::size_t start = 0;
+  const std::size_t scheme_end = text.find(u"://");
+  if (scheme_end != TextView::npos && (scheme_end == 0 || IsSchemeName(text.substr(0, scheme_end)))) {
+    entry.scheme = true;
+    start = scheme_end + 3;
+  } else if (!text.empty() && text[0] == u'.') {
+    entry.dot = true;
+    start = 1;
+  }
+  std::size_t end = start;
+  while (end < text.size() && IsHostChar(text[end])) ++end;
+  const TextView host = text.substr(start, end - start);
+  if (host.empty() || host.front() == u'.' || host.back() == u'.' || host.find(u"..") != TextView::npos) {
+    return entry;
+  }
+  if (end < text.size() && TextView(u"/:?#").find(text[end]) == TextView::npos) return entry;
+  entry.open_end = end == text.size();
+  entry.unicode = std::any_of(host.begin(), host.end(), [](char16_t c) { return c >= 0x80; });
+  entry.host = TextToUtf8(host);
+  if (!entry.unicode) {
+    entry.ascii = entry.host;
+  } else if (!HostToAscii(entry.host, entry.ascii)) {
+    return entry;
+  }
+  // A host name ends in a top-level name the list knows; "index.html" and "login" are no host names.
+  const std::size_t last_dot = entry.ascii.rfind('.');
+  const std::string_view top = last_dot == std::string::npos
+                                   ? std::string_view(entry.ascii)
+                                   : std::string_view(entry.ascii).substr(last_dot + 1);
+  if (!hosts.IsPublicSuffix(top)) return entry;
+  entry.left = TextToUtf8(text.substr(0, start));
+  entry.rest = TextToUtf8(text.substr(end));
+  entry.is_host = true;
+  return entry;
+}
+
+std::vector<std::string> AnchoredForms(const HostEntry& entry, const HostNames& hosts) {
+  const std::string right = entry.host + (entry.open_end ? "/" : entry.rest);
+  if (OpenAtStart(entry, hosts)) return {"://" + right, "." + right};
+  return {entry.left + right};
+}
+
+std::vector<std::string> AlsoApproved(const HostEntry& entry, const HostNames& hosts) {
+  std::vector<std::string> also;
+  const std::string rest = entry.open_end || entry.rest.empty() || entry.rest[0] != '/' ? "/" : entry.rest;
+  const std::string scheme = "https://";
+  const std::string below = entry.dot ? "www." : "";
+  if (OpenAtStart(entry, hosts)) also.push_back(scheme + "evil-" + entry.host + rest);
+  if (entry.open_end) {
+    also.push_back(scheme + below + entry.host + ".attacker.example/");
+    // The last label may also be the start of another top-level name: "t.co" in "t.com".
+    const std::size_t last_dot = entry.ascii.rfind('.');
+    const std::string top = entry.ascii.substr(last_dot == std::string::npos ? 0 : last_dot + 1);
+    // Asked once per top-level name: lint may explain a million entries under a handful of them.
+    thread_local std::unordered_map<std::string, char> longer_tops;
+    thread_local const HostNames* longer_tops_of = nullptr;
+    if (longer_tops_of != &hosts) {
+      longer_tops.clear();
+      longer_tops_of = &hosts;
+    }
+    const auto [found, added] = longer_tops.try_emplace(top, '\0');
+    if (added) {
+      for (char c = 'a'; c <= 'z' && found->second == '\0'; ++c) {
+        if (hosts.IsPublicSuffix(top + c)) found->second = c;
+      }
+    }
+    if (found->second != '\0') also.push_back(scheme + below + entry.host + found->second + "/");
+  }
+  return also;
+}
+
+std::string AsciiForm(const HostEntry& entry) {
+  return entry.left + entry.ascii + entry.rest;
+}
+
 std::vector<LintFinding> LintLists(const TrustList& sites, const TrustList& links, const TrustIndex& index,
+                                   const HostNames& hosts, const LintOptions& options,
                                    const std::function<void(std::size_t checked)>& progress) {
   std::vector<LintFinding> findings;
+  Linter linter(sites, links, index, hosts, options);
   std::size_t checked = 0;
   // Entries are walked in the order of the result, so the findings come out sorted.
   for (const auto& [kind, list] :
        {std::pair{ListKind::kSites, &sites}, std::pair{ListKind::kLinks, &links}}) {
     for (std::size_t i = 0; i < list->size(); ++i) {
-      LintOne(index, EntryRef{kind, i}, (*list)[i], findings);
+      linter.Lint(EntryRef{kind, i}, findings);
       if (progress && ++checked % 4096 == 0) progress(checked);
     }
   }

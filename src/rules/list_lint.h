@@ -1,12 +1,15 @@
 // The companion's list checks: entries that look like an approval but are not one, or approve more than
-// meant.
+// meant. Host names are judged with the public suffix list (rules/host_names.h).
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "common/trust_list.h"
+#include "rules/host_names.h"
 #include "rules/trust_index.h"
 
 namespace vw {
@@ -14,31 +17,90 @@ namespace vw {
 // In the order a line's findings are listed.
 enum class LintRule : std::uint8_t {
   kBom,         // a byte-order mark before the first entry of a file: that entry never matches
+  kLineEnds,    // the line ends in a lone CR or a NUL byte: its number differs from what grep -n shows
   kWhitespace,  // a blank or tab at the start or the end: no address holds one
   kEmpty,       // an empty line approves nothing
   kDuplicate,   // the same text stands earlier (sites come before links); `other` is its first place
-  kRedundant,   // another entry occurs inside this one, so this one approves nothing more; `other` names it
-  kBroad,       // occurs in what almost every address holds, or is three units or fewer
+  kRedundant,   // a narrow entry occurs inside this one, so this one approves nothing more; `other` names it
+  kBroad,       // occurs in the addresses of a large share of real sites (rules/broad_parts.inc)
+  kSuffix,      // a public suffix, or a part of host names inside one: every site under it is approved
+  kUnanchored,  // a host name that also occurs inside other sites' host names
+  kIdn,         // a host name written in Unicode, where browsers send its ASCII ("xn--") form
   kUppercase,   // an upper-case letter in the host part (before the first "/" after any "scheme://")
   kMalformed,   // U+FFFD: bytes that were not UTF-8 when the file was read
   kControl,     // another control character (a tab inside the entry, say)
 };
+inline constexpr int kLintRuleCount = 13;
 
 const char* LintRuleName(LintRule rule);
+// The rule of that name.
+std::optional<LintRule> LintRuleNamed(std::string_view name);
 
 struct LintFinding {
   EntryRef at;
   LintRule rule = LintRule::kEmpty;
-  EntryRef other;  // for kDuplicate and kRedundant
+  EntryRef other;             // for kDuplicate and kRedundant
+  std::size_t grep_line = 0;  // for kLineEnds: the line grep -n shows this line's end on
+  char line_end = 0;          // for kLineEnds: CR or NUL
+};
+
+// A line that ends in something other than LF or CR LF: its line number in the list (1-based), the byte that
+// ended it (CR or NUL), and its line as grep -n counts (LF alone ends a line).
+struct OddLineEnd {
+  std::size_t line = 0;
+  char end = '\r';
+  std::size_t grep_line = 0;
+};
+
+// Finds odd line ends in a file's bytes, fed in pieces as read. Reads line ends as the list reader does: CR
+// LF, LF, CR and NUL each end a line.
+class LineEndScan {
+ public:
+  void Feed(std::string_view bytes);
+  void Finish();  // the end of the file: a CR last of all ends a line alone
+  const std::vector<OddLineEnd>& found() const { return found_; }
+
+ private:
+  std::vector<OddLineEnd> found_;
+  std::size_t line_ = 1;
+  std::size_t grep_line_ = 1;
+  bool after_cr_ = false;
+};
+
+struct LintOptions {
+  // The rules to report; the others are not checked, except as far as `redundant` needs them.
+  std::uint32_t rules = (1u << kLintRuleCount) - 1;
+  bool Wants(LintRule rule) const { return (rules >> static_cast<int>(rule) & 1u) != 0; }
+  // The odd line ends of each file (from LineEndScan), for `line-ends`.
+  std::vector<OddLineEnd> sites_ends;
+  std::vector<OddLineEnd> links_ends;
 };
 
 // Every finding in both lists, sorted by list (sites first), line, then rule. `index` is over the same lists.
 // `progress`, when given, is called now and then with the number of entries checked so far.
 std::vector<LintFinding> LintLists(const TrustList& sites, const TrustList& links, const TrustIndex& index,
+                                   const HostNames& hosts, const LintOptions& options = {},
                                    const std::function<void(std::size_t checked)>& progress = {});
 
-// The pieces of text that nearly every address holds; an entry that occurs in one of them is broad.
-inline constexpr TextView kCommonAddressParts[] = {u"https://www.", u"http://www.", u".com/", u".org/",
-                                                   u".net/"};
+// How an entry reads as a host name, for the host rules and their messages.
+struct HostEntry {
+  bool is_host = false;   // [scheme://][.]host[rest], the host ending in a top-level name the list knows
+  bool scheme = false;    // begins with "scheme://" or "://"
+  bool dot = false;       // begins with "." (without a scheme)
+  bool open_end = false;  // nothing follows the host, so longer host names hold it too
+  bool unicode = false;   // the host holds characters beyond ASCII
+  std::string left;       // what stands before the host: "scheme://", "://", "." or nothing
+  std::string host;       // as written, UTF-8
+  std::string ascii;      // its ASCII form
+  std::string rest;       // what follows the host, UTF-8
+};
+HostEntry ReadHostEntry(TextView entry, const HostNames& hosts);
+
+// For the messages: the anchored forms that the same substring rule honours, and addresses of other sites
+// that an unanchored entry also approves.
+std::vector<std::string> AnchoredForms(const HostEntry& entry, const HostNames& hosts);
+std::vector<std::string> AlsoApproved(const HostEntry& entry, const HostNames& hosts);
+// The entry with its host in ASCII form (for `idn`).
+std::string AsciiForm(const HostEntry& entry);
 
 }  // namespace vw

@@ -226,20 +226,25 @@ std::optional<std::size_t> TrustIndex::FirstLinkIn(TextView address) const {
   return first_link - site_count_;
 }
 
-TrustIndex::Relations TrustIndex::RelationsOf(TextView text) const {
+TrustIndex::Relations TrustIndex::RelationsOf(TextView text,
+                                              const std::function<bool(EntryRef)>& inside_allowed) const {
   Relations relations;
   CollectInside(text);
-  std::uint32_t equal = kNone;
-  std::uint32_t inside = kNone;
-  for (Id id : ids_) {
-    // The one window as long as the text is the text itself.
-    std::uint32_t& first = length_[id] == text.size() ? equal : inside;
-    first = std::min(first, first_entry_[id]);
-  }
   const auto ref = [&](std::uint32_t entry) {
     return entry < site_count_ ? EntryRef{ListKind::kSites, entry}
                                : EntryRef{ListKind::kLinks, entry - site_count_};
   };
+  std::uint32_t equal = kNone;
+  std::uint32_t inside = kNone;
+  for (Id id : ids_) {
+    const std::uint32_t first = first_entry_[id];
+    // The one window as long as the text is the text itself.
+    if (length_[id] == text.size()) {
+      equal = std::min(equal, first);
+    } else if (first < inside && (!inside_allowed || inside_allowed(ref(first)))) {
+      inside = first;
+    }
+  }
   relations.has_equal = equal != kNone;
   if (relations.has_equal) relations.equal = ref(equal);
   relations.has_inside = inside != kNone;

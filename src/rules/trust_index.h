@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -35,7 +36,8 @@ class TrustIndex final : public LinkRuleEngine {
     bool has_inside = false;  // the first entry with another text that occurs in this one
     EntryRef inside;
   };
-  Relations RelationsOf(TextView text) const;
+  // `inside_allowed`, when given, limits `inside` to the entries it accepts.
+  Relations RelationsOf(TextView text, const std::function<bool(EntryRef)>& inside_allowed = {}) const;
 
  private:
   using Id = std::uint32_t;  // a distinct entry text

@@ -36,11 +36,18 @@ class CheckCommandTest : public ::testing::Test {
   void SetUp() override {
     root_ = fs::temp_directory_path() / ("vw_check_" + std::to_string(::getpid()));
     fs::remove_all(root_);
-    for (const char* dir : {"lists", "other", "empty", "bad", "locked"}) fs::create_directories(root_ / dir);
+    for (const char* dir : {"lists", "other", "empty", "bad", "locked", "before", "after"}) {
+      fs::create_directories(root_ / dir);
+    }
     WriteAll(root_ / "lists/TrustFile_SafeSites.txt", "example.org\r\nnews.example.org\r\n");
     WriteAll(root_ / "lists/TrustFile_SafeLinks.txt", "links.example.net/\r\nexample.net\r\n");
     WriteAll(root_ / "other/TrustFile_SafeSites.txt", "example.org\r\n");
     WriteAll(root_ / "other/TrustFile_SafeLinks.txt", "shop.example.net\r\n");
+    WriteAll(root_ / "before/TrustFile_SafeSites.txt",
+             "a.org\r\nb.org\r\nc.org\r\nb.org\r\nd.org\r\nd.org\r\n");
+    WriteAll(root_ / "before/TrustFile_SafeLinks.txt", "x.org\r\n");
+    WriteAll(root_ / "after/TrustFile_SafeSites.txt", "c.org\r\na.org\r\nb.org\r\nb.org\r\ne.org\r\n");
+    WriteAll(root_ / "after/TrustFile_SafeLinks.txt", "x.org\r\nx.org\r\n");
     fs::create_directories(root_ / "bad/TrustFile_SafeSites.txt");
     WriteAll(root_ / "locked/TrustFile_SafeSites.txt", "example.org\r\n");
     // Held as the editor holds a list while it saves it.
@@ -90,6 +97,19 @@ struct CommandRow {
   bool usage = false;
 };
 
+// The entries of "lists" against those of "other", as diff shows them.
+constexpr char kListsAgainstOther[] =
+    "--- other/TrustFile_SafeSites.txt\n"
+    "+++ lists/TrustFile_SafeSites.txt\n"
+    "@@ -1,0 +2 @@\n"
+    "+news.example.org\n"
+    "--- other/TrustFile_SafeLinks.txt\n"
+    "+++ lists/TrustFile_SafeLinks.txt\n"
+    "@@ -1 +1,2 @@\n"
+    "-shop.example.net\n"
+    "+links.example.net/\n"
+    "+example.net\n";
+
 // What every command says when the sites list is held open by another program.
 constexpr char kLockedSitesError[] =
     "veraway-check: error: locked/TrustFile_SafeSites.txt: cannot be opened: it is in use: another program "
@@ -120,37 +140,89 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        0},
       {{"lint", "--dir", "lists"},
        "",
-       "lists/TrustFile_SafeSites.txt:2: warning: \"example.org\" (lists/TrustFile_SafeSites.txt:1) occurs "
-       "inside "
-       "this entry, so this one approves nothing more [redundant]\n"
-       "lists/TrustFile_SafeLinks.txt:1: warning: \"example.net\" (lists/TrustFile_SafeLinks.txt:2) occurs "
-       "inside "
-       "this entry, so this one approves nothing more [redundant]\n",
-       "",
+       "lists/TrustFile_SafeSites.txt:1: warning: \"example.org\" also occurs in other sites' host names: it "
+       "approves https://evil-example.org/ and https://example.org.attacker.example/; anchored: "
+       "\"://example.org/\" or \".example.org/\" [unanchored]\n"
+       "lists/TrustFile_SafeSites.txt:2: warning: \"news.example.org\" also occurs in other sites' host "
+       "names: "
+       "it approves https://news.example.org.attacker.example/; anchored: \"news.example.org/\" "
+       "[unanchored]\n"
+       "lists/TrustFile_SafeLinks.txt:2: warning: \"example.net\" also occurs in other sites' host names: it "
+       "approves https://evil-example.net/ and https://example.net.attacker.example/; anchored: "
+       "\"://example.net/\" or \".example.net/\" [unanchored]\n",
+       "veraway-check: 3 findings: 3 unanchored\n",
        1},
+      {{"lint", "--dir", "lists", "--only", "redundant,duplicate"},
+       "",
+       "",
+       "veraway-check: no findings\n",
+       0},
+      {{"lint", "--dir", "lists", "--format", "jsonl", "--ignore", "unanchored", "--only", "unanchored,bom"},
+       "",
+       "{\"findings\":0,\"by_rule\":{}}\n",
+       "",
+       0},
       {{"lint", "--format", "jsonl", "--dir", "empty"},
        "",
-       "",
+       "{\"findings\":0,\"by_rule\":{}}\n",
        "veraway-check: empty/TrustFile_SafeSites.txt is missing: it counts as an empty list\n"
        "veraway-check: empty/TrustFile_SafeLinks.txt is missing: it counts as an empty list\n",
        0},
       {{"diff", "--dir", "lists", "--against", "other", "https://news.example.org/",
         "http://www.example.net/", "http://shop.example.net/"},
        "",
-       "http://www.example.net/\n"
-       "  lists: approved\n"
-       "    lists/TrustFile_SafeLinks.txt:2: example.net\n"
-       "  other: not approved\n",
+       std::string(kListsAgainstOther) + "http://www.example.net/\n"
+                                         "  lists: approved\n"
+                                         "    lists/TrustFile_SafeLinks.txt:2: example.net\n"
+                                         "  other: not approved\n"
+                                         "3 entries added, 1 removed (sites: 1 added, 0 removed; links: 2 "
+                                         "added, 1 removed); 1 of 3 addresses "
+                                         "changed verdict\n",
        "",
        1},
       {{"diff", "--dir", "lists", "--against", "other", "--format", "jsonl"},
        "https://news.example.org/\nhttp://www.example.net/\n",
+       "{\"list\":\"sites\",\"change\":\"added\",\"file\":\"lists/TrustFile_SafeSites.txt\",\"line\":2,"
+       "\"entry\":\"news.example.org\"}\n"
+       "{\"list\":\"links\",\"change\":\"removed\",\"file\":\"other/TrustFile_SafeLinks.txt\",\"line\":1,"
+       "\"entry\":\"shop.example.net\"}\n"
+       "{\"list\":\"links\",\"change\":\"added\",\"file\":\"lists/TrustFile_SafeLinks.txt\",\"line\":1,"
+       "\"entry\":\"links.example.net/\"}\n"
+       "{\"list\":\"links\",\"change\":\"added\",\"file\":\"lists/TrustFile_SafeLinks.txt\",\"line\":2,"
+       "\"entry\":\"example.net\"}\n"
        "{\"address\":\"http://www.example.net/"
        "\",\"dir\":{\"approved\":true,\"by\":[{\"list\":\"links\",\"line\":2,"
-       "\"entry\":\"example.net\"}]},\"against\":{\"approved\":false,\"by\":[]}}\n",
+       "\"entry\":\"example.net\"}]},\"against\":{\"approved\":false,\"by\":[]}}\n"
+       "{\"added\":3,\"removed\":1,\"sites\":{\"added\":1,\"removed\":0},\"links\":{\"added\":2,"
+       "\"removed\":1},\"addresses\":2,\"verdicts_changed\":1}\n",
        "",
        1},
-      {{"diff", "--dir", "lists", "--against", "other", "https://news.example.org/"}, "", "", "", 0},
+      {{"diff", "--dir", "lists", "--against", "lists", "https://news.example.org/"},
+       "",
+       "0 entries added, 0 removed (sites: 0 added, 0 removed; links: 0 added, 0 removed); 0 of 1 addresses "
+       "changed verdict\n",
+       "",
+       0},
+      // Order and repeated entries count: a moved entry is removed in one place and added in another.
+      {{"diff", "--dir", "after", "--against", "before"},
+       "",
+       "--- before/TrustFile_SafeSites.txt\n"
+       "+++ after/TrustFile_SafeSites.txt\n"
+       "@@ -0,0 +1 @@\n"
+       "+c.org\n"
+       "@@ -3 +3,0 @@\n"
+       "-c.org\n"
+       "@@ -5,2 +5 @@\n"
+       "-d.org\n"
+       "-d.org\n"
+       "+e.org\n"
+       "--- before/TrustFile_SafeLinks.txt\n"
+       "+++ after/TrustFile_SafeLinks.txt\n"
+       "@@ -1,0 +2 @@\n"
+       "+x.org\n"
+       "3 entries added, 3 removed (sites: 2 added, 3 removed; links: 1 added, 0 removed)\n",
+       "",
+       1},
       {{"test", "--dir", "empty", "abc"},
        "",
        "not approved: abc\n",
@@ -168,6 +240,13 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
       {{"diff", "--version"}, "", "veraway-check " VW_VERSION "\n", "", 0},
       {{"test", "--bad"}, "", "", "veraway-check: The following argument was not expected: --bad", 2, true},
       {{"lint", "--format", "xml"}, "", "", "veraway-check: --format: xml not in {text,jsonl}", 2, true},
+      {{"lint", "--only", "suffix,wide"},
+       "",
+       "",
+       "veraway-check: --only: no such rule: wide (rules: bom,line-ends,"
+       "whitespace,empty,duplicate,redundant,broad,suffix,unanchored,idn,uppercase,malformed,control)",
+       2,
+       true},
       {{"diff", "x"}, "", "", "veraway-check: --against is required", 2, true},
       {{"test", "--dir", "nowhere"}, "", "", "veraway-check: --dir: no such folder: nowhere", 2, true},
       {{}, "", "", "veraway-check: A subcommand is required", 2, true},

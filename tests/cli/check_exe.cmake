@@ -23,8 +23,27 @@ string(CONCAT tested "approved: https://news.example.org/a\n"
        "  lïsts\\TrustFile_SafeLinks.txt:1: links.example.net/\n"
        "not approved: http://other.test/\n")
 expect_run("${tested}" 1 test --dir lïsts https://news.example.org/a http://links.example.net/x http://other.test/)
-string(CONCAT linted "lïsts\\TrustFile_SafeSites.txt:2: warning: \"example.org\" (lïsts\\TrustFile_SafeSites.txt:1) "
-       "occurs inside this entry, so this one approves nothing more [redundant]\n"
-       "lïsts\\TrustFile_SafeLinks.txt:1: warning: \"example.net\" (lïsts\\TrustFile_SafeLinks.txt:2) "
-       "occurs inside this entry, so this one approves nothing more [redundant]\n")
+# Host names judged alike by the list compiled into the Windows program: the issue's cases.
+file(MAKE_DIRECTORY ${WORK}/hosts)
+file(WRITE ${WORK}/hosts/TrustFile_SafeSites.txt "t.co\r\n.co.uk\r\n://box.com/\r\n://box.com/a\r\n.澳門\r\n")
+string(CONCAT linted "lïsts\\TrustFile_SafeSites.txt:1: warning: \"example.org\" also occurs in other sites' host "
+       "names: it approves https://evil-example.org/ and https://example.org.attacker.example/; anchored: "
+       "\"://example.org/\" or \".example.org/\" [unanchored]\n"
+       "lïsts\\TrustFile_SafeSites.txt:2: warning: \"news.example.org\" also occurs in other sites' host names: "
+       "it approves https://news.example.org.attacker.example/; anchored: \"news.example.org/\" [unanchored]\n"
+       "lïsts\\TrustFile_SafeLinks.txt:2: warning: \"example.net\" also occurs in other sites' host names: it "
+       "approves https://evil-example.net/ and https://example.net.attacker.example/; anchored: "
+       "\"://example.net/\" or \".example.net/\" [unanchored]\n")
 expect_run("${linted}" 1 lint --dir lïsts)
+string(CONCAT linted "hosts\\TrustFile_SafeSites.txt:1: warning: \"t.co\" also occurs in other sites' host "
+       "names: it approves https://evil-t.co/, https://t.co.attacker.example/ and https://t.com/; anchored: "
+       "\"://t.co/\" or \".t.co/\" [unanchored]\n"
+       "hosts\\TrustFile_SafeSites.txt:2: warning: \".co.uk\" is a public suffix: it approves every site under "
+       "it, as https://anyone.co.uk/; name the sites meant, as \".SITE.co.uk/\" [suffix]\n"
+       "hosts\\TrustFile_SafeSites.txt:4: warning: \"://box.com/\" (hosts\\TrustFile_SafeSites.txt:3) occurs "
+       "inside this entry, so this one approves nothing more [redundant]\n"
+       "hosts\\TrustFile_SafeSites.txt:5: warning: \".澳門\" is a public suffix: it approves every site "
+       "under it, as https://anyone.澳門/; name the sites meant, as \".SITE.澳門/\" [suffix]\n"
+       "hosts\\TrustFile_SafeSites.txt:5: warning: the host is written in Unicode: browsers send it as "
+       "\"xn--mix891f\", which this entry never matches; write \".xn--mix891f\" [idn]\n")
+expect_run("${linted}" 1 lint --dir hosts --ignore broad)

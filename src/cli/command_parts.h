@@ -1,0 +1,60 @@
+// What the commands share: exit statuses, JSON and text forms of entries and verdicts, the addresses to work
+// on.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+#include "cli/folder_lists.h"
+#include "rules/trust_index.h"
+
+namespace vw::cli {
+
+using Json = nlohmann::ordered_json;  // fields in the order written
+
+constexpr int kOk = 0;
+constexpr int kFindings = 1;
+constexpr int kError = 2;
+
+std::string Dump(const Json& json);
+
+// A text in double quotes, with control characters escaped as JSON does.
+std::string Quoted(TextView text);
+
+inline const TrustList& ListOf(const FolderLists& lists, ListKind kind) {
+  return kind == ListKind::kSites ? lists.sites : lists.links;
+}
+
+// "DIR/TrustFile_SafeSites.txt:12"
+std::string Place(const FolderLists& lists, EntryRef entry);
+
+Json ApprovalsJson(const FolderLists& lists, const std::vector<EntryRef>& approvals);
+void AppendApprovalsText(const FolderLists& lists, const std::vector<EntryRef>& approvals, const char* indent,
+                         std::string& out);
+
+// The addresses of the command line, else the lines of standard input, one at a time.
+class Addresses {
+ public:
+  explicit Addresses(const std::vector<std::string>& given) : given_(given), stdin_(stdin) {}
+  bool Next(std::string& address) {
+    if (!given_.empty()) {
+      if (next_ == given_.size()) return false;
+      address = given_[next_++];
+      return true;
+    }
+    return stdin_.Next(address);
+  }
+  bool Failed() const { return stdin_.Failed(); }
+
+ private:
+  const std::vector<std::string>& given_;
+  std::size_t next_ = 0;
+  LineReader stdin_;
+};
+
+// The status, made kError by a read error on standard input or a write error on standard output.
+int Finish(Output& output, const Addresses& addresses, int status);
+
+}  // namespace vw::cli

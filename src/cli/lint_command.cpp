@@ -1,0 +1,191 @@
+// `veraway-check lint`: the list checks of rules/list_lint, as compiler-style diagnostics or jsonl, and a
+// summary by rule.
+#include <array>
+#include <filesystem>
+#include <fstream>
+
+#include "cli/command_parts.h"
+#include "cli/commands.h"
+#include "rules/host_names.h"
+#include "rules/list_lint.h"
+#include "rules/trust_index.h"
+
+namespace vw::cli {
+namespace {
+
+// The message of a finding, and the entries to write instead where there are some.
+struct Explained {
+  std::string message;
+  std::vector<std::string> safer;
+};
+
+std::string QuotedUtf8(const std::string& text) {
+  return Dump(Json(text));
+}
+
+std::string JoinQuoted(const std::vector<std::string>& texts, const char* last_joint) {
+  std::string out;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) out += i + 1 == texts.size() ? last_joint : ", ";
+    out += QuotedUtf8(texts[i]);
+  }
+  return out;
+}
+
+std::string JoinPlain(const std::vector<std::string>& texts) {
+  std::string out;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) out += i + 1 == texts.size() ? " and " : ", ";
+    out += texts[i];
+  }
+  return out;
+}
+
+Explained Explain(const FolderLists& lists, const LintFinding& finding, const HostNames& hosts) {
+  const TextView entry = ListOf(lists, finding.at.list)[finding.at.index];
+  switch (finding.rule) {
+    case LintRule::kBom:
+      return {"a byte-order mark (U+FEFF) stands before the first entry, so it never matches", {}};
+    case LintRule::kLineEnds:
+      return {
+          std::string("this line ends in ") + (finding.line_end == '\r' ? "a lone CR" : "a NUL byte") +
+              ", which ends a line for the editor but not for grep -n and most tools: they show it within "
+              "line " +
+              std::to_string(finding.grep_line) + "; saving the list in the editor writes CR LF",
+          {}};
+    case LintRule::kWhitespace:
+      return {
+          "a blank or tab at the start or the end: an address holds none, so this entry never matches as "
+          "meant",
+          {}};
+    case LintRule::kEmpty:
+      return {"an empty line approves nothing", {}};
+    case LintRule::kDuplicate:
+      return {"the same entry stands at " + Place(lists, finding.other), {}};
+    case LintRule::kRedundant:
+      return {Quoted(ListOf(lists, finding.other.list)[finding.other.index]) + " (" +
+                  Place(lists, finding.other) +
+                  ") occurs inside this entry, so this one approves nothing more",
+              {}};
+    case LintRule::kBroad:
+      return {Quoted(entry) +
+                  " occurs in the addresses of at least 2 % of real sites: it approves a large share of all "
+                  "addresses",
+              {}};
+    case LintRule::kSuffix: {
+      const HostEntry host = ReadHostEntry(entry, hosts);
+      return {Quoted(entry) + " is a public suffix: it approves every site under it, as https://anyone." +
+                  host.host + "/; name the sites meant, as \"." + "SITE." + host.host + "/\"",
+              {}};
+    }
+    case LintRule::kUnanchored: {
+      const HostEntry host = ReadHostEntry(entry, hosts);
+      Explained out;
+      out.safer = AnchoredForms(host, hosts);
+      out.message = Quoted(entry) + " also occurs in other sites' host names: it approves " +
+                    JoinPlain(AlsoApproved(host, hosts)) + "; anchored: " + JoinQuoted(out.safer, " or ");
+      return out;
+    }
+    case LintRule::kIdn: {
+      const HostEntry host = ReadHostEntry(entry, hosts);
+      Explained out;
+      out.safer = {AsciiForm(host)};
+      out.message = "the host is written in Unicode: browsers send it as " + QuotedUtf8(host.ascii) +
+                    ", which this entry never matches; write " + QuotedUtf8(out.safer[0]);
+      return out;
+    }
+    case LintRule::kUppercase:
+      return {
+          "upper-case letters in the host name: browsers send host names in lower case, and matching is "
+          "case-sensitive",
+          {}};
+    case LintRule::kMalformed:
+      return {"bytes that were not UTF-8, read as U+FFFD", {}};
+    case LintRule::kControl:
+      return {"a control character inside the entry", {}};
+  }
+  return {};
+}
+
+// The odd line ends of a list file, from its bytes as they are (the list reader does not keep them).
+std::vector<OddLineEnd> ScanLineEnds(const std::string& path) {
+  std::ifstream in(std::filesystem::path(Utf8ToText(path)), std::ios::binary);
+  LineEndScan scan;
+  std::vector<char> buffer(1 << 16);
+  while (in) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    scan.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(in.gcount())));
+  }
+  scan.Finish();
+  return scan.found();
+}
+
+std::uint32_t RuleMask(const std::vector<std::string>& names) {
+  std::uint32_t mask = 0;
+  for (const std::string& name : names) {
+    if (const auto rule = LintRuleNamed(name)) mask |= 1u << static_cast<int>(*rule);
+  }
+  return mask;
+}
+
+}  // namespace
+
+int RunLint(const Options& options) {
+  FolderLists lists;
+  if (!ReadFolderLists(options.dir, lists)) return kError;
+  LintOptions lint;
+  if (!options.only.empty()) lint.rules = RuleMask(options.only);
+  lint.rules &= ~RuleMask(options.ignore);
+  if (lint.Wants(LintRule::kLineEnds)) {
+    lint.sites_ends = ScanLineEnds(ListPath(lists.dir, ListKind::kSites));
+    lint.links_ends = ScanLineEnds(ListPath(lists.dir, ListKind::kLinks));
+  }
+  const HostNames& hosts = SystemHostNames();
+  const TrustIndex index(lists.sites, lists.links);
+  Progress progress("entries checked");
+  const std::vector<LintFinding> findings = LintLists(lists.sites, lists.links, index, hosts, lint,
+                                                      [&](std::size_t checked) { progress.Update(checked); });
+  progress.Done();
+  Output output;
+  std::array<std::size_t, kLintRuleCount> counts{};
+  for (const LintFinding& finding : findings) {
+    ++counts[static_cast<std::size_t>(finding.rule)];
+    std::string& out = output.buffer();
+    const Explained explained = Explain(lists, finding, hosts);
+    if (options.format == Format::kJsonl) {
+      Json line{{"file", ListPath(lists.dir, finding.at.list)},
+                {"line", finding.at.index + 1},
+                {"rule", LintRuleName(finding.rule)},
+                {"message", explained.message},
+                {"entry", TextToUtf8(ListOf(lists, finding.at.list)[finding.at.index])}};
+      if (!explained.safer.empty()) line["safer"] = explained.safer;
+      out += Dump(line);
+    } else {
+      out += Place(lists, finding.at) + ": warning: " + explained.message + " [" +
+             LintRuleName(finding.rule) + "]";
+    }
+    out += '\n';
+    output.Flush(false);
+  }
+  // The summary: counts by rule, in the rules' order.
+  Json by_rule = Json::object();
+  std::string text = findings.empty() ? "no findings" : std::to_string(findings.size()) + " findings:";
+  for (int i = 0; i < kLintRuleCount; ++i) {
+    if (counts[static_cast<std::size_t>(i)] == 0) continue;
+    const char* name = LintRuleName(static_cast<LintRule>(i));
+    by_rule[name] = counts[static_cast<std::size_t>(i)];
+    text +=
+        (by_rule.size() == 1 ? " " : ", ") + std::to_string(counts[static_cast<std::size_t>(i)]) + " " + name;
+  }
+  if (options.format == Format::kJsonl) {
+    output.buffer() += Dump(Json{{"findings", findings.size()}, {"by_rule", by_rule}}) + "\n";
+  }
+  if (!output.Flush()) {
+    Error("standard output: write error");
+    return kError;
+  }
+  if (options.format == Format::kText) Note(text);
+  return findings.empty() ? kOk : kFindings;
+}
+
+}  // namespace vw::cli
