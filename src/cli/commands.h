@@ -16,6 +16,7 @@ struct Options {
   std::string against;                 // diff only
   std::vector<std::string> only;       // lint only: the rules to report (none: all)
   std::vector<std::string> ignore;     // lint only: rules not to report
+  std::string lint_for;  // lint only: where the lists are enforced besides the browser ("squid")
 };
 
 int RunTest(const Options& options);

@@ -94,6 +94,14 @@ Explained Explain(const FolderLists& lists, const LintFinding& finding, const Ho
                     ", which this entry never matches; write " + QuotedUtf8(out.safer[0]);
       return out;
     }
+    case LintRule::kHttps: {
+      const std::u16string held(1, NotInConnect(entry));
+      return {
+          "holds " + Quoted(held) +
+              ", which never stands in host:port, all that Squid sees of an HTTPS request (example.org:443): "
+              "through Squid this entry approves no HTTPS address",
+          {}};
+    }
     case LintRule::kUppercase:
       return {
           "upper-case letters in the host name: browsers send host names in lower case, and matching is "
@@ -136,6 +144,7 @@ int RunLint(const Options& options) {
   LintOptions lint;
   if (!options.only.empty()) lint.rules = RuleMask(options.only);
   lint.rules &= ~RuleMask(options.ignore);
+  lint.for_squid = options.lint_for == "squid";
   if (lint.Wants(LintRule::kLineEnds)) {
     lint.sites_ends = ScanLineEnds(ListPath(lists.dir, ListKind::kSites));
     lint.links_ends = ScanLineEnds(ListPath(lists.dir, ListKind::kLinks));

@@ -8,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/squid_helper.h"
 #include "common/text.h"
 #include "rules/list_lint.h"
 
@@ -30,11 +31,16 @@ constexpr char kLintHelp[] =
     "Risky entries, as FILE:LINE: warning: MESSAGE [RULE], by file (sites, then links) and line, then a "
     "summary by rule on standard error (jsonl: a last object). Host names are judged with the public suffix "
     "list. Rules: bom, line-ends, whitespace, empty, duplicate, redundant, broad, suffix, unanchored, idn, "
-    "uppercase, malformed, control.";
+    "https (with --for squid), uppercase, malformed, control.";
 constexpr char kDiffHelp[] =
     "The entries added and removed in each list from --against (before) to --dir (after), as diff -U0 shows "
     "lines; then the addresses (the arguments, else each line of standard input when it is not a terminal) "
     "whose verdict differs, with the entries behind both verdicts; then the totals.";
+constexpr char kSquidHelp[] =
+    "Squid's external ACL helper: one request a line on standard input (a channel ID first with "
+    "concurrency=N, then the URL, as FORMAT %>ru gives it), answered OK log=FILE:LINE:ENTRY when the lists "
+    "approve it, ERR when not, BH message=REASON for a line it cannot judge. The lists are read again when "
+    "either file changes and on SIGHUP.";
 
 // An existing folder, whatever the characters of its name (CLI11's own check goes through the narrow file
 // calls, which on Windows know only the ANSI code page).
@@ -84,6 +90,11 @@ int Run(std::vector<std::string> args) {
   lint->add_option("--ignore", options.ignore, "Do not report these rules (RULE,...)")
       ->delimiter(',')
       ->check(LintRule);
+  lint->add_option(
+          "--for", options.lint_for,
+          "squid: the lists are also enforced by Squid (veraway-check squid): entries that approve no "
+          "HTTPS address there [https]")
+      ->check(CLI::IsMember({"squid"}));
 
   CLI::App* diff = app.add_subcommand("diff", kDiffHelp);
   AddCommon(*diff, options, format);
@@ -91,6 +102,12 @@ int Run(std::vector<std::string> args) {
       ->required()
       ->check(ExistingFolder);
   diff->add_option("ADDRESS", options.addresses, "Addresses to compare");
+
+  CLI::App* squid = app.add_subcommand("squid", kSquidHelp);
+  squid->set_version_flag("--version", "veraway-check " VW_VERSION);
+  // Not checked: a helper that ends at once makes Squid restart it until it gives up; a folder not there
+  // (yet) is answered BH, as are lists that cannot be read, until it is.
+  squid->add_option("--dir", options.dir, "Folder of the list files (default: the working directory)");
 
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
@@ -113,6 +130,7 @@ int Run(std::vector<std::string> args) {
   try {
     if (*test) return vw::cli::RunTest(options);
     if (*lint) return vw::cli::RunLint(options);
+    if (*squid) return vw::cli::RunSquid(options.dir);
     return vw::cli::RunDiff(options);
   } catch (const std::exception& e) {
     vw::cli::Error(e.what());

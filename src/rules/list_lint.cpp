@@ -146,6 +146,7 @@ class Linter {
     if ((judged & kSuffixBit) != 0) add(LintRule::kSuffix);
     if ((judged & kUnanchoredBit) != 0) add(LintRule::kUnanchored);
     if ((judged & kIdnBit) != 0) add(LintRule::kIdn);
+    if (options_.for_squid && NotInConnect(entry) != 0) add(LintRule::kHttps);
     if (HostHasUpperCase(entry)) add(LintRule::kUppercase);
     if (entry.find(u'\uFFFD') != TextView::npos) add(LintRule::kMalformed);
     if (HasOtherControl(entry)) add(LintRule::kControl);
@@ -213,6 +214,8 @@ const char* LintRuleName(LintRule rule) {
       return "unanchored";
     case LintRule::kIdn:
       return "idn";
+    case LintRule::kHttps:
+      return "https";
     case LintRule::kUppercase:
       return "uppercase";
     case LintRule::kMalformed:
@@ -221,6 +224,16 @@ const char* LintRuleName(LintRule rule) {
       return "control";
   }
   return "?";
+}
+
+char16_t NotInConnect(TextView entry) {
+  for (const char16_t c : entry) {
+    const bool host_or_port = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                              (c >= u'0' && c <= u'9') || c == u'.' || c == u'-' || c == u'_' || c == u':' ||
+                              c == u'[' || c == u']';
+    if (!host_or_port) return c;
+  }
+  return 0;
 }
 
 std::optional<LintRule> LintRuleNamed(std::string_view name) {

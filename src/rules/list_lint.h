@@ -26,11 +26,12 @@ enum class LintRule : std::uint8_t {
   kSuffix,      // a public suffix, or a part of host names inside one: every site under it is approved
   kUnanchored,  // a host name that also occurs inside other sites' host names
   kIdn,         // a host name written in Unicode, where browsers send its ASCII ("xn--") form
+  kHttps,       // (lists Squid enforces) never occurs in host:port, all Squid sees of an HTTPS request
   kUppercase,   // an upper-case letter in the host part (before the first "/" after any "scheme://")
   kMalformed,   // U+FFFD: bytes that were not UTF-8 when the file was read
   kControl,     // another control character (a tab inside the entry, say)
 };
-inline constexpr int kLintRuleCount = 13;
+inline constexpr int kLintRuleCount = 14;
 
 const char* LintRuleName(LintRule rule);
 // The rule of that name.
@@ -74,7 +75,14 @@ struct LintOptions {
   // The odd line ends of each file (from LineEndScan), for `line-ends`.
   std::vector<OddLineEnd> sites_ends;
   std::vector<OddLineEnd> links_ends;
+  // The lists are enforced by Squid (veraway-check squid): `https` is checked too.
+  bool for_squid = false;
 };
+
+// The first character of `entry` that never stands in the host:port of a CONNECT, which is all Squid knows of
+// an HTTPS request it does not decrypt (a host name in lower case or an IP address, then ":" and the port); 0
+// when there is none. Upper-case letters are left to `uppercase`.
+char16_t NotInConnect(TextView entry);
 
 // Every finding in both lists, sorted by list (sites first), line, then rule. `index` is over the same lists.
 // `progress`, when given, is called now and then with the number of entries checked so far.

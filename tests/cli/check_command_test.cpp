@@ -152,6 +152,16 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "\"://example.net/\" or \".example.net/\" [unanchored]\n",
        "veraway-check: 3 findings: 3 unanchored\n",
        1},
+      // Through Squid an HTTPS request is only host:port: an entry with a path never approves one.
+      {{"lint", "--dir", "lists", "--for", "squid", "--only", "https"},
+       "",
+       "lists/TrustFile_SafeLinks.txt:1: warning: holds \"/\", which never stands in host:port, all that "
+       "Squid "
+       "sees of an HTTPS request (example.org:443): through Squid this entry approves no HTTPS address "
+       "[https]\n",
+       "veraway-check: 1 findings: 1 https\n",
+       1},
+      {{"lint", "--dir", "lists", "--only", "https"}, "", "", "veraway-check: no findings\n", 0},
       {{"lint", "--dir", "lists", "--only", "redundant,duplicate"},
        "",
        "",
@@ -244,7 +254,7 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "",
        "",
        "veraway-check: --only: no such rule: wide (rules: bom,line-ends,"
-       "whitespace,empty,duplicate,redundant,broad,suffix,unanchored,idn,uppercase,malformed,control)",
+       "whitespace,empty,duplicate,redundant,broad,suffix,unanchored,idn,https,uppercase,malformed,control)",
        2,
        true},
       {{"diff", "x"}, "", "", "veraway-check: --against is required", 2, true},

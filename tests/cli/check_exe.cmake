@@ -47,3 +47,13 @@ string(CONCAT linted "hosts\\TrustFile_SafeSites.txt:1: warning: \"t.co\" also o
        "hosts\\TrustFile_SafeSites.txt:5: warning: the host is written in Unicode: browsers send it as "
        "\"xn--mix891f\", which this entry never matches; write \".xn--mix891f\" [idn]\n")
 expect_run("${linted}" 1 lint --dir hosts --ignore broad)
+
+# squid: Squid's external ACL protocol on standard input (channel IDs, a CONNECT), answered in order.
+file(WRITE ${WORK}/requests.txt "0 https://news.example.org/a -\n1 http://other.test/ -\n2 links.example.net:443\n")
+execute_process(COMMAND ${EMULATOR} ${EXE} squid --dir lïsts WORKING_DIRECTORY ${WORK}
+                INPUT_FILE ${WORK}/requests.txt OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
+set(answered "0 OK log=TrustFile_SafeSites.txt:1:example.org\n1 ERR\n2 OK log=TrustFile_SafeLinks.txt:2:example.net\n")
+if(NOT out STREQUAL answered OR NOT status STREQUAL 0)
+  message(FATAL_ERROR "veraway-check squid\nstatus ${status}\n--- stdout:\n${out}--- expected:\n${answered}"
+                      "--- stderr:\n${err}")
+endif()

@@ -83,6 +83,20 @@ TEST(ListLintTest, EachRuleFindsWhatItNames) {
   }
 }
 
+// What a CONNECT's host:port (all Squid sees of an HTTPS request) can hold, for `https`.
+TEST(ListLintTest, CharactersThatNeverStandInAConnect) {
+  const struct {
+    std::u16string entry;
+    char16_t first_not_in_connect;
+  } rows[] = {
+      {u"example.org", 0},         {u"news.example.org:443", 0},   {u"[2001:db8::1]:443", 0},
+      {u"my_host-1", 0},           {u"example.org/", u'/'},        {u"://example.org/", u'/'},
+      {u"example.org?id=1", u'?'}, {u"b\u00FCcher.de", u'\u00FC'},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(NotInConnect(row.entry), row.first_not_in_connect) << TextToUtf8(row.entry);
+}
+
 // Where the list reader and grep -n part ways: lone CR and NUL end a line for the reader only.
 TEST(ListLintTest, OddLineEndsWithTheirGrepLines) {
   using namespace std::string_literals;

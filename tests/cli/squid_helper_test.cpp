@@ -1,0 +1,248 @@
+// `veraway-check squid` as Squid drives it: the real executable, requests on its standard input, answers read
+// back one at a time, the list files changed on disk while it runs.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The helper as a child process: requests written to its standard input, answers read from its standard
+// output, its standard error kept in a file.
+class Helper {
+ public:
+  Helper(const fs::path& dir, const fs::path& err) {
+    int in[2];
+    int out[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int err_fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(in[0], 0);
+      ::dup2(out[1], 1);
+      ::dup2(err_fd, 2);
+      ::close(in[1]);
+      ::close(out[0]);
+      ::execl(VW_CHECK_EXE, VW_CHECK_EXE, "squid", "--dir", dir.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    to_ = in[1];
+    from_ = out[0];
+  }
+  ~Helper() {
+    CloseInput();
+    if (from_ >= 0) ::close(from_);
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+  }
+
+  // Sends one request line and waits (at most 10 s) for one answer line, which it returns without its LF.
+  std::string Ask(const std::string& request) {
+    const std::string line = request + "\n";
+    if (::write(to_, line.data(), line.size()) != static_cast<ssize_t>(line.size())) return "(write failed)";
+    return Answer();
+  }
+  std::string Answer() {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    for (;;) {
+      const std::size_t end = buffer_.find('\n');
+      if (end != std::string::npos) {
+        std::string answer = buffer_.substr(0, end);
+        buffer_.erase(0, end + 1);
+        return answer;
+      }
+      pollfd ready{from_, POLLIN, 0};
+      if (std::chrono::steady_clock::now() > deadline || ::poll(&ready, 1, 100) < 0) return "(no answer)";
+      if (ready.revents == 0) continue;
+      char chunk[4096];
+      const ssize_t got = ::read(from_, chunk, sizeof chunk);
+      if (got <= 0) return "(end of output)";
+      buffer_.append(chunk, static_cast<std::size_t>(got));
+    }
+  }
+  // Asks `request` every 100 ms, for at most 5 s, until the answer is `wanted`; returns the last answer.
+  std::string AskUntil(const std::string& request, const std::string& wanted) {
+    std::string answer;
+    for (int i = 0; i < 50; ++i) {
+      answer = Ask(request);
+      if (answer == wanted) break;
+      std::this_thread::sleep_for(100ms);
+    }
+    return answer;
+  }
+  void Signal(int signal) { ::kill(pid_, signal); }
+  void CloseInput() {
+    if (to_ >= 0) ::close(to_);
+    to_ = -1;
+  }
+  int Wait() {
+    CloseInput();
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int to_ = -1;
+  int from_ = -1;
+  std::string buffer_;
+};
+
+class SquidHelperTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() / ("vw_squid_" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    for (const char* dir : {"lists", "none", "locked"}) fs::create_directories(root_ / dir);
+    WriteAll(root_ / "lists/TrustFile_SafeSites.txt",
+             "example.org\r\nnews.example.org\r\nwiki.test/~alice/\r\n");
+    WriteAll(root_ / "lists/TrustFile_SafeLinks.txt", "links.example.net/\r\nq=`{a}`\r\n%20%22a%20b%22%\r\n");
+    WriteAll(root_ / "locked/TrustFile_SafeSites.txt", "example.org\r\n");
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  fs::path root_;
+};
+
+struct ProtocolRow {
+  const char* dir;
+  std::string input;
+  std::string out;
+};
+
+TEST_F(SquidHelperTest, AnswersEveryLineAsTheProtocolSays) {
+  const std::string too_long = "3 http://example.org/" + std::string(2 << 20, 'a');
+  const std::vector<ProtocolRow> rows = {
+      // Channel IDs echoed, answers in request order; the first approving entry logged, sites before links.
+      {"lists", "0 http://news.example.org/a -\n1 http://other.test/ -\n12 http://links.example.net/x -\n",
+       "0 OK log=TrustFile_SafeSites.txt:1:example.org\n1 ERR\n"
+       "12 OK log=TrustFile_SafeLinks.txt:1:links.example.net/\n"},
+      // Without concurrency, and a last line without a line end.
+      {"lists", "http://example.org/\nhttp://other.test/",
+       "OK log=TrustFile_SafeSites.txt:1:example.org\nERR\n"},
+      // Squid's escapes of what a browser sends as it is are undone (~ in the path; ` { } in the query); any
+      // other escape stays as the browser sent it, an invalid one too; the logged entry is escaped.
+      {"lists",
+       "0 http://wiki.test/%7Ealice/x\n1 http://wiki.test/%257Ealice/\n2 http://x.test/?q=%60%7Ba%7D%60\n"
+       "3 http://x.test/q=%60%7Ba%7D%60\n4 http://x.test/%20%22a%20b%22%zz\n",
+       "0 OK log=TrustFile_SafeSites.txt:3:wiki.test/~alice/\n1 ERR\n"
+       "2 OK log=TrustFile_SafeLinks.txt:2:q=%60%7Ba%7D%60\n3 ERR\n"
+       "4 OK log=TrustFile_SafeLinks.txt:3:%2520%2522a%2520b%2522%25\n"},
+      // A CONNECT is tested as Squid gives it, host:port.
+      {"lists", "5 news.example.org:443 -\n6 links.example.net:443 -\n",
+       "5 OK log=TrustFile_SafeSites.txt:1:example.org\n6 ERR\n"},
+      // Lines that cannot be judged: BH with the reason, and the helper goes on.
+      {"lists",
+       "\n7\n8 http://example.org/\xC3\xA9\n9 http://example.org/\x01\n\xFF\xFE\n" + too_long + "\n" +
+           "10 http://example.org/\n",
+       "BH message=empty%20request\n7 BH message=no%20URL%20after%20the%20channel%20ID\n"
+       "8 BH message=a%20control%20or%20non-ASCII%20byte%20that%20Squid%20sends%20%25-escaped\n"
+       "9 BH message=a%20control%20or%20non-ASCII%20byte%20that%20Squid%20sends%20%25-escaped\n"
+       "BH message=a%20control%20or%20non-ASCII%20byte%20that%20Squid%20sends%20%25-escaped\n"
+       "3 BH message=request%20longer%20than%201048576%20bytes\n"
+       "10 OK log=TrustFile_SafeSites.txt:1:example.org\n"},
+      // No list at all, or one held by another program: nothing is approved.
+      {"none", "0 http://example.org/\n", "0 BH message=no%20list%20could%20be%20read\n"},
+      {"nowhere", "0 http://example.org/\n", "0 BH message=no%20list%20could%20be%20read\n"},
+      {"locked", "0 http://example.org/\n", "0 BH message=no%20list%20could%20be%20read\n"},
+  };
+  // Held as the editor holds a list while it saves it.
+  const int locked = ::open((root_ / "locked/TrustFile_SafeSites.txt").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(::flock(locked, LOCK_EX | LOCK_NB), 0);
+  for (const ProtocolRow& row : rows) {
+    WriteAll(root_ / "stdin", row.input);
+    const std::string command = std::string(VW_CHECK_EXE) + " squid --dir " + (root_ / row.dir).string() +
+                                " < " + (root_ / "stdin").string() + " > " + (root_ / "stdout").string() +
+                                " 2>/dev/null";
+    const std::string name = ::testing::PrintToString(row.input.substr(0, 100));  // raw bytes escaped
+    EXPECT_EQ(std::system(command.c_str()), 0) << name;
+    EXPECT_EQ(ReadAll(root_ / "stdout"), row.out) << name;
+  }
+  ::close(locked);
+}
+
+TEST_F(SquidHelperTest, ListsChangedOnDiskTakeOverWithoutARestart) {
+  const fs::path sites = root_ / "lists/TrustFile_SafeSites.txt";
+  const fs::path links = root_ / "lists/TrustFile_SafeLinks.txt";
+  Helper helper(root_ / "lists", root_ / "stderr");
+  EXPECT_EQ(helper.Ask("0 http://other.test/"), "0 ERR");
+  WriteAll(sites, "example.org\r\nother.test\r\n");
+  EXPECT_EQ(helper.AskUntil("0 http://other.test/", "0 OK log=TrustFile_SafeSites.txt:2:other.test"),
+            "0 OK log=TrustFile_SafeSites.txt:2:other.test");
+
+  // A list that cannot be read leaves the lists in force, with one line on standard error each time.
+  fs::remove(links);
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(helper.Ask("1 http://links.example.net/"),
+            "1 OK log=TrustFile_SafeLinks.txt:1:links.example.net/");
+  EXPECT_EQ(helper.Ask("2 http://other.test/"), "2 OK log=TrustFile_SafeSites.txt:2:other.test");
+  const int held = ::open(sites.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  WriteAll(links, "");
+  // Held longer than a look (1 s) and the list reader's wait for a writer (up to 2 s) together, so that one
+  // read meets it and fails, and another look follows while it is still held.
+  std::this_thread::sleep_for(4500ms);
+  EXPECT_EQ(helper.Ask("3 http://links.example.net/"),
+            "3 OK log=TrustFile_SafeLinks.txt:1:links.example.net/");
+  ::close(held);
+  EXPECT_EQ(helper.AskUntil("4 http://links.example.net/", "4 ERR"), "4 ERR");
+  // One line each: the missing list, then the held one (in the list reader's words).
+  const std::string err = ReadAll(root_ / "stderr");
+  const std::string missing =
+      "veraway-check: error: " + links.string() + " is missing: the lists read before stay in force\n";
+  const std::string held_line = "veraway-check: error: " + sites.string() + ": cannot be opened: ";
+  EXPECT_EQ(err.substr(0, missing.size() + held_line.size()), missing + held_line) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+
+  // A change that leaves the size and the time stamp as they were is seen on SIGHUP.
+  const auto written = fs::last_write_time(sites);
+  WriteAll(sites, "example.org\r\nthird.test\r\n");
+  fs::last_write_time(sites, written);
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(helper.Ask("5 http://third.test/"), "5 ERR");
+  helper.Signal(SIGHUP);
+  EXPECT_EQ(helper.AskUntil("5 http://third.test/", "5 OK log=TrustFile_SafeSites.txt:2:third.test"),
+            "5 OK log=TrustFile_SafeSites.txt:2:third.test");
+  EXPECT_EQ(helper.Wait(), 0);
+}
+
+TEST_F(SquidHelperTest, ListsThatAppearAfterTheStartEndTheBhAnswers) {
+  Helper helper(root_ / "none", root_ / "stderr");
+  EXPECT_EQ(helper.Ask("0 http://example.org/"), "0 BH message=no%20list%20could%20be%20read");
+  WriteAll(root_ / "none/TrustFile_SafeLinks.txt", "example.org\r\n");
+  EXPECT_EQ(helper.AskUntil("0 http://example.org/", "0 OK log=TrustFile_SafeLinks.txt:1:example.org"),
+            "0 OK log=TrustFile_SafeLinks.txt:1:example.org");
+  EXPECT_EQ(helper.Wait(), 0);
+}
+
+}  // namespace
