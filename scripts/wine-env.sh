@@ -78,7 +78,28 @@ vw_wine_start() {
     wineserver -w || true
     touch "${WINEPREFIX}/.vw-booted"
   fi
+  vw_wine_small_drive "${build}" || true
   return 0
+}
+
+# The small drive's mount point (empty when none is mounted here).
+VW_WINE_SMALL_DRIVE_DIR="${VW_WINE_SMALL_DRIVE_DIR:-}"
+
+# vw_wine_small_drive <build folder>: a 256 KiB tmpfs mounted at <build>/small-drive and mapped to drive S: in
+# the prefix, for the tests of a disk that fills up during a save; exports VW_SMALL_DRIVE=S:\. Needs the
+# right to mount (root); without it the drive is not made and those tests say so and skip.
+vw_wine_small_drive() {
+  local dir="${1:?usage: vw_wine_small_drive <build folder>}/small-drive"
+  mkdir -p "${dir}" || return 1
+  if ! mountpoint -q "${dir}"; then
+    mount -t tmpfs -o size=256k vw-small-drive "${dir}" 2>/dev/null || {
+      echo "wine-env: no small drive (cannot mount a tmpfs here)" >&2
+      return 1
+    }
+  fi
+  VW_WINE_SMALL_DRIVE_DIR="${dir}"
+  ln -sfn "${dir}" "${WINEPREFIX}/dosdevices/s:"
+  export VW_SMALL_DRIVE="S:\\"
 }
 
 # vw_wine_stop: ends the prefix's wineserver (and its programs), then the Xvfb started by vw_wine_start.
@@ -87,6 +108,11 @@ vw_wine_stop() {
   if [[ -n "${WINEPREFIX:-}" ]]; then
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
+  fi
+  if [[ -n "${VW_WINE_SMALL_DRIVE_DIR:-}" ]]; then
+    umount -l "${VW_WINE_SMALL_DRIVE_DIR}" 2>/dev/null || true
+    VW_WINE_SMALL_DRIVE_DIR=""
+    unset VW_SMALL_DRIVE
   fi
   if [[ -n "${VW_WINE_XVFB_PID:-}" ]]; then
     kill "${VW_WINE_XVFB_PID}" 2>/dev/null || true

@@ -27,6 +27,9 @@ struct ProgramState {
   bool FoundInLinks = false;
   bool SitesBackupPending = true;  // the first load of the run backs the file up
   bool LinksBackupPending = true;
+  // Whether the latest SaveSafeSites wrote the sites file and backed it up: SaveSafeLinks confirms the save
+  // only then.
+  bool SitesSaved = false;
   bool QuitRequested = false;
   bool PasswordAccepted = false;
 

@@ -54,7 +54,8 @@ void ShowNotWritten(const ListRow& row) {
                                 u" was left as it was.");
 }
 
-// true when the file was written whole and its backup refreshed.
+// true when the file was written whole and its backup refreshed. A failed backup copy stays silent, but the
+// save is then not confirmed: "including BackUps" would not be true.
 bool Save(const ListRow& row) {
   // An editor that could not be created holds no lines, not an empty list: saving it would empty the file
   // and then its backup.
@@ -76,8 +77,7 @@ bool Save(const ListRow& row) {
     ShowNotWritten(row);
     return false;
   }
-  CopyOver(row.file, row.backup);
-  return true;
+  return CopyOver(row.file, row.backup);
 }
 
 }  // namespace
@@ -89,11 +89,14 @@ void LoadSafeLinks() {
   Load(LinksRow());
 }
 void SaveSafeSites() {
-  Save(SitesRow());
+  State().SitesSaved = Save(SitesRow());
 }
 
+// The one confirmation of the whole save: only when both lists were written and backed up by it, so that it
+// never follows a failure box of the same save.
 void SaveSafeLinks() {
-  if (Save(LinksRow())) ShowMessage(u"Files Saved", u"All files have been saved + including BackUps !");
+  if (Save(LinksRow()) && State().SitesSaved)
+    ShowMessage(u"Files Saved", u"All files have been saved + including BackUps !");
 }
 
 }  // namespace vw

@@ -108,8 +108,8 @@ bool Open(int slot, bool writing, TextView name) {
   s->writing = writing;
   std::optional<OsHandle> file;
   if (writing) {
-    file = s->os->CreateReadWrite(name);
-    if (!file) file = s->os->TruncateExisting(name);
+    file = s->os->CreateReplacement(name, true);
+    if (!file) file = s->os->CreateReplacement(name, false);
   } else {
     file = s->os->OpenReadExclusive(name);
   }
@@ -218,9 +218,11 @@ bool CloseListFile(int slot) {
   std::unique_ptr<Slot>* entry = SlotEntry(slot);
   if (entry == nullptr || !*entry) return true;
   const std::unique_ptr<Slot> s = std::move(*entry);
-  bool ok = true;
-  if (s->writing) ok = WriteOut(*s) && !s->write_failed && s->os->Flush(s->file);
-  return s->os->Close(s->file) && ok;
+  if (!s->writing) return s->os->Close(s->file);
+  // The new file takes the list's place only when every byte reached it and the disk: never a cut list.
+  bool ok = WriteOut(*s) && !s->write_failed && s->os->Flush(s->file);
+  ok = s->os->Close(s->file) && ok;
+  return s->os->FinishReplacement(s->file, ok) && ok;
 }
 
 bool CopyOver(TextView source, TextView target) {

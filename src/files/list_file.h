@@ -14,10 +14,12 @@ namespace vw {
 // anywhere else. A slot that still holds a file is closed first. On failure the slot is free.
 bool OpenForReading(int slot, TextView name);
 
-// Creates the file, or empties an existing one, and opens it for writing, exclusively. A first attempt with
-// read and write access that may create; when that fails, a second with write access only that empties an
-// existing file. A slot that still holds a file is closed first. On failure the slot is free and an existing
-// file is as it was.
+// Opens the file for writing, exclusively, to be replaced whole by the lines written: they go to a new file
+// beside it, which takes its place at CloseListFile. Until then the file keeps its content; when the save
+// fails, it keeps it for good. A first attempt with read and write access that may create; when that fails,
+// a second with write access only, to a file that exists. Refused, with the file as it was, when it is
+// read-only, held elsewhere, or not a regular file (a folder, a pipe, a device). A slot that still holds a
+// file is closed first. On failure the slot is free.
 bool CreateForWriting(int slot, TextView name);
 
 // True exactly when no further byte can be read (also after a read error, and on a slot not open for
@@ -35,12 +37,15 @@ bool ReadFailed(int slot);
 // failed write on: after a failure nothing more is written to that file.
 bool WriteLine(int slot, TextView text);
 
-// Writes out what the buffer holds (for a file being written) and hands it to the disk, then closes the file
-// and frees the slot. False when a write, the flush to disk or the close failed. A free slot gives true.
+// Writes out what the buffer holds (for a file being written), hands it to the disk and closes it; then the
+// new content takes the file's place in one step, or, when anything failed, is removed and the file stays as
+// it was. Frees the slot. False when a write, the flush to disk, the close or the replacement failed. A free
+// slot gives true.
 bool CloseListFile(int slot);
 
-// Copies `source` over `target`, replacing a target that exists. Fails, leaving the target as it was, when
-// the source is missing, the target is read-only, or either file is held exclusively elsewhere.
+// Copies `source` over `target`, replacing a target that exists, whole or not at all. Fails, leaving the
+// target as it was, when the source is missing or not a regular file, the target is read-only or not a
+// regular file, either file is held exclusively elsewhere, or the copy does not fit.
 bool CopyOver(TextView source, TextView target);
 
 }  // namespace vw

@@ -30,12 +30,22 @@ class OsFiles {
 
   // Opens an existing file for reading, exclusively: fails while it is open anywhere else.
   virtual std::optional<OsHandle> OpenReadExclusive(TextView name) = 0;
-  // First creation attempt: read and write access, creates the file or empties an existing one, exclusively.
-  // A failure leaves an existing file as it was.
-  virtual std::optional<OsHandle> CreateReadWrite(TextView name) = 0;
-  // Second creation attempt: write access only, empties an existing file (never creates one), exclusively.
-  // A failure leaves the file as it was.
-  virtual std::optional<OsHandle> TruncateExisting(TextView name) = 0;
+  // Saving a file whole. The file is never written in place: the new content goes to a new file beside it
+  // (same folder), which takes the file's place in one step only once it is written and handed to the disk,
+  // so a failure or a crash at any moment leaves the old content or the new one, whole.
+  //
+  // CreateReplacement refuses, leaving everything as it was, exactly where writing the file would be refused:
+  // it is read-only, held by another program, or not a regular file (a folder, a pipe, a device; never
+  // opened, never blocked on). Otherwise it holds the existing file against every other opening until the end
+  // of the save, and returns the new file, empty and open for writing. `first_attempt`: read and write access
+  // to the file, which may be missing; otherwise write access only, to a file that exists.
+  virtual std::optional<OsHandle> CreateReplacement(TextView name, bool first_attempt) = 0;
+  // Ends a save begun by CreateReplacement, once the new file has been flushed and closed through its handle
+  // (which names the save here). `keep`: the new file takes the old one's place (its permission bits and,
+  // where allowed, its owner; a symbolic link stays and has the file it points to replaced); false when that
+  // failed, the old file then as it was. Not `keep`: the new file is removed, the old one stays as it was.
+  // Either way the old file is let go of and nothing is left beside it.
+  virtual bool FinishReplacement(OsHandle file, bool keep) = 0;
 
   // Reads up to `size` bytes: the count read, 0 at the end of the file, -1 on a read error.
   virtual std::int64_t Read(OsHandle file, char* data, std::size_t size) = 0;
@@ -45,8 +55,10 @@ class OsFiles {
   virtual bool Flush(OsHandle file) = 0;
   virtual bool Close(OsHandle file) = 0;
 
-  // Copies `source` over `target`, replacing a target that exists. Fails, leaving the target as it was, when
-  // the source is missing, the target is read-only, or either is held exclusively elsewhere.
+  // Copies `source` over `target`, replacing a target that exists, whole or not at all: the copy goes to a
+  // new file beside the target, is flushed, and takes its place in one step. Fails, leaving the target as it
+  // was, when the source is missing or not a regular file, the target is read-only or not a regular file,
+  // either is held exclusively elsewhere, or the copy does not fit.
   virtual bool Copy(TextView source, TextView target) = 0;
 
   // The working directory, read whole whatever its length, with no separator added; nullopt when it cannot be

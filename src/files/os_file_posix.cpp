@@ -1,9 +1,10 @@
 // File calls on POSIX systems (Linux).
 //
 // Exclusive opening is an advisory flock(LOCK_EX | LOCK_NB) held while the file is open; the copy honours it
-// on both files, and replaces its target only whole (a new file beside it, renamed over it). Because root
-// writes through any permission bits, a regular file with no write bit at all is treated as read-only here,
-// as the read-only attribute is on Windows: it is never emptied or replaced.
+// on both files. A file is never written in place: a save and a copy write a new file beside it and rename it
+// over it once it is whole and on the disk. Because root writes through any permission bits, a regular file
+// with no write bit at all is treated as read-only here, as the read-only attribute is on Windows: it is
+// never replaced.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,32 +46,6 @@ bool Lock(int fd, int how) {
 bool IsRegularFile(int fd) {
   struct stat st {};
   return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Locks a file opened for writing, refuses a read-only one, and empties it. Devices (such as /dev/full) are
-// written as they are; emptying applies to regular files only, as O_TRUNC does.
-bool PrepareForWriting(int fd) {
-  struct stat st {};
-  if (!Lock(fd, LOCK_EX) || ::fstat(fd, &st) != 0) return false;
-  if (S_ISREG(st.st_mode)) {
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
-    if (::ftruncate(fd, 0) != 0) return false;
-  }
-  return true;
-}
-
-// Opens for writing with `flags`, never emptying before the lock and the read-only test have passed, so that
-// a refused file keeps its content.
-std::optional<OsHandle> OpenForWriting(TextView name, int flags) {
-  const auto path = NativeName(name);
-  if (!path) return std::nullopt;
-  const int fd = OpenRetrying(*path, flags, 0666);
-  if (fd < 0) return std::nullopt;
-  if (!PrepareForWriting(fd)) {
-    ::close(fd);
-    return std::nullopt;
-  }
-  return fd;
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
@@ -111,8 +87,10 @@ int CreateBeside(const std::string& path, std::string& name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = folder + "." + leaf + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".new";
     const int fd = OpenRetrying(name, O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) break;
   }
+  name.clear();  // nothing of this process's own to remove
   return -1;
 }
 
@@ -128,44 +106,110 @@ bool CopyData(int from, int to) {
   }
 }
 
-// Replaces the file `path` names by a copy of the open file `from`, never leaving it cut: the copy goes into
-// a new file beside it, is handed to the disk, and only then renamed over it. On any failure (a full disk, a
-// file-size limit) the new file is removed and the target is as it was. An existing target must be a regular
-// file with a write bit that nobody holds exclusively (it stays locked until it is replaced); the copy takes
-// over its permission bits and, where this process may give it, its owner.
-bool ReplaceWithCopy(int from, const std::string& path) {
-  const auto final_name = FinalName(path);
-  if (!final_name) return false;
+// The file that a save or a copy replaces, held from the start to the end of the replacement.
+struct Target {
+  std::string name;      // the file itself: a symbolic link followed
+  int held = -1;         // the file, opened and locked
+  bool created = false;  // it was missing: made empty here to be held, and removed again if the save fails
   struct stat old {};
-  const int held = OpenRetrying(*final_name, O_WRONLY | O_NONBLOCK);
-  if (held < 0 && errno != ENOENT) return false;
-  if (held >= 0) {
-    // A file copied over itself is refused here too: the exclusive lock meets the source's shared one.
-    const bool replaceable = Lock(held, LOCK_EX) && ::fstat(held, &old) == 0 && S_ISREG(old.st_mode) &&
-                             (old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
-    if (!replaceable) {
-      ::close(held);
-      return false;
-    }
+};
+
+bool Writable(const struct stat& st) {
+  return S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
+// Holds the file `path` names for replacing: a regular file with a write bit that nobody else holds, or,
+// when `may_be_missing`, no file at all (an empty one is made and held, so that two savers keep apart there
+// too). Anything else (a folder, a pipe, a device) is refused before it is opened, so that no open can block
+// or disturb a device. `access` is O_RDWR or O_WRONLY.
+std::optional<Target> HoldTarget(const std::string& path, int access, bool may_be_missing) {
+  const auto final_name = FinalName(path);
+  if (!final_name) return std::nullopt;
+  Target t;
+  t.name = *final_name;
+  struct stat st {};
+  if (::stat(t.name.c_str(), &st) == 0) {
+    if (!Writable(st)) return std::nullopt;
+    // O_NONBLOCK: should the name have become a pipe meanwhile, the open still does not wait for a reader.
+    t.held = OpenRetrying(t.name, access | O_NONBLOCK | O_NOFOLLOW);
+  } else if (errno == ENOENT && may_be_missing) {
+    t.held = OpenRetrying(t.name, access | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+    t.created = t.held >= 0;
   }
-  std::string temp;
-  const int to = CreateBeside(*final_name, temp);
-  bool ok = to >= 0;
+  if (t.held < 0) return std::nullopt;
+  if (!Lock(t.held, LOCK_EX) || ::fstat(t.held, &t.old) != 0 || !Writable(t.old)) {
+    if (t.created) ::unlink(t.name.c_str());
+    ::close(t.held);
+    return std::nullopt;
+  }
+  return t;
+}
+
+// A new file beside the target for its replacement, with the target's permission bits and, where this process
+// may give it, its owner. -1 when it cannot be made.
+int CreateReplacementFile(const Target& t, std::string& name) {
+  const int fd = CreateBeside(t.name, name);
+  if (fd < 0 || t.created) return fd;
+  bool ok = ::fchmod(fd, t.old.st_mode & 07777) == 0;
+  if (ok && (t.old.st_uid != ::geteuid() || t.old.st_gid != ::getegid())) {
+    const int owned = ::fchown(fd, t.old.st_uid, t.old.st_gid);  // only root may; the file is whole anyway
+    (void)owned;
+  }
+  if (!ok) {
+    ::close(fd);
+    ::unlink(name.c_str());
+    return -1;
+  }
+  return fd;
+}
+
+// Puts the new file, written, flushed and closed, in the target's place (`keep`), or removes it; then lets go
+// of the old file. The rename is one step: any reader finds the old file or the new one, whole. The folder is
+// flushed too, so that the rename itself survives a power failure (where the file system allows).
+bool FinishTarget(Target& t, const std::string& new_name, bool keep) {
+  bool ok = keep && ::rename(new_name.c_str(), t.name.c_str()) == 0;
+  if (!ok && !new_name.empty()) ::unlink(new_name.c_str());
   if (ok) {
-    if (held >= 0) {
-      ok = ::fchmod(to, old.st_mode & 07777) == 0;
-      if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
-        const int owned = ::fchown(to, old.st_uid, old.st_gid);  // only root may; the copy is whole anyway
-        (void)owned;
-      }
+    const std::size_t slash = t.name.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : t.name.substr(0, slash + 1);
+    const int dir = OpenRetrying(folder, O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+      ::fsync(dir);  // best effort: the content is on the disk already
+      ::close(dir);
     }
-    ok = ok && CopyData(from, to) && Sync(to);
-    ok = (::close(to) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), final_name->c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
   }
-  if (held >= 0) ::close(held);
+  if (!ok && t.created) ::unlink(t.name.c_str());  // nothing was there before the save
+  ::close(t.held);
+  t.held = -1;
   return ok;
+}
+
+// Replaces the file `path` names by a copy of the open file `from`, never leaving it cut. On any failure (a
+// full disk, a file-size limit) the new file is removed and the target is as it was. The copy needs write
+// access to the target's folder.
+bool ReplaceWithCopy(int from, const std::string& path) {
+  // A file copied over itself is refused here: the exclusive lock meets the source's shared one.
+  auto target = HoldTarget(path, O_WRONLY, true);
+  if (!target) return false;
+  std::string temp;
+  const int to = CreateReplacementFile(*target, temp);
+  if (to < 0) {
+    FinishTarget(*target, temp, false);
+    return false;
+  }
+  bool ok = CopyData(from, to) && Sync(to);
+  ok = (::close(to) == 0) && ok;
+  return FinishTarget(*target, temp, ok);
+}
+
+// The saves under way: by the new file's descriptor, the file it replaces and its own name.
+struct Replacement {
+  Target target;
+  std::string new_name;
+};
+std::map<int, Replacement>& Replacements() {
+  static std::map<int, Replacement> replacements;
+  return replacements;
 }
 
 class PosixFiles final : public OsFiles {
@@ -182,12 +226,29 @@ class PosixFiles final : public OsFiles {
     return fd;
   }
 
-  std::optional<OsHandle> CreateReadWrite(TextView name) override {
-    return OpenForWriting(name, O_RDWR | O_CREAT);  // emptied once locked: O_RDWR|O_CREAT|O_TRUNC
+  std::optional<OsHandle> CreateReplacement(TextView name, bool first_attempt) override {
+    const auto path = NativeName(name);
+    if (!path) return std::nullopt;
+    // The two attempts differ in the access asked of an existing file (a file that may be written but not
+    // read passes the second only) and in whether the file may be missing.
+    auto target = HoldTarget(*path, first_attempt ? O_RDWR : O_WRONLY, first_attempt);
+    if (!target) return std::nullopt;
+    std::string new_name;
+    const int fd = CreateReplacementFile(*target, new_name);
+    if (fd < 0) {
+      FinishTarget(*target, new_name, false);
+      return std::nullopt;
+    }
+    Replacements()[fd] = Replacement{std::move(*target), std::move(new_name)};
+    return fd;
   }
 
-  std::optional<OsHandle> TruncateExisting(TextView name) override {
-    return OpenForWriting(name, O_WRONLY);  // emptied once locked: O_WRONLY|O_TRUNC
+  bool FinishReplacement(OsHandle file, bool keep) override {
+    auto it = Replacements().find(static_cast<int>(file));
+    if (it == Replacements().end()) return false;
+    Replacement r = std::move(it->second);
+    Replacements().erase(it);
+    return FinishTarget(r.target, r.new_name, keep);
   }
 
   std::int64_t Read(OsHandle file, char* data, std::size_t size) override {

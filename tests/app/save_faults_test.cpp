@@ -18,11 +18,17 @@
 #include "files/os_file.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
+#include <iostream>
 #endif
 
 namespace vw::testing {
@@ -198,8 +204,8 @@ TEST_P(SaveWhenAFileCannotBeCreated, ReportsItAndLeavesThatFileAndItsBackupAsThe
 INSTANTIATE_TEST_SUITE_P(
     Program, SaveWhenAFileCannotBeCreated,
     ::testing::Values(
-        CreateFaultCase{"SitesReadOnly", Fault::kReadOnly, Fault::kNone, {SitesNotCreated(), FilesSaved()}},
-        CreateFaultCase{"SitesHeldOpen", Fault::kHeldOpen, Fault::kNone, {SitesNotCreated(), FilesSaved()}},
+        CreateFaultCase{"SitesReadOnly", Fault::kReadOnly, Fault::kNone, {SitesNotCreated()}},
+        CreateFaultCase{"SitesHeldOpen", Fault::kHeldOpen, Fault::kNone, {SitesNotCreated()}},
         CreateFaultCase{"LinksReadOnly", Fault::kNone, Fault::kReadOnly, {LinksNotCreated()}},
         CreateFaultCase{"LinksHeldOpen", Fault::kNone, Fault::kHeldOpen, {LinksNotCreated()}},
         CreateFaultCase{
@@ -274,7 +280,7 @@ TEST_P(SaveWhenAnEditorIsMissing, WritesNothingForItAndKeepsItsBackup) {
 
 INSTANTIATE_TEST_SUITE_P(
     Program, SaveWhenAnEditorIsMissing,
-    ::testing::Values(MissingEditorCase{"Sites", {0}, {SitesNotWritten(), FilesSaved()}},
+    ::testing::Values(MissingEditorCase{"Sites", {0}, {SitesNotWritten()}},
                       MissingEditorCase{"Links", {1}, {LinksNotWritten()}},
                       MissingEditorCase{"Both", {0, 1}, {SitesNotWritten(), LinksNotWritten()}}),
     [](const ::testing::TestParamInfo<MissingEditorCase>& tested) { return std::string(tested.param.name); });
@@ -288,12 +294,10 @@ class DiskFailsFor final : public OsFiles {
 
   void Repair() { repaired_ = true; }
 
-  std::optional<OsHandle> CreateReadWrite(TextView name) override {
-    return Watch(name, native_.CreateReadWrite(name));
+  std::optional<OsHandle> CreateReplacement(TextView name, bool first_attempt) override {
+    return Watch(name, native_.CreateReplacement(name, first_attempt));
   }
-  std::optional<OsHandle> TruncateExisting(TextView name) override {
-    return Watch(name, native_.TruncateExisting(name));
-  }
+  bool FinishReplacement(OsHandle file, bool keep) override { return native_.FinishReplacement(file, keep); }
   bool Write(OsHandle file, const char* data, std::size_t size) override {
     if (Failing(file, At::kWrite)) return false;
     return native_.Write(file, data, size);
@@ -331,7 +335,6 @@ struct DiskFaultCase {
   bool sites;  // the sites file fails, else the links file
   DiskFailsFor::At at;
   Dialogs after_save;
-  std::string failed_file;  // what the failed file holds afterwards
   friend void PrintTo(const DiskFaultCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -340,8 +343,8 @@ class SaveWhenTheDiskFails : public ::testing::TestWithParam<DiskFaultCase> {
   ListsFolder folder_;
 };
 
-// A failed write is never reported as saved: the program says so and keeps the backup, the last good copy.
-// The editors keep their text, so a save once the disk is repaired writes everything.
+// A failed write is never reported as saved: the program says so, and keeps the list and its backup as they
+// were. The editors keep their text, so a save once the disk is repaired writes everything.
 TEST_P(SaveWhenTheDiskFails, ReportsTheFailedWriteAndKeepsTheBackup) {
   const DiskFaultCase& c = GetParam();
   folder_.Put({.sites = kSitesAtStart, .links = kLinksAtStart});
@@ -357,8 +360,8 @@ TEST_P(SaveWhenTheDiskFails, ReportsTheFailedWriteAndKeepsTheBackup) {
       .Meanwhile("looks at the files, then the disk is repaired",
                  [&] {
                    EXPECT_EQ(folder_.Files(),
-                             (ListFiles{.sites = c.sites ? c.failed_file : kSitesSaved,
-                                        .links = c.sites ? kLinksSaved : c.failed_file,
+                             (ListFiles{.sites = c.sites ? kSitesAtStart : kSitesSaved,
+                                        .links = c.sites ? kLinksSaved : kLinksAtStart,
                                         .sites_backup = c.sites ? kSitesAtStart : kSitesSaved,
                                         .links_backup = c.sites ? kLinksSaved : kLinksAtStart}));
                    disk.Repair();
@@ -377,136 +380,121 @@ TEST_P(SaveWhenTheDiskFails, ReportsTheFailedWriteAndKeepsTheBackup) {
 
 INSTANTIATE_TEST_SUITE_P(
     Program, SaveWhenTheDiskFails,
-    ::testing::Values(
-        DiskFaultCase{"SitesWrite", true, DiskFailsFor::At::kWrite, {SitesNotWritten(), FilesSaved()}, ""},
-        DiskFaultCase{
-            "SitesFlush", true, DiskFailsFor::At::kFlush, {SitesNotWritten(), FilesSaved()}, kSitesSaved},
-        DiskFaultCase{
-            "SitesClose", true, DiskFailsFor::At::kClose, {SitesNotWritten(), FilesSaved()}, kSitesSaved},
-        DiskFaultCase{"LinksWrite", false, DiskFailsFor::At::kWrite, {LinksNotWritten()}, ""},
-        DiskFaultCase{"LinksFlush", false, DiskFailsFor::At::kFlush, {LinksNotWritten()}, kLinksSaved},
-        DiskFaultCase{"LinksClose", false, DiskFailsFor::At::kClose, {LinksNotWritten()}, kLinksSaved}),
+    ::testing::Values(DiskFaultCase{"SitesWrite", true, DiskFailsFor::At::kWrite, {SitesNotWritten()}},
+                      DiskFaultCase{"SitesFlush", true, DiskFailsFor::At::kFlush, {SitesNotWritten()}},
+                      DiskFaultCase{"SitesClose", true, DiskFailsFor::At::kClose, {SitesNotWritten()}},
+                      DiskFaultCase{"LinksWrite", false, DiskFailsFor::At::kWrite, {LinksNotWritten()}},
+                      DiskFaultCase{"LinksFlush", false, DiskFailsFor::At::kFlush, {LinksNotWritten()}},
+                      DiskFaultCase{"LinksClose", false, DiskFailsFor::At::kClose, {LinksNotWritten()}}),
     [](const ::testing::TestParamInfo<DiskFaultCase>& tested) { return std::string(tested.param.name); });
 
 #ifndef _WIN32
-// The same with a real device: the list file stands for /dev/full, a disk that is always full. A write that
-// fails is never reported as saved: the program says so, keeps the backup, and the editors keep their text,
-// so a later save, once the disk has room again, writes everything.
-struct FullDiskCase {
+// Real faults met by a real save, each in a child process of its own running the whole program: a disk too
+// small for the new list, a file-size limit (ulimit -f), a named pipe in a list's place, a kill in the middle
+// of a save. Whatever happens, every list and backup is afterwards one whole version of itself, byte for
+// byte; a failure is said, and never followed by "Files Saved".
+enum class RealFault { kDiskTooSmall, kFileSizeLimit, kPipeAsSites, kSitesBackupReadOnly, kKilledMidSave };
+
+struct RealFaultCase {
   const char* name;
-  bool sites_full;
-  bool links_full;
+  RealFault fault;
+  ListFiles at_start;
+  Dialogs at_start_shown;  // after the password prompt
   Dialogs after_save;
-  friend void PrintTo(const FullDiskCase& c, std::ostream* os) { *os << c.name; }
+  ListFiles after;  // for a killed save: either this or `at_start`, file by file
+  friend void PrintTo(const RealFaultCase& c, std::ostream* os) { *os << c.name; }
 };
 
-class SaveOnAFullDisk : public ::testing::TestWithParam<FullDiskCase> {
+std::string Lines(const char* form, int count, const char* end) {
+  std::string lines;
+  for (int i = 0; i < count; ++i) lines += form + std::to_string(i) + ".example" + end;
+  return lines;
+}
+
+constexpr rlim_t kSizeLimit = 8192;
+const std::string kSitesOfALimit = Lines("site-", 1400, "\n");  // about three times the limit
+const std::string kMillionSites = Lines("s", 1000000, "\r\n");
+const std::string kPipe = "(not a regular file)";  // how ListsFolder shows it
+
+// A tmpfs of `bytes` mounted on the folder, which stays the working directory.
+class SmallDisk {
+ public:
+  SmallDisk(const ListsFolder& folder, std::size_t bytes) : folder_(folder) {
+    const std::string size = "size=" + std::to_string(bytes);
+    mounted_ = ::mount("vw-test", folder.path().c_str(), "tmpfs", 0, size.c_str()) == 0;
+    if (mounted_) fs::current_path(folder.path());  // into the new file system
+  }
+  ~SmallDisk() {
+    if (!mounted_) return;
+    fs::current_path(folder_.path().parent_path());
+    ::umount2(folder_.path().c_str(), MNT_DETACH);
+    fs::current_path(folder_.path());
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  bool mounted() const { return mounted_; }
+
+ private:
+  const ListsFolder& folder_;
+  bool mounted_ = false;
+};
+
+// Fills the disk the folder is on, leaving `left` bytes.
+void FillLeaving(const ListsFolder& folder, std::size_t left) {
+  const int fd = ::open(folder.File("filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const std::string block(4096, 'f');
+  off_t size = 0;
+  for (ssize_t n; (n = ::write(fd, block.data(), block.size())) > 0;) size += n;
+  if (::ftruncate(fd, size - static_cast<off_t>(left)) != 0) std::abort();
+  ::close(fd);
+}
+
+std::set<std::string> Leaves(const fs::path& folder) {
+  std::set<std::string> leaves;
+  for (const auto& e : fs::directory_iterator(folder)) leaves.insert(e.path().filename().string());
+  return leaves;
+}
+
+class SaveMeetsARealFault : public ::testing::TestWithParam<RealFaultCase> {
  protected:
   ListsFolder folder_;
 };
 
-// While it lives, no file of this process grows beyond 16 MiB: a write past that fails (EFBIG) instead of
-// ending the process. Should the program ever copy the endless /dev/full over a backup, the test fails
-// instead of filling the disk.
-class FileSizeLimit {
- public:
-  FileSizeLimit() {
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    previous_handler_ = signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = previous_;
-    limit.rlim_cur = rlim_t{16} << 20;
-    if (previous_.rlim_max != RLIM_INFINITY && previous_.rlim_max < limit.rlim_cur)
-      limit.rlim_cur = previous_.rlim_max;
-    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+TEST_P(SaveMeetsARealFault, LeavesEveryFileWholeAndSaysSo) {
+  const RealFaultCase& c = GetParam();
+  std::optional<SmallDisk> disk;
+  if (c.fault == RealFault::kDiskTooSmall) {
+    disk.emplace(folder_, 256 * 1024);
+    if (!disk->mounted()) GTEST_SKIP() << "cannot mount a tmpfs here (needs root): " << std::strerror(errno);
   }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    signal(SIGXFSZ, previous_handler_);
+  folder_.Put(c.at_start);
+  if (c.fault == RealFault::kPipeAsSites) {
+    folder_.Remove(kSitesFile);
+    ASSERT_EQ(::mkfifo(folder_.File(kSitesFile).c_str(), 0644), 0);
   }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit previous_{};
-  void (*previous_handler_)(int) = SIG_DFL;
-};
-
-TEST_P(SaveOnAFullDisk, ReportsTheFailedWriteAndKeepsTheBackup) {
-  const FullDiskCase& c = GetParam();
-  FileSizeLimit limit;
-  folder_.Put({.sites = kSitesAtStart, .links = kLinksAtStart});
-  auto make_full = [&](const char* file) {
-    folder_.Remove(file);
-    fs::create_symlink("/dev/full", folder_.File(file));
-  };
-  Session run;
-  run.user()
-      .Answers(folder_.Password())
-      .TypesInto(Editor::kSites, u"\ngamma.example")
-      .TypesInto(Editor::kLinks, u"\nhttps://delta.example/page")
-      .Meanwhile("the disk fills up",
-                 [&] {
-                   if (c.sites_full) make_full(kSitesFile);
-                   if (c.links_full) make_full(kLinksFile);
-                 })
-      .PressesSaveAllFiles()
-      .ClicksOk(static_cast<int>(c.after_save.size()))
-      .Meanwhile("looks at the backups, then the disk has room again",
-                 [&] {
-                   EXPECT_EQ(folder_.Read(kSitesBackup), c.sites_full ? kSitesAtStart : kSitesSaved);
-                   EXPECT_EQ(folder_.Read(kLinksBackup), c.links_full ? kLinksAtStart : kLinksSaved);
-                   EXPECT_EQ(fs::is_symlink(folder_.File(kSitesFile)), c.sites_full);
-                   EXPECT_EQ(fs::is_symlink(folder_.File(kLinksFile)), c.links_full);
-                   folder_.Remove(kSitesFile);
-                   folder_.Remove(kLinksFile);
-                 })
-      .PressesSaveAllFiles()
-      .ClicksOk()
-      .ClosesTheWindow();
-
-  EXPECT_EQ(run.Run(), 0);
-  EXPECT_EQ(run.Transcript(), Dialogs{PasswordPrompt()} + c.after_save + Dialogs{FilesSaved()});
-  EXPECT_EQ(folder_.Files(), (ListFiles{.sites = kSitesSaved,
-                                        .links = kLinksSaved,
-                                        .sites_backup = kSitesSaved,
-                                        .links_backup = kLinksSaved}));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Program, SaveOnAFullDisk,
-    ::testing::Values(FullDiskCase{"Sites", true, false, {SitesNotWritten(), FilesSaved()}},
-                      FullDiskCase{"Links", false, true, {LinksNotWritten()}},
-                      FullDiskCase{"Both", true, true, {SitesNotWritten(), LinksNotWritten()}}),
-    [](const ::testing::TestParamInfo<FullDiskCase>& tested) { return std::string(tested.param.name); });
-
-// Started under a file-size limit smaller than the sites list (ulimit -f 8): every write beyond the limit
-// fails as on a full disk, in a child process of its own. The backup at start is not made (the old one
-// stays), the save says the sites file was not written and keeps its backup, the links list is saved, the
-// exit code is 0.
-TEST(FileSizeLimit, AWriteBeyondItFailsLikeOneOnAFullDisk) {
-  constexpr rlim_t kLimit = 8192;
-  ListsFolder folder;
-  std::string sites;
-  for (int i = 0; sites.size() < 3 * kLimit; ++i) sites += "site-" + std::to_string(i) + ".example\n";
-  folder.Put({.sites = sites,
-              .links = kLinksAtStart,
-              .sites_backup = "old sites backup\r\n",
-              .links_backup = "old links backup\r\n"});
+  if (c.fault == RealFault::kSitesBackupReadOnly) folder_.MakeReadOnly(kSitesBackup);
   int transcript[2];
   ASSERT_EQ(pipe(transcript), 0);
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
     close(transcript[0]);
+    alarm(120);                // a save that blocks ends the child, and the test fails, instead of hanging
     signal(SIGXFSZ, SIG_DFL);  // as a shell leaves it
-    const rlimit limit{kLimit, kLimit};
-    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(10);
+    const rlimit limit{kSizeLimit, kSizeLimit};
+    if (c.fault == RealFault::kFileSizeLimit && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(10);
     Session run;
     run.user()
-        .Answers(folder.Password())
+        .Answers(folder_.Password())
+        .ClicksOk(static_cast<int>(c.at_start_shown.size()))
+        .TypesInto(Editor::kSites, u"\ngamma.example")
         .TypesInto(Editor::kLinks, u"\nhttps://delta.example/page")
+        .Meanwhile("the disk fills up",
+                   [&] {
+                     if (c.fault == RealFault::kDiskTooSmall) FillLeaving(folder_, 12 * 1024);
+                   })
         .PressesSaveAllFiles()
-        .ClicksOk(2)
+        .ClicksOk(static_cast<int>(c.after_save.size()))
         .ClosesTheWindow();
     const int code = run.Run();
     const std::string shown = ::testing::PrintToString(run.Transcript());
@@ -514,6 +502,19 @@ TEST(FileSizeLimit, AWriteBeyondItFailsLikeOneOnAFullDisk) {
     _exit(code);
   }
   close(transcript[1]);
+  if (c.fault == RealFault::kKilledMidSave) {
+    // Killed as soon as the save has begun to write: a new file beside the list, or the list itself changed.
+    const auto size = static_cast<std::uintmax_t>(c.at_start.sites->size());
+    for (bool writing = false; !writing && waitpid(child, nullptr, WNOHANG) == 0;) {
+      std::error_code ec;
+      for (const auto& e : fs::directory_iterator(folder_.path(), ec))
+        writing = writing || (e.path().filename().string().starts_with(std::string(".") + kSitesFile) &&
+                              e.file_size(ec) > 0);
+      const std::uintmax_t now = fs::file_size(folder_.File(kSitesFile), ec);
+      writing = writing || (!ec && now != size);
+      if (writing) kill(child, SIGKILL);
+    }
+  }
   std::string shown;
   char chunk[4096];
   for (ssize_t n; (n = read(transcript[0], chunk, sizeof chunk)) > 0;)
@@ -521,17 +522,90 @@ TEST(FileSizeLimit, AWriteBeyondItFailsLikeOneOnAFullDisk) {
   close(transcript[0]);
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
+  const ListFiles files = folder_.Files();
+  if (c.fault == RealFault::kKilledMidSave) {
+    if (!WIFSIGNALED(status)) std::cout << "the save ended before the kill: the new content is checked\n";
+    if (WIFSIGNALED(status))
+      std::cout << "killed with " << files.sites->size() << " bytes in the sites list\n";
+    const auto one_of = [](const std::optional<std::string>& got, const std::optional<std::string>& a,
+                           const std::optional<std::string>& b) { return got == a || got == b; };
+    EXPECT_TRUE(one_of(files.sites, c.at_start.sites, c.after.sites))
+        << "sites: cut to " << files.sites->size();
+    EXPECT_TRUE(one_of(files.sites_backup, c.at_start.sites_backup, c.after.sites_backup));
+    EXPECT_TRUE(one_of(files.links, c.at_start.links, c.after.links));
+    EXPECT_TRUE(one_of(files.links_backup, c.at_start.links_backup, c.after.links_backup));
+    return;
+  }
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_EQ(shown, ::testing::PrintToString(Dialogs{PasswordPrompt(), SitesNotWritten(), FilesSaved()}));
-  std::string sites_saved;
-  for (std::size_t at = 0, end; (end = sites.find('\n', at)) != std::string::npos; at = end + 1)
-    sites_saved += sites.substr(at, end - at) + "\r\n";
-  EXPECT_EQ(folder.Files(), (ListFiles{.sites = sites_saved.substr(0, kLimit),
-                                       .links = kLinksSaved,
-                                       .sites_backup = "old sites backup\r\n",
-                                       .links_backup = kLinksSaved}));
+  EXPECT_EQ(shown, ::testing::PrintToString(Dialogs{PasswordPrompt()} + c.at_start_shown + c.after_save));
+  EXPECT_EQ(files, c.after);
+  std::set<std::string> expected{kSitesFile, kLinksFile, kSitesBackup, kLinksBackup};
+  if (c.fault == RealFault::kDiskTooSmall) expected.insert("filler");
+  EXPECT_EQ(Leaves(folder_.path()), expected) << "nothing is left beside the lists";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Program, SaveMeetsARealFault,
+    ::testing::Values(
+        // The new sites list does not fit: it stays whole; the links list fits and is saved.
+        RealFaultCase{"DiskTooSmall",
+                      RealFault::kDiskTooSmall,
+                      {.sites = Lines("site-", 1000, "\r\n"), .links = kLinksAtStart},
+                      {},
+                      {SitesNotWritten()},
+                      {.sites = Lines("site-", 1000, "\r\n"),
+                       .links = kLinksSaved,
+                       .sites_backup = Lines("site-", 1000, "\r\n"),
+                       .links_backup = kLinksSaved}},
+        // ulimit -f 8: the backup at start fails (the old one stays), then the save of the sites list.
+        RealFaultCase{"FileSizeLimit",
+                      RealFault::kFileSizeLimit,
+                      {.sites = kSitesOfALimit,
+                       .links = kLinksAtStart,
+                       .sites_backup = "old sites backup\r\n",
+                       .links_backup = "old links backup\r\n"},
+                      {},
+                      {SitesNotWritten()},
+                      {.sites = kSitesOfALimit,
+                       .links = kLinksSaved,
+                       .sites_backup = "old sites backup\r\n",
+                       .links_backup = kLinksSaved}},
+        // A pipe is neither loaded, backed up nor written into: the save is refused at once.
+        RealFaultCase{"PipeAsSites",
+                      RealFault::kPipeAsSites,
+                      {.sites = "", .links = kLinksAtStart, .sites_backup = "old sites backup\r\n"},
+                      {SitesFileMissing()},
+                      {SitesNotCreated()},
+                      {.sites = kPipe,
+                       .links = kLinksSaved,
+                       .sites_backup = "old sites backup\r\n",
+                       .links_backup = kLinksSaved}},
+        // The backup copies fail (silently, as always): the save is not confirmed, its backups were not made.
+        RealFaultCase{
+            "SitesBackupReadOnly",
+            RealFault::kSitesBackupReadOnly,
+            {.sites = kSitesAtStart, .links = kLinksAtStart, .sites_backup = "old sites backup\r\n"},
+            {},
+            {},
+            {.sites = kSitesSaved,
+             .links = kLinksSaved,
+             .sites_backup = "old sites backup\r\n",
+             .links_backup = kLinksSaved}},
+        // Killed while the sites list of 1,000,000 lines is being saved: each file is the old or the new one.
+        RealFaultCase{"KilledMidSave",
+                      RealFault::kKilledMidSave,
+                      {.sites = kMillionSites,
+                       .links = kLinksAtStart,
+                       .sites_backup = kMillionSites,
+                       .links_backup = kLinksAtStart},
+                      {},
+                      {},
+                      {.sites = kMillionSites + "gamma.example\r\n",
+                       .links = kLinksSaved,
+                       .sites_backup = kMillionSites + "gamma.example\r\n",
+                       .links_backup = kLinksSaved}}),
+    [](const ::testing::TestParamInfo<RealFaultCase>& tested) { return std::string(tested.param.name); });
 #endif
 
 }  // namespace

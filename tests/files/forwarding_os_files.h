@@ -10,8 +10,10 @@ class ForwardingOsFiles : public OsFiles {
   std::optional<OsHandle> OpenReadExclusive(TextView name) override {
     return native_.OpenReadExclusive(name);
   }
-  std::optional<OsHandle> CreateReadWrite(TextView name) override { return native_.CreateReadWrite(name); }
-  std::optional<OsHandle> TruncateExisting(TextView name) override { return native_.TruncateExisting(name); }
+  std::optional<OsHandle> CreateReplacement(TextView name, bool first_attempt) override {
+    return native_.CreateReplacement(name, first_attempt);
+  }
+  bool FinishReplacement(OsHandle file, bool keep) override { return native_.FinishReplacement(file, keep); }
   std::int64_t Read(OsHandle file, char* data, std::size_t size) override {
     return native_.Read(file, data, size);
   }

@@ -2,7 +2,10 @@
 // in-memory layer) what a real machine cannot produce on demand.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <set>
@@ -211,69 +214,135 @@ TEST(ListFileReadOnlyTest, CopyOverAReadOnlyTargetFails) {
 
 #ifndef _WIN32
 
-// A list file that is a link to /dev/full: every write to the disk fails, and the caller hears of it.
-TEST(ListFileDiskFullTest, WriteFailuresAreReported) {
-  TempDir dir;
-  fs::create_symlink("/dev/full", dir.File("list.txt"));
-  ASSERT_TRUE(CreateForWriting(1, dir.Name("list.txt")));
-  EXPECT_TRUE(WriteLine(1, u"fits in the buffer"));
-  EXPECT_FALSE(CloseListFile(1));  // the buffer could not be written out
-
-  ASSERT_TRUE(CreateForWriting(1, dir.Name("list.txt")));
-  EXPECT_FALSE(WriteLine(1, Text(5000, u'x')));  // too long for the buffer: written at once, and fails
-  EXPECT_FALSE(WriteLine(1, u"short"));          // and every later line reports the failure
-  EXPECT_FALSE(CloseListFile(1));
-
-  WriteBytes(dir.File("source.txt"), kContent);
-  EXPECT_FALSE(CopyOver(dir.Name("source.txt"), dir.Name("list.txt")));
-}
-
-// Lists are read and copied from regular files only: a directory, a pipe or a device that never ends would
-// otherwise block the program or load an endless run of empty lines. Each is refused at once, and a backup
-// copied from one is left as it was.
-TEST(ListFileNotARegularFileTest, ReadingAndCopyingRefuseIt) {
+// Lists are read, written and copied from and to regular files only: a directory, a pipe or a device would
+// otherwise block the program, load an endless run of empty lines, or swallow a saved list. Each is refused
+// at once (a pipe nobody reads included), never opened for writing, and a file copied from or over one is
+// left as it was.
+TEST(ListFileNotARegularFileTest, ReadingWritingAndCopyingRefuseIt) {
   TempDir dir;
   fs::create_directory(dir.File("folder"));
   ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0644), 0);
   fs::create_symlink("/dev/zero", dir.File("zeros"));
   fs::create_symlink("/dev/full", dir.File("full"));
-  for (const char* leaf : {"folder", "pipe", "zeros", "full"}) {
+  fs::create_symlink("pipe", dir.File("link-to-pipe"));
+  // Another program waits to read the pipe: no list or backup ever opens it for writing.
+  std::atomic<bool> met_a_writer = false;
+  std::thread reader([&] {
+    const int fd = ::open(dir.File("pipe").c_str(), O_RDONLY);  // returns once a writer opens it
+    met_a_writer = true;
+    if (fd >= 0) ::close(fd);
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // for the reader to be waiting
+  for (const char* leaf : {"folder", "pipe", "zeros", "full", "link-to-pipe"}) {
+    const fs::file_type kind = fs::status(dir.File(leaf)).type();
     EXPECT_FALSE(OpenForReading(0, dir.Name(leaf))) << leaf;
     EXPECT_TRUE(AtEnd(0)) << leaf << ": the slot stays free";
+    EXPECT_FALSE(CreateForWriting(1, dir.Name(leaf))) << leaf;
+    EXPECT_FALSE(WriteLine(1, u"must not arrive")) << leaf << ": the slot stays free";
     WriteBytes(dir.File("backup.txt"), kContent);
     EXPECT_FALSE(CopyOver(dir.Name(leaf), dir.Name("backup.txt"))) << leaf;
     EXPECT_EQ(ReadBytes(dir.File("backup.txt")), kContent) << leaf;
+    EXPECT_FALSE(CopyOver(dir.Name("backup.txt"), dir.Name(leaf))) << leaf;
+    EXPECT_EQ(fs::status(dir.File(leaf)).type(), kind) << leaf;
+  }
+  EXPECT_FALSE(met_a_writer) << "the pipe was opened for writing";
+  // Lets the reader go, when it still waits (a non-blocking opening fails at once when nobody reads).
+  const int release = ::open(dir.File("pipe").c_str(), O_WRONLY | O_NONBLOCK);
+  reader.join();
+  if (release >= 0) ::close(release);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 6) << "nothing left beside the files";
+}
+
+// A list or backup that is a symbolic link: the file it points to gets the new content, and the link stays.
+// A link that leads nowhere is refused and left as it is: the file it names is never made through it.
+TEST(ListFileSymbolicLinkTest, TheFileLinkedToIsReplacedAndTheLinkStays) {
+  struct Case {
+    const char* why;
+    bool save;      // saved through CreateForWriting, else copied over with CopyOver
+    bool dangling;  // the link points to a file that does not exist
+  } const cases[] = {
+      {"a list saved through a link", true, false},
+      {"a backup copied through a link", false, false},
+      {"a list behind a dangling link", true, true},
+      {"a backup behind a dangling link", false, true},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    fs::create_directory(dir.File("real"));
+    if (!c.dangling) WriteBytes(dir.File("real/target.txt"), "old\r\n");
+    fs::create_symlink("real/target.txt", dir.File("link.txt"));
+    WriteBytes(dir.File("source.txt"), kContent);
+    bool done;
+    if (c.save) {
+      done = CreateForWriting(1, dir.Name("link.txt")) && WriteLine(1, u"site.example") &&
+             WriteLine(1, u"other.example") && CloseListFile(1);
+    } else {
+      done = CopyOver(dir.Name("source.txt"), dir.Name("link.txt"));
+    }
+    EXPECT_EQ(done, !c.dangling) << c.why;
+    EXPECT_TRUE(fs::is_symlink(dir.File("link.txt"))) << c.why;
+    EXPECT_EQ(fs::read_symlink(dir.File("link.txt")), "real/target.txt") << c.why;
+    if (c.dangling) {
+      EXPECT_FALSE(fs::exists(dir.File("real/target.txt"))) << c.why;
+    } else {
+      EXPECT_EQ(ReadBytes(dir.File("real/target.txt")), kContent) << c.why;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("real")), {}), c.dangling ? 0 : 1) << c.why;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 3) << c.why;
   }
 }
 
-// A small file system of its own (tmpfs) mounted on a fresh folder for one test, unmounted at the end.
+#endif
+
+// A small file system of its own for one test. On Linux a tmpfs mounted on a fresh folder, unmounted at the
+// end. On Windows (under Wine) a small drive made beforehand and named by VW_SMALL_DRIVE, such as S:\\ (see
+// scripts/wine-small-drive.sh): a fresh folder on it.
 class SmallFileSystem {
  public:
+#ifndef _WIN32
   explicit SmallFileSystem(std::size_t bytes) {
     const std::string options = "size=" + std::to_string(bytes);
     mounted_ = ::mount("vw-test", dir_.path().c_str(), "tmpfs", 0, options.c_str()) == 0;
-    if (!mounted_) why_ = std::strerror(errno);
+    if (!mounted_) why_ = std::string("cannot mount a tmpfs (needs root): ") + std::strerror(errno);
   }
   ~SmallFileSystem() {
     if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
   }
+#else
+  explicit SmallFileSystem(std::size_t) : dir_(Drive()) {
+    const char* drive = std::getenv("VW_SMALL_DRIVE");
+    mounted_ = drive != nullptr && *drive != 0;
+    if (!mounted_) why_ = "VW_SMALL_DRIVE names no small drive (scripts/wine-small-drive.sh makes one)";
+  }
+  static fs::path Drive() {
+    const char* drive = std::getenv("VW_SMALL_DRIVE");
+    return drive != nullptr && *drive != 0 ? fs::path(drive) : fs::temp_directory_path();
+  }
+#endif
   SmallFileSystem(const SmallFileSystem&) = delete;
   SmallFileSystem& operator=(const SmallFileSystem&) = delete;
 
-  const TempDir& dir() const { return dir_; }
-  bool mounted() const { return mounted_; }
-  const std::string& why() const { return why_; }
+  const TempDir& dir() const {
+    return dir_;
+  }
+  bool mounted() const {
+    return mounted_;
+  }
+  const std::string& why() const {
+    return why_;
+  }
 
   // Fills every free byte with a file of its own, then gives `left` bytes back.
   void FillLeaving(std::size_t left) const {
-    const int fd = ::open(dir_.File("filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
+    std::FILE* filler = std::fopen(dir_.File("filler").string().c_str(), "wb");
+    ASSERT_NE(filler, nullptr);
+    std::setvbuf(filler, nullptr, _IONBF, 0);
     const std::string block(4096, 'f');
-    off_t size = 0;
-    for (ssize_t n; (n = ::write(fd, block.data(), block.size())) > 0;) size += n;
-    ASSERT_GT(size, static_cast<off_t>(left));
-    ASSERT_EQ(::ftruncate(fd, size - static_cast<off_t>(left)), 0);
-    ::close(fd);
+    std::uintmax_t size = 0;
+    while (std::fwrite(block.data(), 1, block.size(), filler) == block.size()) size += block.size();
+    std::fclose(filler);
+    ASSERT_GT(size, left);
+    fs::resize_file(dir_.File("filler"), size - left);
   }
 
  private:
@@ -288,42 +357,74 @@ std::set<std::string> Leaves(const fs::path& folder) {
   return leaves;
 }
 
-// The disk fills up during the copy of a list over its backup: the backup is replaced whole or not at all,
-// and nothing is left beside it.
-TEST(ListFileDiskFullTest, CopyOverThatDoesNotFitLeavesTheTargetAsItWas) {
+// The disk fills up while a list is saved or copied over its backup: the file is replaced whole or not at
+// all, and nothing is left beside it. Once there is room again, the same save or copy replaces it whole and
+// keeps its permission bits.
+TEST(ListFileDiskFullTest, ReplacementThatDoesNotFitLeavesTheFileAsItWas) {
   std::string list;
   for (int i = 0; list.size() < 100000; ++i) list += "site-" + std::to_string(i) + ".example\r\n";
-  for (const bool target_exists : {true, false}) {
-    SCOPED_TRACE(target_exists ? "the backup exists" : "no backup yet");
-    const SmallFileSystem disk(256 * 1024);
-    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs on this machine (needs root): " << disk.why();
-    const TempDir& dir = disk.dir();
-    WriteBytes(dir.File("list.txt"), list);
-    if (target_exists) WriteBytes(dir.File("list-BK.txt"), kContent);
-    std::set<std::string> before = Leaves(dir.path());
-    before.insert("filler");
-    disk.FillLeaving(40 * 1024);  // room for less than half of the list
+  for (const bool save : {true, false}) {
+    for (const bool target_exists : {true, false}) {
+      SCOPED_TRACE(std::string(save ? "save" : "copy") +
+                   (target_exists ? ", the file exists" : ", no file yet"));
+      const SmallFileSystem disk(256 * 1024);
+      if (!disk.mounted()) GTEST_SKIP() << disk.why();
+      const TempDir& dir = disk.dir();
+      const std::string target = save ? "list.txt" : "list-BK.txt";
+      if (!save) WriteBytes(dir.File("list.txt"), list);
+      if (target_exists) WriteBytes(dir.File(target), kContent);
+      const auto replace = [&] {
+        if (!save) return CopyOver(dir.Name("list.txt"), dir.Name(target));
+        if (!CreateForWriting(1, dir.Name(target))) return false;
+        bool written = true;
+        for (std::size_t at = 0, end; (end = list.find('\r', at)) != std::string::npos; at = end + 2)
+          written = WriteLine(1, Utf8ToText(list.substr(at, end - at))) && written;
+        return CloseListFile(1) && written;
+      };
+      std::set<std::string> before = Leaves(dir.path());
+      before.insert("filler");
+      disk.FillLeaving(40 * 1024);  // room for less than half of the list
 
-    EXPECT_FALSE(CopyOver(dir.Name("list.txt"), dir.Name("list-BK.txt")));
-    EXPECT_EQ(Leaves(dir.path()), before);
-    EXPECT_EQ(testing::Hex(ReadBytes(dir.File("list-BK.txt"))), testing::Hex(target_exists ? kContent : ""));
+      EXPECT_FALSE(replace());
+      EXPECT_EQ(Leaves(dir.path()), before);
+      EXPECT_EQ(fs::exists(dir.File(target)), target_exists);
+      EXPECT_EQ(testing::Hex(ReadBytes(dir.File(target))), testing::Hex(target_exists ? kContent : ""));
 
-    fs::remove(dir.File("filler"));  // room again
-    const fs::perms kept = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
-    if (target_exists) fs::permissions(dir.File("list-BK.txt"), kept, fs::perm_options::replace);
-    EXPECT_TRUE(CopyOver(dir.Name("list.txt"), dir.Name("list-BK.txt")));
-    EXPECT_TRUE(ReadBytes(dir.File("list-BK.txt")) == list);
-    if (target_exists) {
-      EXPECT_EQ(fs::status(dir.File("list-BK.txt")).permissions(), kept)
-          << "the backup keeps its permissions";
+      fs::remove(dir.File("filler"));  // room again
+      const fs::perms kept = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+      if (target_exists) fs::permissions(dir.File(target), kept, fs::perm_options::replace);
+#ifndef _WIN32
+      // Root gives the new file the old one's owner too.
+      const bool owner_kept = target_exists && ::geteuid() == 0;
+      if (owner_kept) {
+        ASSERT_EQ(::chown(dir.File(target).c_str(), 65534, 65534), 0);
+      }
+#endif
+      EXPECT_TRUE(replace());
+      EXPECT_TRUE(ReadBytes(dir.File(target)) == list);
+#ifndef _WIN32
+      if (target_exists) {
+        EXPECT_EQ(fs::status(dir.File(target)).permissions(), kept) << "the file keeps its permissions";
+      }
+      struct stat st {};
+      if (owner_kept && ::stat(dir.File(target).c_str(), &st) == 0) {
+        EXPECT_EQ(st.st_uid, 65534u) << "the file keeps its owner";
+        EXPECT_EQ(st.st_gid, 65534u) << "the file keeps its group";
+      }
+#endif
+      before.erase("filler");
+      before.insert(target);
+      EXPECT_EQ(Leaves(dir.path()), before);
     }
-    EXPECT_EQ(Leaves(dir.path()), (std::set<std::string>{"list.txt", "list-BK.txt"}));
   }
 }
 
-// A file size limit in a child process: the write that crosses it fails, and so does the close.
+#ifndef _WIN32
+// A file size limit in a child process: the write that crosses it fails, and so does the close; the list
+// keeps its old content.
 TEST(ListFileDiskFullTest, FileSizeLimitInAChild) {
   TempDir dir;
+  WriteBytes(dir.File("list.txt"), kContent);
   constexpr rlim_t kLimit = 1000;
   const pid_t child = fork();
   ASSERT_GE(child, 0);
@@ -344,10 +445,8 @@ TEST(ListFileDiskFullTest, FileSizeLimitInAChild) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  std::string expected;
-  while (expected.size() < kLimit) expected += std::string(50, 'z') + "\r\n";
-  expected.resize(kLimit);
-  EXPECT_EQ(ReadBytes(dir.File("list.txt")), expected);
+  EXPECT_EQ(ReadBytes(dir.File("list.txt")), kContent);
+  EXPECT_EQ(Leaves(dir.path()), std::set<std::string>{"list.txt"});
 }
 
 #endif
@@ -411,9 +510,9 @@ TEST(ListFileCreateTest, SecondAttemptOpensAFileTheFirstRefuses) {
   os.refuse_read_write_create.insert(u"hidden.txt");
   ScopedOsFiles use(os);
   ASSERT_TRUE(CreateForWriting(1, u"hidden.txt"));
-  EXPECT_EQ(os.calls, (std::vector<std::string>{"CreateReadWrite", "TruncateExisting"}));
-  EXPECT_EQ(os.files[u"hidden.txt"], "");
+  EXPECT_EQ(os.calls, (std::vector<std::string>{"CreateReplacement", "CreateReplacement, second attempt"}));
   EXPECT_TRUE(WriteLine(1, u"new"));
+  EXPECT_EQ(os.files[u"hidden.txt"], "old\r\n");
   EXPECT_TRUE(CloseListFile(1));
   EXPECT_EQ(os.files[u"hidden.txt"], "new\r\n");
 }
@@ -430,7 +529,8 @@ TEST(ListFileCreateTest, SecondAttemptWritesAFileThatCannotBeRead) {
   uid_t uid = ::geteuid();
   gid_t gid = ::getegid();
   if (uid == 0) {
-    fs::permissions(dir.path(), fs::perms::others_exec, fs::perm_options::add);  // whatever the umask
+    // Whatever the umask: the new file is made beside the list, so the folder must be writable too.
+    fs::permissions(dir.path(), fs::perms::others_exec | fs::perms::others_write, fs::perm_options::add);
     const passwd* nobody = ::getpwnam("nobody");
     uid = nobody != nullptr ? nobody->pw_uid : 65534;
     gid = nobody != nullptr ? nobody->pw_gid : 65534;
@@ -457,11 +557,27 @@ TEST(ListFileCreateTest, SecondAttemptWritesAFileThatCannotBeRead) {
 }
 #endif
 
+#ifndef _WIN32
+// A umask that takes every write bit away makes a new list read-only, and a read-only list is never written:
+// the save and the copy are refused, and the empty file made to hold the name is not left behind.
+TEST(ListFileCreateTest, NewFileThatTheUmaskMakesReadOnlyIsRefusedAndNotLeft) {
+  TempDir dir;
+  WriteBytes(dir.File("list.txt"), kContent);
+  const mode_t previous = ::umask(0222);
+  const bool created = CreateForWriting(1, dir.Name("new.txt"));
+  const bool copied = CopyOver(dir.Name("list.txt"), dir.Name("new-BK.txt"));
+  ::umask(previous);
+  EXPECT_FALSE(created);
+  EXPECT_FALSE(copied);
+  EXPECT_EQ(Leaves(dir.path()), std::set<std::string>{"list.txt"});
+}
+#endif
+
 TEST(ListFileCreateTest, FirstAttemptSucceedingIsTheOnlyOne) {
   testing::MemoryOsFiles os;
   ScopedOsFiles use(os);
   ASSERT_TRUE(CreateForWriting(1, u"plain.txt"));
-  EXPECT_EQ(os.calls, (std::vector<std::string>{"CreateReadWrite"}));
+  EXPECT_EQ(os.calls, (std::vector<std::string>{"CreateReplacement"}));
   EXPECT_TRUE(CloseListFile(1));
 }
 
@@ -470,54 +586,76 @@ TEST(ListFileCreateTest, BothAttemptsRefusedLeavesTheSlotFree) {
   os.refuse_read_write_create.insert(u"missing-hidden.txt");
   ScopedOsFiles use(os);
   EXPECT_FALSE(CreateForWriting(1, u"missing-hidden.txt"));
-  EXPECT_EQ(os.calls, (std::vector<std::string>{"CreateReadWrite", "TruncateExisting"}));
+  EXPECT_EQ(os.calls, (std::vector<std::string>{"CreateReplacement", "CreateReplacement, second attempt"}));
   EXPECT_FALSE(WriteLine(1, u"x"));
   EXPECT_EQ(os.files.count(u"missing-hidden.txt"), 0u);
   EXPECT_EQ(os.open_count(), 0);
 }
 
-TEST(ListFileWriteFailureTest, EachFailureReachesTheCaller) {
+// Every failure of a save reaches the caller, and the file keeps its old content: the new file replaces it
+// only when it was written, flushed and closed without fault.
+TEST(ListFileWriteFailureTest, EachFailureReachesTheCallerAndKeepsTheFile) {
   struct Case {
     const char* why;
     bool fail_writes;
     bool fail_flush;
     bool fail_close;
+    bool fail_replace;
     std::size_t line_length;
     bool write_line_result;
     std::vector<std::string> calls_at_close;
   } const cases[] = {
-      {"all well", false, false, false, 10, true, {"Flush", "Close"}},
-      {"buffered write fails at close", true, false, false, 10, true, {"Close"}},
-      {"direct write fails at once", true, false, false, 5000, false, {"Close"}},
-      {"flush to disk fails", false, true, false, 10, true, {"Flush", "Close"}},
-      {"close fails", false, false, true, 10, true, {"Flush", "Close"}},
+      {"all well", false, false, false, false, 10, true, {"Flush", "Close", "Replace"}},
+      {"buffered write fails at close", true, false, false, false, 10, true, {"Close", "Discard"}},
+      {"direct write fails at once", true, false, false, false, 5000, false, {"Close", "Discard"}},
+      {"flush to disk fails", false, true, false, false, 10, true, {"Flush", "Close", "Discard"}},
+      {"close fails", false, false, true, false, 10, true, {"Flush", "Close", "Discard"}},
+      {"replacing fails", false, false, false, true, 10, true, {"Flush", "Close", "Replace"}},
   };
   for (const Case& c : cases) {
     testing::MemoryOsFiles os;
+    os.files[u"f"] = "old\r\n";
     os.fail_writes = c.fail_writes;
     os.fail_flush = c.fail_flush;
     os.fail_close = c.fail_close;
+    os.fail_replace = c.fail_replace;
     ScopedOsFiles use(os);
     ASSERT_TRUE(CreateForWriting(1, u"f")) << c.why;
     EXPECT_EQ(WriteLine(1, Text(c.line_length, u'a')), c.write_line_result) << c.why;
     os.calls.clear();
-    const bool all_well = !c.fail_writes && !c.fail_flush && !c.fail_close;
+    const bool all_well = !c.fail_writes && !c.fail_flush && !c.fail_close && !c.fail_replace;
     EXPECT_EQ(CloseListFile(1), all_well) << c.why;
     EXPECT_EQ(os.calls, c.calls_at_close) << c.why;
+    EXPECT_EQ(os.files[u"f"], all_well ? std::string(10, 'a') + "\r\n" : "old\r\n") << c.why;
     EXPECT_EQ(os.open_count(), 0) << c.why;
   }
 }
 
+// After a failed write nothing more is written to that file, even when the disk recovers: the bytes after the
+// failure would follow a hole. Whether the failure was a line written directly or the buffer written out.
 TEST(ListFileWriteFailureTest, NothingMoreIsWrittenAfterAFailure) {
-  testing::MemoryOsFiles os;
-  os.fail_writes = true;
-  ScopedOsFiles use(os);
-  ASSERT_TRUE(CreateForWriting(1, u"f"));
-  EXPECT_FALSE(WriteLine(1, Text(5000, u'a')));
-  os.fail_writes = false;  // even if the disk recovers, the file would have a hole: stay failed
-  for (int i = 0; i < 200; ++i) EXPECT_FALSE(WriteLine(1, Text(100, u'b')));
-  EXPECT_FALSE(CloseListFile(1));
-  EXPECT_EQ(os.write_sizes, std::vector<std::size_t>{5000});
+  struct Case {
+    const char* why;
+    std::size_t first_length;  // of the lines written while the disk fails
+    int lines_until_failure;   // WriteLine calls until one reports the failure
+    std::vector<std::size_t> writes;
+  } const cases[] = {
+      {"a line too long for the buffer", 5000, 1, {5000}},
+      {"the full buffer written out", 100, 41, {40 * 102}},  // 40 lines of 102 bytes fill it
+  };
+  for (const Case& c : cases) {
+    testing::MemoryOsFiles os;
+    os.fail_writes = true;
+    ScopedOsFiles use(os);
+    ASSERT_TRUE(CreateForWriting(1, u"f")) << c.why;
+    for (int i = 1; i < c.lines_until_failure; ++i) EXPECT_TRUE(WriteLine(1, Text(c.first_length, u'a')));
+    EXPECT_FALSE(WriteLine(1, Text(c.first_length, u'a'))) << c.why;
+    os.fail_writes = false;
+    for (int i = 0; i < 200; ++i) EXPECT_FALSE(WriteLine(1, Text(100, u'b'))) << c.why;
+    EXPECT_FALSE(CloseListFile(1)) << c.why;
+    EXPECT_EQ(os.write_sizes, c.writes) << c.why;
+    EXPECT_EQ(os.files.count(u"f"), 0u) << c.why << ": nothing was there, nothing is";
+  }
 }
 
 TEST(ListFileReadCloseTest, CloseFailureOfAReadFileIsReported) {

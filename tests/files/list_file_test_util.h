@@ -20,11 +20,11 @@ namespace fs = std::filesystem;
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempDir {
  public:
-  TempDir() {
+  // In `parent`: by default the system's temporary folder.
+  explicit TempDir(const fs::path& parent = fs::temp_directory_path()) {
     std::random_device rd;
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ =
-        fs::temp_directory_path() / ("vw-list-file-" + std::to_string(stamp) + "-" + std::to_string(rd()));
+    path_ = parent / ("vw-list-file-" + std::to_string(stamp) + "-" + std::to_string(rd()));
     fs::create_directories(path_);
   }
   ~TempDir() {

@@ -1,5 +1,7 @@
 // An in-memory OS file layer for tests and the fuzz target: files are byte strings, and it can produce what a
-// real machine cannot on demand (a read error part-way, short reads, a refused first creation attempt).
+// real machine cannot on demand (a read error part-way, short reads, a refused first creation attempt, a
+// replacement that fails at its last step). A file being saved keeps its content until the save's new file
+// replaces it.
 #pragma once
 
 #include <algorithm>
@@ -25,6 +27,7 @@ class MemoryOsFiles : public OsFiles {
   bool fail_writes = false;
   bool fail_flush = false;
   bool fail_close = false;
+  bool fail_replace = false;
 
   // What was asked of the layer, for the tests to look at.
   std::vector<std::string> calls;
@@ -37,18 +40,24 @@ class MemoryOsFiles : public OsFiles {
     return Add(name);
   }
 
-  std::optional<OsHandle> CreateReadWrite(TextView name) override {
-    calls.push_back("CreateReadWrite");
-    if (IsOpen(name) || refuse_read_write_create.count(Text(name))) return std::nullopt;
-    files[Text(name)].clear();
-    return Add(name);
+  std::optional<OsHandle> CreateReplacement(TextView name, bool first_attempt) override {
+    calls.push_back(first_attempt ? "CreateReplacement" : "CreateReplacement, second attempt");
+    if (IsOpen(name)) return std::nullopt;
+    if (first_attempt ? refuse_read_write_create.count(Text(name)) != 0 : files.count(Text(name)) == 0)
+      return std::nullopt;
+    const OsHandle h = Add(name);
+    new_files_[h] = NewFile{Text(name), {}};
+    return h;
   }
 
-  std::optional<OsHandle> TruncateExisting(TextView name) override {
-    calls.push_back("TruncateExisting");
-    if (!files.count(Text(name)) || IsOpen(name)) return std::nullopt;
-    files[Text(name)].clear();
-    return Add(name);
+  bool FinishReplacement(OsHandle file, bool keep) override {
+    calls.push_back(keep ? "Replace" : "Discard");
+    auto it = new_files_.find(file);
+    if (it == new_files_.end()) return false;
+    const bool replaced = keep && !fail_replace;
+    if (replaced) files[it->second.name] = std::move(it->second.bytes);
+    new_files_.erase(it);
+    return replaced;
   }
 
   std::int64_t Read(OsHandle file, char* data, std::size_t size) override {
@@ -65,7 +74,7 @@ class MemoryOsFiles : public OsFiles {
   bool Write(OsHandle file, const char* data, std::size_t size) override {
     write_sizes.push_back(size);
     if (fail_writes) return false;
-    files.at(open_.at(file).name).append(data, size);
+    new_files_.at(file).bytes.append(data, size);
     return true;
   }
 
@@ -103,6 +112,12 @@ class MemoryOsFiles : public OsFiles {
     return h;
   }
 
+  // The new file of each save under way, by its handle; it outlives the handle's Close until the save ends.
+  struct NewFile {
+    Text name;  // the file it replaces
+    std::string bytes;
+  };
+  std::map<OsHandle, NewFile> new_files_;
   std::map<OsHandle, Open> open_;
   OsHandle next_ = 100;
 };
