@@ -1,7 +1,15 @@
-# Warnings for the project's own targets (not for third-party code built alongside).
+# Warnings for the project's own targets (not for third-party code built alongside), in each compiler's own
+# flags: GCC and Clang (MinGW-w64 is GCC), and MSVC's for a build with Visual Studio (not tried by CI).
 function(vw_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
-  if(VW_WERROR)
-    target_compile_options(${target} PRIVATE -Werror)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /permissive-)
+    if(VW_WERROR)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
+    if(VW_WERROR)
+      target_compile_options(${target} PRIVATE -Werror)
+    endif()
   endif()
 endfunction()

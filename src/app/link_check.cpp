@@ -1,7 +1,5 @@
 #include "app/link_check.h"
 
-#include <optional>
-
 #include "app/program_state.h"
 #include "rules/link_rule.h"
 #include "ui/dialogs.h"
@@ -19,10 +17,12 @@ void ShowFound(TrustEntry entry) {
 
 void CheckLinkInSites() {
   ProgramState& s = State();
+  ApprovingEntries(ListWalk(s.SafeSitesList, s.SafeLinksList), s.LinkUnderTest, s.LinkApprovals);
   s.FoundInSites = false;
-  for (TrustEntry entry : SitesApproving(s.SafeSitesList, s.LinkUnderTest)) {
+  for (const EntryRef& entry : s.LinkApprovals) {
+    if (entry.list != ListKind::kSites) continue;
     s.FoundInSites = true;
-    ShowFound(entry);
+    ShowFound(s.SafeSitesList[entry.index]);
   }
   if (!s.FoundInSites) CheckLinkInLinks();
 }
@@ -30,9 +30,10 @@ void CheckLinkInSites() {
 void CheckLinkInLinks() {
   ProgramState& s = State();
   s.FoundInLinks = false;
-  if (std::optional<TrustEntry> entry = FirstLinkApproving(s.SafeLinksList, s.LinkUnderTest)) {
+  for (const EntryRef& entry : s.LinkApprovals) {
+    if (entry.list != ListKind::kLinks) continue;
     s.FoundInLinks = true;
-    ShowFound(*entry);
+    ShowFound(s.SafeLinksList[entry.index]);
     return;
   }
   ShowMessage(u"Site Not Approved", s.LinkUnderTest +

@@ -3,10 +3,10 @@
 
 namespace vw {
 
-// Shows "This Link Found" for every site entry inside the address, in list order; when none matched, tries
-// the links.
+// Asks the link rule which entries approve the address (into LinkApprovals) and shows "This Link Found" for
+// every site entry among them, in list order; when there is none, goes on with CheckLinkInLinks.
 void CheckLinkInSites();
-// Shows "This Link Found" for the first link entry inside the address, else "Site Not Approved".
+// Shows "This Link Found" for the link entry of that answer, else "Site Not Approved".
 void CheckLinkInLinks();
 
 }  // namespace vw

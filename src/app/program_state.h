@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "common/text.h"
 #include "common/trust_list.h"
 #include "platform/platform.h"
+#include "rules/link_rule.h"
 #include "ui/controls.h"
 
 namespace vw {
@@ -20,6 +22,7 @@ struct ProgramState {
   TrustList SafeLinksList;
 
   Text LinkUnderTest;
+  std::vector<EntryRef> LinkApprovals;  // the link rule's answer for LinkUnderTest, by CheckLinkInSites
   bool FoundInSites = false;
   bool FoundInLinks = false;
   bool SitesBackupPending = true;  // the first load of the run backs the file up

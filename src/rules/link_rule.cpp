@@ -60,29 +60,28 @@ class AddressIndex {
 
 }  // namespace
 
-std::vector<TrustEntry> SitesApproving(const TrustList& sites, TextView address) {
-  std::vector<TrustEntry> approving;
-  const AddressIndex index(address);
-  for (std::size_t i = 0; i < sites.size(); ++i) {
-    if (index.Contains(sites[i])) approving.push_back(sites[i]);
-  }
-  return approving;
+void ApprovingEntries(const LinkRuleEngine& engine, TextView address, std::vector<EntryRef>& approvals) {
+  approvals.clear();
+  engine.AppendSitesIn(address, approvals);
+  if (!approvals.empty()) return;
+  if (const std::optional<std::size_t> link = engine.FirstLinkIn(address))
+    approvals.push_back({ListKind::kLinks, *link});
 }
 
-std::optional<TrustEntry> FirstLinkApproving(const TrustList& links, TextView address) {
+void ListWalk::AppendSitesIn(TextView address, std::vector<EntryRef>& out) const {
   const AddressIndex index(address);
-  for (std::size_t i = 0; i < links.size(); ++i) {
-    if (index.Contains(links[i])) return links[i];
+  const TrustList& sites = sites_;
+  for (std::size_t i = 0; i < sites.size(); ++i) {
+    if (index.Contains(sites[i])) out.push_back({ListKind::kSites, i});
+  }
+}
+
+std::optional<std::size_t> ListWalk::FirstLinkIn(TextView address) const {
+  const AddressIndex index(address);
+  for (std::size_t i = 0; i < links_.size(); ++i) {
+    if (index.Contains(links_[i])) return i;
   }
   return std::nullopt;
-}
-
-LinkApproval ApproveLink(const TrustList& sites, const TrustList& links, TextView address) {
-  LinkApproval approval{ApprovedBy::kSites, SitesApproving(sites, address)};
-  if (!approval.entries.empty()) return approval;
-  if (std::optional<TrustEntry> link = FirstLinkApproving(links, address))
-    return {ApprovedBy::kLinks, {*link}};
-  return {ApprovedBy::kNothing, {}};
 }
 
 }  // namespace vw

@@ -1,4 +1,4 @@
-// The index behind the companion's verdicts.
+// The index behind the companion's verdicts: the link rule's second engine (rules/link_rule.h).
 //
 // Why hashed windows and not an automaton: a list of a million entries of about 30 units is some 30 million
 // units, and an Aho-Corasick automaton over it has nearly one state per unit, since host names share little
@@ -23,21 +23,37 @@
 namespace vw {
 namespace {
 
-__extension__ typedef unsigned __int128 Wide;
-
 // Arithmetic modulo the Mersenne prime 2^61 - 1.
 constexpr std::uint64_t kModulus = (std::uint64_t{1} << 61) - 1;
-constexpr std::uint64_t kBase = 0x1F3D5B79A2C4E6B1ull % kModulus;  // fixed: verdicts never depend on it
+// Fixed (verdicts never depend on it), and below 2^32, so that Step multiplies by it with two products.
+constexpr std::uint64_t kBase = 0xA2C4E6B1u;
 
+// a * b modulo 2^61 - 1, for a and b below the modulus. Standard C++ has no 128-bit product, so it is put
+// together from four 32 x 32-bit products: with a = ah 2^32 + al and b = bh 2^32 + bl, a b = hi 2^64 +
+// mid 2^32 + lo. Since 2^61 = 1 here, 2^64 = 8, and mid 2^32 = (mid >> 29) + (mid's low 29 bits) 2^32.
 std::uint64_t MulMod(std::uint64_t a, std::uint64_t b) {
-  const Wide product = static_cast<Wide>(a) * b;
-  const std::uint64_t folded =
-      (static_cast<std::uint64_t>(product) & kModulus) + static_cast<std::uint64_t>(product >> 61);
+  const std::uint64_t a_low = a & 0xFFFFFFFFu;
+  const std::uint64_t a_high = a >> 32;  // below 2^29
+  const std::uint64_t b_low = b & 0xFFFFFFFFu;
+  const std::uint64_t b_high = b >> 32;
+  const std::uint64_t low = a_low * b_low;
+  const std::uint64_t middle = a_low * b_high + a_high * b_low;  // below 2^62
+  const std::uint64_t high = a_high * b_high;                    // below 2^58
+  // Five terms, each below 2^61: the sum fits in 64 bits.
+  const std::uint64_t sum = (high << 3) + (middle >> 29) + ((middle & ((std::uint64_t{1} << 29) - 1)) << 32) +
+                            (low & kModulus) + (low >> 61);
+  const std::uint64_t folded = (sum & kModulus) + (sum >> 61);
   return folded >= kModulus ? folded - kModulus : folded;
 }
 
-std::uint64_t Step(std::uint64_t hash, char16_t unit) {
-  const std::uint64_t next = MulMod(hash, kBase) + unit + 1;
+// (hash kBase + unit + 1) modulo 2^61 - 1: MulMod with b = kBase, whose high half is 0. Every unit of every
+// entry goes through it while the index is built, so it is written out to stay small enough to inline.
+inline std::uint64_t Step(std::uint64_t hash, char16_t unit) {
+  const std::uint64_t middle = (hash >> 32) * kBase;       // below 2^61
+  const std::uint64_t low = (hash & 0xFFFFFFFFu) * kBase;  // below 2^64
+  const std::uint64_t sum = (middle >> 29) + ((middle & ((std::uint64_t{1} << 29) - 1)) << 32) +
+                            (low & kModulus) + (low >> 61) + unit + 1;  // below 2^62
+  const std::uint64_t next = (sum & kModulus) + (sum >> 61);
   return next >= kModulus ? next - kModulus : next;
 }
 
@@ -154,7 +170,11 @@ TrustIndex::Id TrustIndex::Lookup(TextView text, std::uint64_t hash) const {
   }
 }
 
-void TrustIndex::CollectInside(TextView text, std::vector<Id>& ids) const {
+void TrustIndex::CollectInside(TextView text) const {
+  if (collected_ && SameUnits(collected_for_, text)) return;
+  collected_for_.assign(text);
+  collected_ = true;
+  std::vector<Id>& ids = ids_;
   ids.clear();
   const std::size_t n = text.size();
   if (n == 0 || lengths_.empty()) return;
@@ -194,28 +214,30 @@ std::uint32_t TrustIndex::NextSame(std::uint32_t entry) const {
   return at != next_same_.end() && at->first == entry ? at->second : kNone;
 }
 
-void TrustIndex::Verdict(TextView address, std::vector<EntryRef>& approvals) const {
-  approvals.clear();
-  CollectInside(address, ids_);
+void TrustIndex::AppendSitesIn(TextView address, std::vector<EntryRef>& out) const {
+  CollectInside(address);
+  const std::size_t first = out.size();
   for (Id id : ids_) {
     for (std::uint32_t entry = first_entry_[id]; entry < site_count_; entry = NextSame(entry)) {
-      approvals.push_back({ListKind::kSites, entry});
+      out.push_back({ListKind::kSites, entry});
     }
   }
-  if (!approvals.empty()) {
-    std::sort(approvals.begin(), approvals.end(),
-              [](const EntryRef& a, const EntryRef& b) { return a.index < b.index; });
-    return;
-  }
+  std::sort(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
+            [](const EntryRef& a, const EntryRef& b) { return a.index < b.index; });
+}
+
+std::optional<std::size_t> TrustIndex::FirstLinkIn(TextView address) const {
+  CollectInside(address);
   std::uint32_t first_link = kNone;
   for (Id id : ids_) first_link = std::min(first_link, first_link_[id]);
-  if (first_link != kNone) approvals.push_back({ListKind::kLinks, first_link - site_count_});
+  if (first_link == kNone) return std::nullopt;
+  return first_link - site_count_;
 }
 
 TrustIndex::Relations TrustIndex::RelationsOf(TextView text,
                                               const std::function<bool(EntryRef)>& inside_allowed) const {
   Relations relations;
-  CollectInside(text, ids_);
+  CollectInside(text);
   const auto ref = [&](std::uint32_t entry) {
     return entry < site_count_ ? EntryRef{ListKind::kSites, entry}
                                : EntryRef{ListKind::kLinks, entry - site_count_};

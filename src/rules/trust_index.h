@@ -1,37 +1,33 @@
-// An index over both lists for the editor's link rule, built once and asked many times: which entries approve
-// an address, at a cost that grows with the address's length and not with the number of entries.
+// The companion's index over both lists: the link rule's second engine (the editor walks the lists), built
+// once and asked many times, at a cost per address that grows with the address's length and not with the
+// number of entries. Lint asks it how an entry stands among the others.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "common/text.h"
 #include "common/trust_list.h"
+#include "rules/link_rule.h"
 
 namespace vw {
 
-enum class ListKind { kSites, kLinks };
-
-// One entry of one list: `index` is 0-based, so its line in the list file is index + 1.
-struct EntryRef {
-  ListKind list = ListKind::kSites;
-  std::size_t index = 0;
-  friend bool operator==(const EntryRef&, const EntryRef&) = default;
-};
-
-class TrustIndex {
+class TrustIndex final : public LinkRuleEngine {
  public:
   // Both lists must outlive the index and stay unchanged.
   TrustIndex(const TrustList& sites, const TrustList& links);
 
-  // The editor's verdict on `address`: every site entry that occurs in it, in file order (an entry that
-  // stands twice in the file approves twice); when none does, the first link entry that occurs in it; else
-  // nothing. "Occurs" is FindText(address, entry, 0) > 0: code for code, letter case included; an empty entry
-  // never occurs. The result replaces what `approvals` held.
-  void Verdict(TextView address, std::vector<EntryRef>& approvals) const;
+  void AppendSitesIn(TextView address, std::vector<EntryRef>& out) const override;
+  std::optional<std::size_t> FirstLinkIn(TextView address) const override;
+
+  // The link rule's answer (ApprovingEntries) found with this index.
+  void Verdict(TextView address, std::vector<EntryRef>& approvals) const {
+    ApprovingEntries(*this, address, approvals);
+  }
 
   // For lint: how the entry text `text` stands among the entries, in reading order (all sites, then all
   // links).
@@ -49,8 +45,9 @@ class TrustIndex {
   static constexpr Id kNone = 0xFFFFFFFFu;
 
   TextView EntryText(std::uint32_t entry) const;
-  // Every distinct text that occurs in `text`, each once, in no particular order.
-  void CollectInside(TextView text, std::vector<Id>& ids) const;
+  // Every distinct text that occurs in `text`, each once, in no particular order, into ids_. The link rule
+  // asks about the sites and then the links of one address, so the last answer is kept for its text.
+  void CollectInside(TextView text) const;
   Id Lookup(TextView text, std::uint64_t hash) const;
 
   const TrustList& sites_;
@@ -85,6 +82,8 @@ class TrustIndex {
   // Scratch space for one query, reused (the index answers one question at a time).
   mutable std::vector<std::uint64_t> prefix_;
   mutable std::vector<Id> ids_;
+  mutable Text collected_for_;  // the text ids_ answers for, when collected_
+  mutable bool collected_ = false;
 };
 
 }  // namespace vw

@@ -249,5 +249,19 @@ TEST_F(StartUpFromInside, AfterAQuitTheCloseEventIsTheOnlyOneWaiting) {
   EXPECT_EQ(GetText(s.LinkField), u"https://duckduckgo.com/");
 }
 
+// One font for every control: the message-box font, else (where the platform has none) the default GUI font.
+TEST(MainWindowFont, WithoutAMessageFontEveryControlGetsTheDefaultGuiFont) {
+  HeadlessPlatform::Options options;
+  options.message_font_available = false;
+  HeadlessPlatform platform(options);
+  ProgramScope scope(platform);
+  ProgramState& s = scope.state();
+  BuildMainWindow(0, 0, 580, 718);
+  EXPECT_EQ(s.ControlFont, platform.DefaultGuiFont());
+  for (Handle control : {s.EditorFrame, s.SitesEditor, s.LinkField, s.SaveAllButton}) {
+    EXPECT_EQ(platform.FontOf(control), platform.DefaultGuiFont());
+  }
+}
+
 }  // namespace
 }  // namespace vw::testing

@@ -1,12 +1,18 @@
-// The link rule on lists filled directly: which entries approve an address, and from which list.
+// The link rule's one table of cases, asked of both of its engines: the editor's list walk and the
+// companion's index. Which entries approve an address, and from which list.
+#include "rules/link_rule.h"
+
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
-#include "rules/link_rule.h"
+#include "rules/trust_index.h"
 
 namespace vw {
 namespace {
+
+enum class ApprovedBy { kNothing, kSites, kLinks };
 
 struct Case {
   const char* name;
@@ -57,12 +63,23 @@ TEST(LinkRule, EveryApprovingSiteElseTheFirstApprovingLinkElseNothing) {
       {"a link longer than the address", {}, {u"x" + address}, address, kNothing, {}},
       {"nothing is decoded", {u"a b"}, {}, u"https://x.example/a%20b", kNothing, {}},
   };
+  std::vector<EntryRef> approvals;
   for (const Case& c : cases) {
     const TrustList sites = ListOf(c.sites);
     const TrustList links = ListOf(c.links);
-    const LinkApproval approval = ApproveLink(sites, links, c.address);
-    EXPECT_EQ(approval.by, c.by) << c.name;
-    EXPECT_EQ(std::vector<Text>(approval.entries.begin(), approval.entries.end()), c.entries) << c.name;
+    const ListWalk walk(sites, links);
+    const TrustIndex index(sites, links);
+    for (const auto& [engine_name, engine] :
+         {std::pair<const char*, const LinkRuleEngine*>{"list walk", &walk}, {"index", &index}}) {
+      ApprovingEntries(*engine, c.address, approvals);
+      std::vector<Text> texts;
+      for (const EntryRef& entry : approvals) {
+        const bool site = entry.list == ListKind::kSites;
+        EXPECT_EQ(site ? kSites : kLinks, c.by) << c.name << ", " << engine_name;
+        texts.emplace_back((site ? sites : links)[entry.index]);
+      }
+      EXPECT_EQ(texts, c.entries) << c.name << ", " << engine_name;
+    }
   }
 }
 

@@ -1,5 +1,6 @@
-// The index against the plain rule (FindText over every entry, as the editor walks its lists), on random
-// lists and addresses over a small alphabet, so that entries overlap, repeat and occur often.
+// The link rule's two engines against each other, the companion's index and the editor's list walk, on random
+// lists and addresses over a small alphabet, so that entries overlap, repeat and occur often. And lint's
+// questions to the index against a plain walk of the lists.
 #include "rules/trust_index.h"
 
 #include <gtest/gtest.h>
@@ -21,16 +22,14 @@ TrustList RandomList(std::mt19937& random, std::size_t max_entries, std::size_t 
   return list;
 }
 
-std::vector<EntryRef> PlainVerdict(const TrustList& sites, const TrustList& links, TextView address) {
-  std::vector<EntryRef> approvals;
-  for (std::size_t i = 0; i < sites.size(); ++i) {
-    if (FindText(address, sites[i], 0) > 0) approvals.push_back({ListKind::kSites, i});
-  }
-  if (!approvals.empty()) return approvals;
-  for (std::size_t i = 0; i < links.size(); ++i) {
-    if (FindText(address, links[i], 0) > 0) return {{ListKind::kLinks, i}};
-  }
-  return approvals;
+// The address with an entry of the lists put at its start or its end (or left as it is): random units seldom
+// spell an entry of the index's anchor length or more, and its last and first windows are where it can slip.
+Text WithAnEntry(std::mt19937& random, const TrustList& sites, const TrustList& links, TextView address) {
+  const TrustList& list = random() % 2 == 0 ? sites : links;
+  const auto where = random() % 3;
+  if (list.empty() || where == 0) return Text(address);
+  const TextView entry = list[random() % list.size()];
+  return where == 1 ? Text(entry) + Text(address) : Text(address) + Text(entry);
 }
 
 // Reading order: all sites, then all links. The first entry (other than an equal text) inside `text`.
@@ -48,17 +47,23 @@ std::optional<EntryRef> PlainFirstInside(const TrustList& sites, const TrustList
   return std::nullopt;
 }
 
-TEST(TrustIndexTest, AgreesWithThePlainRuleOnRandomListsAndAddresses) {
+TEST(TrustIndexTest, AgreesWithTheListWalkOnRandomListsAndAddresses) {
   std::mt19937 random(20261209);
   std::vector<EntryRef> approvals;
+  std::vector<EntryRef> walked;
   for (int round = 0; round < 300; ++round) {
-    const TrustList sites = RandomList(random, 40, 6);
-    const TrustList links = RandomList(random, 20, 6);
+    // Every other round, entries up to twice the index's anchor of 8 units.
+    const std::size_t longest = round % 2 == 0 ? 6 : 16;
+    const TrustList sites = RandomList(random, 40, longest);
+    const TrustList links = RandomList(random, 20, longest);
     const TrustIndex index(sites, links);
+    const ListWalk walk(sites, links);
     const TrustList addresses = RandomList(random, 30, 24);
     for (std::size_t a = 0; a < addresses.size(); ++a) {
-      index.Verdict(addresses[a], approvals);
-      ASSERT_EQ(approvals, PlainVerdict(sites, links, addresses[a])) << "round " << round << " address " << a;
+      const Text address = WithAnEntry(random, sites, links, addresses[a]);
+      ApprovingEntries(index, address, approvals);
+      ApprovingEntries(walk, address, walked);
+      ASSERT_EQ(approvals, walked) << "round " << round << " address " << a;
     }
     // Each entry against the lists themselves, as lint asks.
     for (std::size_t i = 0; i < sites.size(); ++i) {
