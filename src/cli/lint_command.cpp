@@ -48,7 +48,10 @@ Explained Explain(const FolderLists& lists, const LintFinding& finding, const Ho
       return {"a byte-order mark (U+FEFF) stands before the first entry, so it never matches", {}};
     case LintRule::kLineEnds:
       return {
-          std::string("this line ends in ") + (finding.line_end == '\r' ? "a lone CR" : "a NUL byte") +
+          (finding.count == 1 ? std::string("this line ends")
+                              : std::to_string(finding.count) + " lines in a row (to line " +
+                                    std::to_string(finding.at.index + finding.count) + ") each end") +
+              " in " + (finding.line_end == '\r' ? "a lone CR" : "a NUL byte") +
               ", which ends a line for the editor but not for grep -n and most tools: they show it within "
               "line " +
               std::to_string(finding.grep_line) + "; saving the list in the editor writes CR LF",

@@ -120,8 +120,9 @@ class Linter {
         at.list == ListKind::kSites ? options_.sites_ends : options_.links_ends;
     std::size_t& next_end = at.list == ListKind::kSites ? next_site_end_ : next_link_end_;
     while (next_end < ends.size() && ends[next_end].line <= at.index + 1) {
-      if (ends[next_end].line == at.index + 1 && options_.Wants(LintRule::kLineEnds)) {
-        out.push_back({at, LintRule::kLineEnds, {}, ends[next_end].grep_line, ends[next_end].end});
+      const OddLineEnd& run = ends[next_end];
+      if (run.line == at.index + 1 && options_.Wants(LintRule::kLineEnds)) {
+        out.push_back({at, LintRule::kLineEnds, {}, run.grep_line, run.end, run.count});
       }
       ++next_end;
     }
@@ -263,7 +264,7 @@ void LineEndScan::Feed(std::string_view bytes) {
         ++grep_line_;
         continue;
       }
-      found_.push_back({line_++, '\r', grep_line_});
+      Found('\r');
     }
     if (b == '\r') {
       after_cr_ = true;
@@ -271,13 +272,25 @@ void LineEndScan::Feed(std::string_view bytes) {
       ++line_;
       ++grep_line_;
     } else if (b == '\0') {
-      found_.push_back({line_++, '\0', grep_line_});
+      Found('\0');
     }
   }
 }
 
+void LineEndScan::Found(char end) {
+  if (!found_.empty()) {
+    OddLineEnd& last = found_.back();
+    if (last.end == end && last.grep_line == grep_line_ && last.line + last.count == line_) {
+      ++last.count;
+      ++line_;
+      return;
+    }
+  }
+  found_.push_back({line_++, end, grep_line_, 1});
+}
+
 void LineEndScan::Finish() {
-  if (after_cr_) found_.push_back({line_++, '\r', grep_line_});
+  if (after_cr_) Found('\r');
   after_cr_ = false;
 }
 

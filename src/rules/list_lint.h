@@ -43,15 +43,18 @@ struct LintFinding {
   EntryRef other;             // for kDuplicate and kRedundant
   std::size_t grep_line = 0;  // for kLineEnds: the line grep -n shows this line's end on
   char line_end = 0;          // for kLineEnds: CR or NUL
-  std::size_t count = 1;      // for kEmpty: the empty lines in a row from `at` on
+  std::size_t count = 1;      // for kEmpty and kLineEnds: the lines in a row from `at` on
 };
 
-// A line that ends in something other than LF or CR LF: its line number in the list (1-based), the byte that
-// ended it (CR or NUL), and its line as grep -n counts (LF alone ends a line).
+// Lines that end in something other than LF or CR LF: the line number in the list (1-based) of the first, the
+// byte that ended it (CR or NUL), its line as grep -n counts (LF alone ends a line), and how many lines in a
+// row from it on end the same way on that same grep line (a run is one record, so a file of lone CRs or NUL
+// bytes costs nothing per line).
 struct OddLineEnd {
   std::size_t line = 0;
   char end = '\r';
   std::size_t grep_line = 0;
+  std::size_t count = 1;
 };
 
 // Finds odd line ends in a file's bytes, fed in pieces as read. Reads line ends as the list reader does: CR
@@ -63,6 +66,8 @@ class LineEndScan {
   const std::vector<OddLineEnd>& found() const { return found_; }
 
  private:
+  void Found(char end);
+
   std::vector<OddLineEnd> found_;
   std::size_t line_ = 1;
   std::size_t grep_line_ = 1;

@@ -102,12 +102,13 @@ TEST(ListLintTest, OddLineEndsWithTheirGrepLines) {
   using namespace std::string_literals;
   const struct {
     std::vector<std::string> pieces;  // fed one after the other
-    std::string found;                // "line:end:grep line ..."
+    std::string found;                // "line:end:grep line[*lines in the run] ..."
   } rows[] = {
       {{"a\r\nb\nc"}, ""},
       {{"a\rb\r\nc\0d\n"s}, "1:CR:1 3:NUL:2 "},
       {{"a\r", "\nb\r"}, "2:CR:2 "},  // a CR LF split between two reads is one line end
-      {{"\0\0\n\r"s}, "1:NUL:1 2:NUL:1 4:CR:2 "},
+      {{"\0\0\n\r"s}, "1:NUL:1*2 4:CR:2 "},
+      {{"\r\r", "\r\0\r\n\r"s}, "1:CR:1*3 4:NUL:1 6:CR:2 "},  // a run is one record, whatever the reads
   };
   for (const auto& row : rows) {
     LineEndScan scan;
@@ -116,7 +117,7 @@ TEST(ListLintTest, OddLineEndsWithTheirGrepLines) {
     std::string found;
     for (const OddLineEnd& end : scan.found()) {
       found += std::to_string(end.line) + (end.end == '\r' ? ":CR:" : ":NUL:") +
-               std::to_string(end.grep_line) + " ";
+               std::to_string(end.grep_line) + (end.count > 1 ? "*" + std::to_string(end.count) : "") + " ";
     }
     EXPECT_EQ(found, row.found) << row.pieces[0];
   }
