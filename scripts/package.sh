@@ -150,10 +150,20 @@ $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) -fno-id
   status=0
   (cd "$lists" && /usr/bin/veraway-check test https://elsewhere.invalid/) >/dev/null || status=$?
   [[ $status -eq 1 ]] || fail "veraway-check test of an unapproved address exits $status, not 1"
-  # A folder without lists: both count as empty, so nothing is approved.
+  # A folder with neither list (a typo, say) is an error that names both paths, not an empty verdict.
   status=0
-  /usr/bin/veraway-check test --dir "$tmp" https://www.example.org/ >/dev/null 2>&1 || status=$?
-  [[ $status -eq 1 ]] || fail "veraway-check test on a folder without lists exits $status, not 1"
+  text="$(/usr/bin/veraway-check test --dir "$tmp" https://www.example.org/ 2>&1 >/dev/null)" || status=$?
+  [[ $status -eq 2 ]] || fail "veraway-check test on a folder without lists exits $status, not 2"
+  grep -qF "TrustFile_SafeSites.txt" <<<"$text" && grep -qF "TrustFile_SafeLinks.txt" <<<"$text" ||
+    fail "veraway-check test on a folder without lists says '$text'"
+  # The Squid example ships under the documentation folder, and Squid's own parser takes it.
+  local example=/usr/share/doc/veraway-edit/examples/squid-veraway.conf
+  [[ -f "$example" ]] || fail "the Squid example $example is not installed"
+  if command -v squid >/dev/null 2>&1; then
+    printf 'acl localnet src 127.0.0.1/32\nhttp_port 127.0.0.1:3128\ninclude %s\n' "$example" >"$tmp/squid.conf"
+    squid -k parse -f "$tmp/squid.conf" >"$tmp/squid-parse.log" 2>&1 ||
+      fail "squid -k parse refuses the installed example: $(tail -3 "$tmp/squid-parse.log")"
+  fi
 
   step "manual pages"
   local page

@@ -30,6 +30,14 @@ bool TextEquals(TextView a, TextView b);
 
 // UTF-8 <-> UTF-16, the same code on every platform. Each malformed UTF-8 sequence becomes U+FFFD; an
 // unpaired surrogate is encoded as U+FFFD.
+// The two halves of a character beyond the basic plane, as UTF-16 stores it.
+constexpr bool IsHighSurrogate(char32_t unit) {
+  return unit >= 0xD800 && unit <= 0xDBFF;
+}
+constexpr bool IsLowSurrogate(char32_t unit) {
+  return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
 Text Utf8ToText(std::string_view utf8);
 std::string TextToUtf8(TextView text);
 // TextToUtf8 appended to `out`, for callers that reuse one byte buffer.

@@ -6,14 +6,6 @@
 namespace vw {
 namespace {
 
-bool IsHighSurrogate(char16_t c) {
-  return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool IsLowSurrogate(char16_t c) {
-  return c >= 0xDC00 && c <= 0xDFFF;
-}
-
 // True when a cut just before `at` would split a surrogate pair.
 bool SplitsPair(TextView line, std::size_t at) {
   return at > 0 && at < line.size() && IsHighSurrogate(line[at - 1]) && IsLowSurrogate(line[at]);

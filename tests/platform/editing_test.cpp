@@ -28,13 +28,6 @@ constexpr std::uint64_t kDefaultSeed = 20261209;
 constexpr std::uint64_t kDefaultSessions = 300;
 constexpr int kMostActions = 30;
 
-bool IsHigh(char16_t c) {
-  return c >= 0xD800 && c <= 0xDBFF;
-}
-bool IsLow(char16_t c) {
-  return c >= 0xDC00 && c <= 0xDFFF;
-}
-
 // Readable in a failure: printable ASCII as it is, everything else as \u{XXXX}.
 std::string Show(const Text& text) {
   std::string out = "\"";
@@ -87,11 +80,12 @@ struct Model {
   }
   std::size_t Before(std::size_t pos) const {
     if (pos == 0) return 0;
-    return pos - (pos >= 2 && IsLow(text[pos - 1]) && IsHigh(text[pos - 2]) ? 2 : 1);
+    return pos - (pos >= 2 && IsLowSurrogate(text[pos - 1]) && IsHighSurrogate(text[pos - 2]) ? 2 : 1);
   }
   std::size_t After(std::size_t pos) const {
     if (pos >= text.size()) return text.size();
-    return pos + (pos + 1 < text.size() && IsHigh(text[pos]) && IsLow(text[pos + 1]) ? 2 : 1);
+    return pos +
+           (pos + 1 < text.size() && IsHighSurrogate(text[pos]) && IsLowSurrogate(text[pos + 1]) ? 2 : 1);
   }
   void Paste() {
     if (!clipboard) return;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/driver.h"
+#include "platform/main_controls.h"
 #include "ui/controls.h"
 
 namespace vw::testing {
@@ -82,46 +83,20 @@ void PressWith(Driver& driver, UINT vk, UINT modifier) {
 
 // --- A main window with the program's controls at the program's places, made here through the ui layer.
 
-struct MainWindowControls {
-  Handle ControlFont = 0;
-  Handle MainWindow = 0;
-  Handle EditorFrame = 0;
-  Handle SitesLabel = 0;
-  Handle LinksLabel = 0;
-  Handle SitesEditor = 0;
-  Handle LinksEditor = 0;
-  Handle LinkField = 0;
-  Handle TestLinkButton = 0;
-  Handle SaveAllButton = 0;
-};
-
 class Win32MainWindow : public ::testing::Test {
  protected:
   Win32MainWindow() : driver_(MakeDriver()), toolkit_(driver_->platform()) {}
   void SetUp() override {
-    Platform& p = driver_->platform();
-    MainWindowControls& w = controls_;
-    w.ControlFont = p.MessageFont();
-    if (w.ControlFont == 0) w.ControlFont = p.DefaultGuiFont();
-    const Handle font = w.ControlFont;
-    w.MainWindow = p.CreateMainWindow(u"Main window", {0, 0, 580, 718});
-    w.EditorFrame = CreateControl(ControlKind::kPanel, w.MainWindow, {8, 8, 572, 708}, u"", font);
-    w.SitesLabel = CreateControl(ControlKind::kLabel, w.EditorFrame, {74, 4, 150, 25}, u"Sites", font);
-    w.LinksLabel = CreateControl(ControlKind::kLabel, w.EditorFrame, {364, 4, 150, 25}, u"Links", font);
-    w.SitesEditor = CreateControl(ControlKind::kEditor, w.EditorFrame, {0, 34, 250, 540}, u"", font);
-    w.LinksEditor = CreateControl(ControlKind::kEditor, w.EditorFrame, {280, 34, 250, 540}, u"", font);
-    w.LinkField = CreateControl(ControlKind::kField, w.EditorFrame, {0, 586, 528, 25}, u"", font);
-    w.TestLinkButton = CreateControl(ControlKind::kButton, w.EditorFrame, {0, 620, 528, 25}, u"Test", font);
-    w.SaveAllButton = CreateControl(ControlKind::kButton, w.EditorFrame, {186, 662, 150, 25}, u"Save", font);
+    controls_ = MakeMainControls(driver_->platform());
     driver_->ProcessPending();
   }
 
-  MainWindowControls& state() { return controls_; }
+  MainControls& state() { return controls_; }
   Win32Platform& win32() { return static_cast<Win32Platform&>(driver_->platform()); }
 
   std::unique_ptr<Driver> driver_;
   Toolkit toolkit_;
-  MainWindowControls controls_;
+  MainControls controls_;
 };
 
 TEST_F(Win32MainWindow, TheWindowHasACaptionAndWindowMenuOnlyAndAClientAreaOf580By718AtTheCorner) {
@@ -154,7 +129,7 @@ TEST_F(Win32MainWindow, TheWindowHasACaptionAndWindowMenuOnlyAndAClientAreaOf580
 
 struct ControlCase {
   const char* name;
-  Handle MainWindowControls::*control;
+  Handle MainControls::*control;
   const wchar_t* window_class;  // nullptr: the rich-edit class the back end loaded
   LONG_PTR style;               // all of these bits
   LONG_PTR type;                // the style's type field, for statics and buttons (-1: not looked at)
@@ -167,19 +142,19 @@ TEST_F(Win32MainWindow, EveryControlHasItsClassAndStyles) {
   const LONG_PTR editor_style = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL |
                                 ES_NOHIDESEL | ES_WANTRETURN | WS_TABSTOP;
   const ControlCase cases[] = {
-      {"EditorFrame", &MainWindowControls::EditorFrame, L"VerawayEditPanel",
-       WS_CHILD | WS_VISIBLE | WS_DLGFRAME, -1, false},
-      {"SitesLabel", &MainWindowControls::SitesLabel, L"Static", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, SS_LEFT,
+      {"EditorFrame", &MainControls::EditorFrame, L"VerawayEditPanel", WS_CHILD | WS_VISIBLE | WS_DLGFRAME,
+       -1, false},
+      {"SitesLabel", &MainControls::SitesLabel, L"Static", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, SS_LEFT,
        false},
-      {"LinksLabel", &MainWindowControls::LinksLabel, L"Static", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, SS_LEFT,
+      {"LinksLabel", &MainControls::LinksLabel, L"Static", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, SS_LEFT,
        false},
-      {"SitesEditor", &MainWindowControls::SitesEditor, nullptr, editor_style, -1, true},
-      {"LinksEditor", &MainWindowControls::LinksEditor, nullptr, editor_style, -1, true},
-      {"LinkField", &MainWindowControls::LinkField, L"Edit",
-       WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_TABSTOP, -1, true},
-      {"TestLinkButton", &MainWindowControls::TestLinkButton, L"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+      {"SitesEditor", &MainControls::SitesEditor, nullptr, editor_style, -1, true},
+      {"LinksEditor", &MainControls::LinksEditor, nullptr, editor_style, -1, true},
+      {"LinkField", &MainControls::LinkField, L"Edit", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | WS_TABSTOP,
+       -1, true},
+      {"TestLinkButton", &MainControls::TestLinkButton, L"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
        BS_DEFPUSHBUTTON, true},
-      {"SaveAllButton", &MainWindowControls::SaveAllButton, L"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+      {"SaveAllButton", &MainControls::SaveAllButton, L"Button", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
        BS_DEFPUSHBUTTON, true},
   };
   for (const ControlCase& c : cases) {

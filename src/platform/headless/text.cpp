@@ -7,14 +7,6 @@
 namespace vw {
 namespace {
 
-bool IsHighSurrogate(char16_t c) {
-  return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool IsLowSurrogate(char16_t c) {
-  return c >= 0xDC00 && c <= 0xDFFF;
-}
-
 // The character boundary before / after `pos`: a surrogate pair is one character.
 std::size_t PreviousBoundary(const Text& text, std::size_t pos) {
   if (pos == 0) return 0;

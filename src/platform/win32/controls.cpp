@@ -15,14 +15,6 @@ using namespace win32;
 
 namespace {
 
-bool IsHighSurrogate(wchar_t c) {
-  return (c & 0xFC00) == 0xD800;
-}
-
-bool IsLowSurrogate(wchar_t c) {
-  return (c & 0xFC00) == 0xDC00;
-}
-
 // True when `position` stands between the two halves of a character beyond the basic plane.
 bool SplitsAPair(HWND editor, LONG position) {
   if (position <= 0) return false;
