@@ -116,8 +116,10 @@ TEST(ListLintTest, OddLineEndsWithTheirGrepLines) {
     scan.Finish();
     std::string found;
     for (const OddLineEnd& end : scan.found()) {
-      found += std::to_string(end.line) + (end.end == '\r' ? ":CR:" : ":NUL:") +
-               std::to_string(end.grep_line) + (end.count > 1 ? "*" + std::to_string(end.count) : "") + " ";
+      found +=
+          std::to_string(end.line) + (end.end == '\r' ? ":CR:" : ":NUL:") + std::to_string(end.grep_line);
+      if (end.count > 1) found += '*' + std::to_string(end.count);
+      found += ' ';
     }
     EXPECT_EQ(found, row.found) << row.pieces[0];
   }
