@@ -23,8 +23,12 @@
 #include <vector>
 
 #include "bench_folder.h"
+#include "bench_lists.h"
 
 namespace {
+
+using vw::bench::Entry;
+using vw::bench::Letters;
 
 struct Measured {
   double seconds = 0;
@@ -58,20 +62,6 @@ Measured RunChild(const std::vector<std::string>& args, const char* in, const ch
   };
   return {elapsed.count(), seconds(usage.ru_utime) + seconds(usage.ru_stime), usage.ru_maxrss / 1024,
           WIFEXITED(status) ? WEXITSTATUS(status) : -1};
-}
-
-std::string Letters(std::mt19937& random, int min, int max) {
-  std::string text(static_cast<std::size_t>(min + static_cast<int>(random() % (max - min + 1))), 'a');
-  for (char& c : text) c = static_cast<char>('a' + random() % 26);
-  return text;
-}
-
-// A host-like entry of about 30 bytes: "qwertyuiop.asdfghj.org/zxc".
-std::string Entry(std::mt19937& random) {
-  static const char* const kTlds[] = {"com", "org", "net", "de"};
-  std::string entry = Letters(random, 9, 15) + "." + Letters(random, 7, 13) + "." + kTlds[random() % 4];
-  if (random() % 2 == 0) entry += "/" + Letters(random, 2, 6);
-  return entry;
 }
 
 long CountLinesStartingWith(const char* path, const std::string& prefix) {

@@ -31,27 +31,17 @@
 #include <vector>
 
 #include "bench_folder.h"
+#include "bench_lists.h"
 
 namespace {
+
+using vw::bench::Entry;
+using vw::bench::Letters;
 
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration d) {
   return std::chrono::duration<double>(d).count();
-}
-
-std::string Letters(std::mt19937& random, int min, int max) {
-  std::string text(static_cast<std::size_t>(min + static_cast<int>(random() % (max - min + 1))), 'a');
-  for (char& c : text) c = static_cast<char>('a' + random() % 26);
-  return text;
-}
-
-// A host-like entry of about 30 bytes: "qwertyuiop.asdfghj.org/zxc" (as bench_check).
-std::string Entry(std::mt19937& random) {
-  static const char* const kTlds[] = {"com", "org", "net", "de"};
-  std::string entry = Letters(random, 9, 15) + "." + Letters(random, 7, 13) + "." + kTlds[random() % 4];
-  if (random() % 2 == 0) entry += "/" + Letters(random, 2, 6);
-  return entry;
 }
 
 std::vector<std::string> WriteSites(const char* path, long count, std::mt19937& random,

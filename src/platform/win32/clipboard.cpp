@@ -41,14 +41,7 @@ void Win32Platform::Copy(HWND editor, bool cut) {
   if (Control* c = FindControl(ToHandle(editor))) PutPending(editor, *c);
   CHARRANGE at = Selection(editor);
   if (at.cpMax <= at.cpMin) return;  // nothing selected: the clipboard stays as it is
-  Text selected(static_cast<std::size_t>(at.cpMax - at.cpMin) + 1, u'\0');
-  GETTEXTEX query{};
-  query.cb = static_cast<DWORD>(selected.size() * sizeof(char16_t));
-  query.flags = GT_SELECTION;
-  query.codepage = 1200;  // UTF-16
-  LRESULT copied = SendMessageW(editor, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
-                                reinterpret_cast<LPARAM>(selected.data()));
-  selected.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  const Text selected = RichEditText(editor, static_cast<std::size_t>(at.cpMax - at.cpMin), GT_SELECTION);
   // CR LF line breaks, as plain text has them on the clipboard.
   Text text;
   text.reserve(selected.size() + selected.size() / 8);

@@ -22,6 +22,18 @@ Text ToEditorBreaks(const Text& text) {
   return out;
 }
 
+Text RichEditText(HWND editor, std::size_t units, DWORD flags) {
+  Text text(units + 1, u'\0');  // room for the terminating NUL the control writes
+  GETTEXTEX query{};
+  query.cb = static_cast<DWORD>(text.size() * sizeof(char16_t));
+  query.flags = flags;
+  query.codepage = 1200;  // UTF-16
+  LRESULT copied = SendMessageW(editor, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
+                                reinterpret_cast<LPARAM>(text.data()));
+  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return text;
+}
+
 Text FromEditorBreaks(const Text& text) {
   Text out;
   out.reserve(text.size());
@@ -56,14 +68,7 @@ Text Win32Platform::GetText(Handle control) {
   if (rich_edit_1_) return FromEditorBreaks(WindowText(window));  // no EM_GETTEXTEX there
   std::int64_t length = MeasureLength(window);
   if (length <= 0) return {};
-  Text text(static_cast<std::size_t>(length) + 1, u'\0');
-  GETTEXTEX query{};
-  query.cb = static_cast<DWORD>(text.size() * sizeof(char16_t));
-  query.flags = GT_DEFAULT;
-  query.codepage = 1200;  // UTF-16
-  LRESULT copied = SendMessageW(window, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&query),
-                                reinterpret_cast<LPARAM>(text.data()));
-  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  Text text = RichEditText(window, static_cast<std::size_t>(length), GT_DEFAULT);
   c->length = static_cast<std::int64_t>(text.size());
   return FromEditorBreaks(text);
 }

@@ -180,6 +180,9 @@ Text ToEditorBreaks(const Text& text);
 Text FromEditorBreaks(const Text& text);
 // A window's text through GetWindowTextW.
 Text WindowText(HWND window);
+// Up to `units` UTF-16 units of a rich edit's text (GT_DEFAULT) or selection (GT_SELECTION), through
+// EM_GETTEXTEX, with the control's own line breaks; rich edit 2.0 and later only.
+Text RichEditText(HWND editor, std::size_t units, DWORD flags);
 // The platform a window was created for, stored at WM_NCCREATE.
 Win32Platform* PlatformOf(HWND window, UINT message, LPARAM lparam);
 // An editor's selection.
