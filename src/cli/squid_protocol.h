@@ -30,9 +30,14 @@ struct SquidLists {
 // first, and a URL is never only digits.
 std::string_view TakeChannel(std::string_view& rest);
 
-// The address the browser tests for `url`, a URL as Squid hands it to the helper. `url` holds printable
-// ASCII only.
-void SquidUrlToAddress(std::string_view url, Text& address);
+// The URL the client sent, from the value Squid writes for `%#>ru`: Squid %-escapes every % of the URL and
+// every byte that RFC 1738 calls unsafe (space " # < > { } | \ ^ ~ [ ] ` '), every control and every
+// non-ASCII byte, and nothing else; undoing exactly that one layer gives back the client's bytes, so `%7E`
+// from a client stays `%7E` and only Squid's own `%7E` becomes `~`. The bytes are read as UTF-8. Empty when
+// `address` holds it; otherwise why the value cannot be judged (a % that Squid's escaping never leaves, a
+// byte that it would have escaped, a control byte or malformed UTF-8 in the client's URL), and `address` is
+// unspecified.
+std::string_view SquidUrlToAddress(std::string_view value, Text& address);
 
 // `value` as one token of an answer: %-escaped where Squid would otherwise end or misread it.
 void AppendAnswerValue(std::string_view value, std::string& out);
