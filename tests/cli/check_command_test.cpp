@@ -41,7 +41,7 @@ class CheckCommandTest : public ::testing::Test {
     root_ = fs::temp_directory_path() / ("vw_check_" + std::to_string(::getpid()));
     fs::remove_all(root_);
     for (const char* dir : {"lists", "other", "empty", "bad", "locked", "before", "after", "half", "zeros",
-                            "oneline", "odd", "huge"}) {
+                            "oneline", "odd", "huge", "limit"}) {
       fs::create_directories(root_ / dir);
     }
     WriteAll(root_ / "lists/TrustFile_SafeSites.txt", "example.org\r\nnews.example.org\r\n");
@@ -63,6 +63,9 @@ class CheckCommandTest : public ::testing::Test {
     WriteAll(root_ / "huge/TrustFile_SafeSites.txt", "example.org\r\n");
     WriteAll(root_ / "huge/TrustFile_SafeLinks.txt", "");
     fs::resize_file(root_ / "huge/TrustFile_SafeLinks.txt", (std::uintmax_t{64} << 20) + 1);
+    // Exactly the most a list may hold: read (and found to be zero bytes).
+    WriteAll(root_ / "limit/TrustFile_SafeSites.txt", "");
+    fs::resize_file(root_ / "limit/TrustFile_SafeSites.txt", std::uintmax_t{64} << 20);
     // Characters that could forge or hide a line of text output, a byte-order mark on a later line, a run of
     // empty lines.
     WriteAll(root_ / "odd/TrustFile_SafeSites.txt",
@@ -405,6 +408,13 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        2},
       {{"test", "-d", "huge", "x"}, "", "", kHugeError, 2},
       {{"lint", "-d", "huge"}, "", "", kHugeError, 2},
+      {{"test", "-d", "limit", "x"},
+       "",
+       "",
+       "veraway-check: error: limit/TrustFile_SafeSites.txt: looks binary: most of its bytes are zero bytes; "
+       "not a "
+       "list\n",
+       2},
       {{"diff", "-d", "lists", "--against", "huge"}, "", "", kHugeError, 2},
       {{"lint", "-d", "oneline"},
        "",

@@ -192,17 +192,22 @@ TEST_F(SquidHelperTest, ListsChangedOnDiskTakeOverWithoutARestart) {
   std::this_thread::sleep_for(1500ms);
   const int held = ::open(sites.c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-  WriteAll(links, "");
+  WriteAll(links, "links.example.net/\r\n");
   // Held longer than a look (1 s) and the list reader's wait for a writer (up to 2 s) together, so that one
   // read meets it and fails, and another look follows while it is still held.
   std::this_thread::sleep_for(4500ms);
   EXPECT_EQ(helper.Ask("3 http://links.example.net/"), "3 ERR");
   EXPECT_EQ(helper.Ask("3 http://other.test/"), "3 OK log=TrustFile_SafeSites.txt:2:other.test");
+  // Let go with no change to be seen: read all the same.
   ::close(held);
+  const std::string links_approve = "4 OK log=TrustFile_SafeLinks.txt:1:links.example.net/";
+  EXPECT_EQ(helper.AskUntil("4 http://links.example.net/", links_approve), links_approve);
+  // An error met again after a read that succeeded is a new one.
+  WriteAll(links, std::string(1 << 17, '\0'));
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(helper.Ask("4 http://links.example.net/"), links_approve);
   WriteAll(links, "links.example.net/\r\n");
-  EXPECT_EQ(
-      helper.AskUntil("4 http://links.example.net/", "4 OK log=TrustFile_SafeLinks.txt:1:links.example.net/"),
-      "4 OK log=TrustFile_SafeLinks.txt:1:links.example.net/");
+  std::this_thread::sleep_for(1500ms);
   // One line for each reload that took effect, one for each error.
   const std::string err = ReadAll(root_ / "stderr");
   const std::string loaded = "veraway-check: lists in force: " + sites.string() + ": ";
@@ -212,6 +217,8 @@ TEST_F(SquidHelperTest, ListsChangedOnDiskTakeOverWithoutARestart) {
       loaded + "2 entries, " + links.string() + " missing (no entries); read in ",
       "veraway-check: error: " + links.string() + ": looks binary: ",
       "veraway-check: error: " + sites.string() + ": cannot be opened: in use by another program (the lists",
+      loaded + "2 entries, " + links.string() + ": 1 entry; read in ",
+      "veraway-check: error: " + links.string() + ": looks binary: ",
       loaded + "2 entries, " + links.string() + ": 1 entry; read in ",
   };
   std::istringstream seen(err);
@@ -231,6 +238,16 @@ TEST_F(SquidHelperTest, ListsChangedOnDiskTakeOverWithoutARestart) {
   helper.Signal(SIGHUP);
   EXPECT_EQ(helper.AskUntil("5 http://third.test/", "5 OK log=TrustFile_SafeSites.txt:2:third.test"),
             "5 OK log=TrustFile_SafeSites.txt:2:third.test");
+  // Permissions taken away count as a change: one line, an error (or, for root, who reads it all the same, a
+  // reload).
+  const auto line_count = [&] {
+    const std::string text = ReadAll(root_ / "stderr");
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  const auto before = line_count();
+  fs::permissions(sites, fs::perms::none);
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(line_count(), before + 1) << ReadAll(root_ / "stderr");
   EXPECT_EQ(helper.Wait(), 0);
 }
 

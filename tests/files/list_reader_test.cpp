@@ -42,7 +42,7 @@ ListReadOptions Shared(bool refuse_binary = true) {
 constexpr std::size_t kFirst60KiB = 15 * 4096;
 
 ListReadOptions Limited(std::uint64_t max_bytes) {
-  ListReadOptions options = Shared();
+  ListReadOptions options = Shared(false);
   options.max_bytes = max_bytes;
   return options;
 }
