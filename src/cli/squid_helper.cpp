@@ -24,6 +24,7 @@
 #endif
 
 #include "cli/console.h"
+#include "cli/exit_status.h"
 #include "cli/folder_lists.h"
 #include "files/file_names.h"
 #include "files/list_file.h"
@@ -438,7 +439,7 @@ int RunSquid(const std::string& dir) {
     scanned = in.size();
     if (!out.empty() && !WriteOutput(out)) {
       Error("standard output: write error");
-      return 2;
+      return kError;
     }
     const long got = ReadInput(chunk.data(), chunk.size());
     if (got > 0) {
@@ -453,13 +454,13 @@ int RunSquid(const std::string& dir) {
     }
     if (!out.empty() && !WriteOutput(out)) {
       Error("standard output: write error");
-      return 2;
+      return kError;
     }
     if (got < 0) {
       Error("standard input: read error");
-      return 2;
+      return kError;
     }
-    return 0;
+    return kOk;
   }
 }
 
