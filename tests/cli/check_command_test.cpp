@@ -327,6 +327,16 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "3 entries added, 3 removed (sites: 2 added, 3 removed; links: 1 added, 0 removed)\n",
        "",
        1},
+      // Only removed entries: a change all the same.
+      {{"diff", "--dir", "half", "--against", "other"},
+       "",
+       "--- other/TrustFile_SafeLinks.txt\n"
+       "+++ half/TrustFile_SafeLinks.txt\n"
+       "@@ -1 +0,0 @@\n"
+       "-shop.example.net\n"
+       "0 entries added, 1 removed (sites: 0 added, 0 removed; links: 0 added, 1 removed)\n",
+       "veraway-check: half/TrustFile_SafeLinks.txt is missing: it counts as an empty list\n",
+       1},
       {{"test", "--dir", "half", "abc"},
        "",
        "not approved: abc\n",
@@ -409,7 +419,7 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
         "b",
         "\xFF"
         "new\x1B[2mline?",
-        "back\\slash", "say\"hi"},
+        "back\\slash", "say\"hi", "\\x07\x07"},
        "",
        "approved: \"evil.example\\n  odd/TrustFile_SafeSites.txt:1: a.example\"\n"
        "  odd/TrustFile_SafeSites.txt:1: a.example\n"
@@ -418,7 +428,8 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "approved: \"\\xffnew\\x1b[2mline?\"\n"
        "  odd/TrustFile_SafeSites.txt:6: \"new\\x1b[2mline\"\n"
        "not approved: back\\slash\n"
-       "not approved: \"say\\\"hi\"\n",
+       "not approved: \"say\\\"hi\"\n"
+       "not approved: \"\\\\x07\\a\"\n",
        "",
        1},
       {{"test", "-d", "odd", "-f", "jsonl", "new\x1B[2mline"},

@@ -59,7 +59,9 @@ TEST(ListLintTest, EachRuleFindsWhatItNames) {
        {},
        {"S1 uppercase", "S2 uppercase"}},
       {{u"exa\uFFFDmple.org"}, {}, {"S1 malformed"}},
-      {{u"exa\u0007mple.org", u"exa\tmple.net"}, {}, {"S1 control", "S2 control"}},
+      {{u"exa\u0007mple.org", u"exa\tmple.net", u"a\u0085b.org", u"a\u009Bb.org"},
+       {},
+       {"S1 control", "S2 control", "S3 control", "S4 control"}},
   };
   for (const LintRow& row : rows) {
     TrustList sites;
