@@ -28,15 +28,21 @@ std::string Reason(const OpenRefusal& refusal) {
   return refusal.detail;
 }
 
-// Reads one list; `missing` is set when there is no such file (an empty list, with a note).
-bool ReadList(const std::string& path, TrustList& list, Progress& progress, bool& missing) {
+// Reads one list, and how its lines ended; `missing` is set when there is no such file (an empty list, with a
+// note).
+bool ReadList(const std::string& path, TrustList& list, std::vector<OddLineEnd>& ends, Progress& progress,
+              bool& missing) {
   ListReadOptions options;
   options.access = ListAccess::kShared;
   options.wait = kListWait;
   options.refuse_binary = true;
   std::size_t count = 0;
-  const ListRead read =
-      ReadListFile(kSlot, Utf8ToText(path), options, list, [&](const Text&) { progress.Update(++count); });
+  LineEndScan scan;
+  const ListRead read = ReadListFile(kSlot, Utf8ToText(path), options, list, [&](const Text&) {
+    progress.Update(++count);
+    scan.Ended(LastLineEnd(kSlot));
+  });
+  ends = std::move(scan.found());
   switch (read.status) {
     case ListRead::Status::kWhole:
       return true;
@@ -77,8 +83,8 @@ bool ReadFolderLists(const std::string& dir, FolderLists& lists) {
   const std::string links = ListPath(dir, ListKind::kLinks);
   bool sites_missing = false;
   bool links_missing = false;
-  if (!ReadList(sites, lists.sites, progress, sites_missing) ||
-      !ReadList(links, lists.links, progress, links_missing)) {
+  if (!ReadList(sites, lists.sites, lists.sites_ends, progress, sites_missing) ||
+      !ReadList(links, lists.links, lists.links_ends, progress, links_missing)) {
     return false;
   }
   // One missing list is an empty list, as in the editor; both missing is most likely the wrong folder.
