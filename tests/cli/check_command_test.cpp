@@ -379,6 +379,7 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        1},
       {{"test", "-d", "lists"}, ManyAddresses(false), ManyAddresses(true), "", 0},
       {{"test", "-d", "lists"}, "", "", kReadError, 2, "lists"},
+      {{"squid", "-d", "lists"}, "", "", kReadError, 2, "lists"},
       {{"diff", "-d", "lists", "--against", "other"},
        "",
        std::string(kListsAgainstOther) +
@@ -419,7 +420,7 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
         "b",
         "\xFF"
         "new\x1B[2mline?",
-        "back\\slash", "say\"hi", "\\x07\x07"},
+        "back\\slash", "say\"hi", "\\x07\x07", "caf\xE9"},
        "",
        "approved: \"evil.example\\n  odd/TrustFile_SafeSites.txt:1: a.example\"\n"
        "  odd/TrustFile_SafeSites.txt:1: a.example\n"
@@ -429,7 +430,8 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "  odd/TrustFile_SafeSites.txt:6: \"new\\x1b[2mline\"\n"
        "not approved: back\\slash\n"
        "not approved: \"say\\\"hi\"\n"
-       "not approved: \"\\\\x07\\a\"\n",
+       "not approved: \"\\\\x07\\a\"\n"
+       "not approved: \"caf\\xe9\"\n",
        "",
        1},
       {{"test", "-d", "odd", "-f", "jsonl", "new\x1B[2mline"},
