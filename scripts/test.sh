@@ -22,6 +22,11 @@ for preset in default asan; do
   ctest --preset "$preset"
 done
 
+echo "== headless only (VW_GUI=none): configured, and its build graph checked without compiling"
+# Its targets are the default build's minus the Qt ones, compiled with the same commands, so only CMake can differ.
+cmake --preset default -B build/none -DVW_GUI=none -DVW_WERROR=ON >/dev/null
+cmake --build build/none -- -n >/dev/null
+
 echo "== mingw (Windows build, tests under Wine)"
 # shellcheck source=scripts/wine-env.sh
 . scripts/wine-env.sh

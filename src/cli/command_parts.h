@@ -1,4 +1,4 @@
-// What the commands share: exit statuses, JSON and text forms of entries and verdicts, the addresses to work
+// What the commands share: JSON and text forms of entries and verdicts, the addresses to work
 // on.
 #pragma once
 
@@ -7,16 +7,13 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "cli/exit_status.h"
 #include "cli/folder_lists.h"
 #include "rules/trust_index.h"
 
 namespace vw::cli {
 
 using Json = nlohmann::ordered_json;  // fields in the order written
-
-constexpr int kOk = 0;
-constexpr int kFindings = 1;
-constexpr int kError = 2;
 
 std::string Dump(const Json& json);
 

@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/exit_status.h"
+#include "common/text.h"
+
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
@@ -24,7 +27,6 @@ bool StderrIsTerminal() {
 }
 
 constexpr std::size_t kChunk = 1 << 16;
-constexpr int kQuietExit = 2;
 
 // The Output that standard input's reader writes out before it waits (at most one at a time).
 Output* g_tied_output = nullptr;
@@ -67,45 +69,13 @@ constexpr bool Hides(char32_t c) {
          c == 0xFEFF || (c >= 0xFFF9 && c <= 0xFFFB) || (c >= 0xE0000 && c <= 0xE007F);
 }
 
-// The character at `at` when it is well-formed UTF-8, with its length in bytes; 0 bytes when it is not.
-char32_t Decode(std::string_view s, std::size_t at, std::size_t& length) {
-  const auto b = static_cast<unsigned char>(s[at]);
-  length = 0;
-  if (b < 0x80) {
-    length = 1;
-    return b;
-  }
-  std::size_t n = 0;
-  char32_t c = 0;
-  char32_t least = 0;
-  if (b >= 0xC2 && b <= 0xDF) {
-    n = 2, c = b & 0x1F, least = 0x80;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    n = 3, c = b & 0x0F, least = 0x800;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    n = 4, c = b & 0x07, least = 0x10000;
-  } else {
-    return 0;
-  }
-  if (at + n > s.size()) return 0;
-  for (std::size_t i = 1; i < n; ++i) {
-    const auto next = static_cast<unsigned char>(s[at + i]);
-    if ((next & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (next & 0x3F);
-  }
-  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  length = n;
-  return c;
-}
-
 bool NeedsQuotes(std::string_view s) {
   // Printable ASCII other than '"' shows itself: most fields are nothing else.
   std::size_t at = 0;
   while (at < s.size() && s[at] >= 0x20 && s[at] < 0x7F && s[at] != '"') ++at;
   while (at < s.size()) {
-    std::size_t length = 0;
-    const char32_t c = Decode(s, at, length);
-    if (length == 0 || c < 0x20 || c == 0x7F || c == '"' || Hides(c)) return true;
+    const auto [c, length] = DecodeUtf8(s, at);
+    if (c == kNotUtf8 || c < 0x20 || c == 0x7F || c == '"' || Hides(c)) return true;
     at += length;
   }
   return false;
@@ -121,9 +91,8 @@ void AppendHex(unsigned value, int digits, std::string& out) {
 std::string ShownQuoted(std::string_view s) {
   std::string out = "\"";
   for (std::size_t at = 0; at < s.size();) {
-    std::size_t length = 0;
-    const char32_t c = Decode(s, at, length);
-    if (length == 0) {  // not UTF-8: the byte itself
+    const auto [c, length] = DecodeUtf8(s, at);
+    if (c == kNotUtf8) {  // not UTF-8: each byte itself
       out += "\\x";
       AppendHex(static_cast<unsigned char>(s[at]), 2, out);
       ++at;
@@ -163,7 +132,7 @@ bool WriteStdout(std::string_view bytes) {
     const ssize_t n = ::write(STDOUT_FILENO, bytes.data(), bytes.size());
 #endif
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && ReaderGone(errno)) std::_Exit(kQuietExit);
+    if (n < 0 && ReaderGone(errno)) std::_Exit(kError);
     if (n <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }

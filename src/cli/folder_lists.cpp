@@ -35,10 +35,10 @@ std::string TooLarge(const std::string& path) {
   return path + ": larger than " + kListByteLimitText + ", the most a list may hold; not read";
 }
 
-// Reads one list; `missing` is set when there is no such file (an empty list). The error, if any, into
-// `read`.
-bool ReadList(const std::string& path, TrustList& list, Progress& progress, bool& missing, FolderRead& folder,
-              const std::function<bool()>& stop) {
+// Reads one list, and how its lines ended; `missing` is set when there is no such file (an empty list). The
+// error, if any, into `folder`.
+bool ReadList(const std::string& path, TrustList& list, std::vector<OddLineEnd>& ends, Progress& progress,
+              bool& missing, FolderRead& folder, const std::function<bool()>& stop) {
   const Text name = Utf8ToText(path);
   // By the size first, so that a list too large costs neither time nor memory.
   std::error_code error;
@@ -55,8 +55,12 @@ bool ReadList(const std::string& path, TrustList& list, Progress& progress, bool
   options.max_bytes = kListByteLimit;
   options.stop = stop;
   std::size_t count = 0;
-  const ListRead read =
-      ReadListFile(kSlot, name, options, list, [&](const Text&) { progress.Update(++count); });
+  LineEndScan scan;
+  const ListRead read = ReadListFile(kSlot, name, options, list, [&](const Text&) {
+    progress.Update(++count);
+    scan.Ended(LastLineEnd(kSlot));
+  });
+  ends = std::move(scan.found());
   switch (read.status) {
     case ListRead::Status::kWhole:
       return true;
@@ -105,8 +109,8 @@ FolderRead ReadFolderListsQuietly(const std::string& dir, FolderLists& lists,
   Progress progress("entries read");
   const std::string sites = ListPath(dir, ListKind::kSites);
   const std::string links = ListPath(dir, ListKind::kLinks);
-  if (!ReadList(sites, lists.sites, progress, read.sites_missing, read, stop) ||
-      !ReadList(links, lists.links, progress, read.links_missing, read, stop)) {
+  if (!ReadList(sites, lists.sites, lists.sites_ends, progress, read.sites_missing, read, stop) ||
+      !ReadList(links, lists.links, lists.links_ends, progress, read.links_missing, read, stop)) {
     return read;
   }
   // One missing list is an empty list, as in the editor; both missing is most likely the wrong folder.

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/trust_list.h"
+#include "rules/list_lint.h"
 #include "rules/trust_index.h"
 
 namespace vw::cli {
@@ -15,6 +17,9 @@ struct FolderLists {
   std::string dir;  // as given; empty for the working directory
   TrustList sites;
   TrustList links;
+  // The lines that ended oddly (a lone CR, a NUL byte), seen in the same reading, for lint.
+  std::vector<OddLineEnd> sites_ends;
+  std::vector<OddLineEnd> links_ends;
 };
 
 // The name to show and open for a list file of `dir`: the bare file name for the working directory.

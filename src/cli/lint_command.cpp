@@ -1,8 +1,6 @@
 // `veraway-check lint`: the list checks of rules/list_lint, as compiler-style diagnostics or jsonl, and a
 // summary by rule.
 #include <array>
-#include <filesystem>
-#include <fstream>
 
 #include "cli/command_parts.h"
 #include "cli/commands.h"
@@ -121,19 +119,6 @@ Explained Explain(const FolderLists& lists, const LintFinding& finding, const Ho
   return {};
 }
 
-// The odd line ends of a list file, from its bytes as they are (the list reader does not keep them).
-std::vector<OddLineEnd> ScanLineEnds(const std::string& path) {
-  std::ifstream in(std::filesystem::path(Utf8ToText(path)), std::ios::binary);
-  LineEndScan scan;
-  std::vector<char> buffer(1 << 16);
-  while (in) {
-    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    scan.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(in.gcount())));
-  }
-  scan.Finish();
-  return scan.found();
-}
-
 std::uint32_t RuleMask(const std::vector<std::string>& names) {
   std::uint32_t mask = 0;
   for (const std::string& name : names) {
@@ -151,10 +136,8 @@ int RunLint(const Options& options) {
   if (!options.only.empty()) lint.rules = RuleMask(options.only);
   lint.rules &= ~RuleMask(options.ignore);
   lint.for_squid = options.lint_for == "squid";
-  if (lint.Wants(LintRule::kLineEnds)) {
-    lint.sites_ends = ScanLineEnds(ListPath(lists.dir, ListKind::kSites));
-    lint.links_ends = ScanLineEnds(ListPath(lists.dir, ListKind::kLinks));
-  }
+  lint.sites_ends = std::move(lists.sites_ends);
+  lint.links_ends = std::move(lists.links_ends);
   const HostNames& hosts = SystemHostNames();
   const TrustIndex index(lists.sites, lists.links);
   Progress progress("entries checked");

@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/exit_status.h"
 #include "cli/squid_helper.h"
 #include "common/text.h"
 #include "rules/list_lint.h"
@@ -18,8 +19,6 @@
 #endif
 
 namespace {
-
-constexpr int kUsageError = 2;
 
 constexpr char kProgramHelp[] =
     "Tests addresses against the approved lists TrustFile_SafeSites.txt and TrustFile_SafeLinks.txt as the "
@@ -73,7 +72,7 @@ int PrintAndExit(CLI::App& app, const CLI::Error& e) {
   const int code = app.exit(e, text, errors);
   if (!vw::cli::WriteStdout(text.str())) {
     vw::cli::Error("standard output: write error");
-    return kUsageError;
+    return vw::cli::kError;
   }
   return code;
 }
@@ -82,7 +81,7 @@ int PrintAndExit(CLI::App& app, const CLI::Error& e) {
 int UsageError(const std::string& what, const std::string& command) {
   std::cerr << "veraway-check: " << what << "\nTry 'veraway-check " << command << (command.empty() ? "" : " ")
             << "--help' for more information.\n";
-  return kUsageError;
+  return vw::cli::kError;
 }
 
 std::string LintRule(const std::string& name) {
@@ -171,7 +170,7 @@ int Run(std::vector<std::string> args) {
     return vw::cli::RunDiff(options);
   } catch (const std::exception& e) {
     vw::cli::Error(e.what());
-    return 2;
+    return vw::cli::kError;
   }
 }
 

@@ -16,6 +16,7 @@
 #endif
 
 #include "cli/console.h"
+#include "cli/exit_status.h"
 #include "cli/squid_list_watcher.h"
 #include "cli/squid_protocol.h"
 
@@ -113,7 +114,7 @@ int RunSquid(const std::string& dir) {
     scanned = in.size();
     if (!out.empty() && !WriteOutput(out)) {
       Error("standard output: write error");
-      return 2;
+      return kError;
     }
     const long got = ReadInput(chunk.data(), chunk.size());
     if (got > 0) {
@@ -128,13 +129,13 @@ int RunSquid(const std::string& dir) {
     }
     if (!out.empty() && !WriteOutput(out)) {
       Error("standard output: write error");
-      return 2;
+      return kError;
     }
     if (got < 0) {
       Error("standard input: read error");
-      return 2;
+      return kError;
     }
-    return 0;
+    return kOk;
   }
 }
 

@@ -1,4 +1,4 @@
-// Searching and comparing texts.
+// Comparing texts.
 #include "common/text.h"
 
 #include <algorithm>
@@ -109,52 +109,6 @@ char16_t FoldCyrillic(char16_t c) {
   return c;
 }
 
-// Exact search from index `from` (text and pattern not empty, pattern fits in what is left).
-std::int64_t FindExact(TextView text, TextView pattern, std::size_t from) {
-  const std::size_t m = pattern.size();
-  const std::size_t last_start = text.size() - m;
-  const char16_t* t = text.data();
-  const char16_t* p = pattern.data();
-  const char16_t first = p[0];
-  const char16_t last = p[m - 1];
-  // The first and the last unit are tested before this is asked; it compares what lies between them.
-  auto matches_at = [&](std::size_t i) { return m <= 2 || std::equal(p + 1, p + m - 1, t + i + 1); };
-  std::size_t i = from;
-  // Test the first and the last unit of the pattern at a block of positions at once; the compiler turns this
-  // branch-free inner loop into vector compares, which keeps the usual no-hit case cheap.
-  constexpr std::size_t kBlock = 16;
-  while (last_start - i + 1 >= kBlock) {
-    unsigned hits = 0;
-    for (std::size_t k = 0; k < kBlock; ++k) {
-      hits |= static_cast<unsigned>((t[i + k] == first) & (t[i + k + m - 1] == last)) << k;
-    }
-    while (hits != 0) {
-      std::size_t k = 0;
-      while (((hits >> k) & 1u) == 0) ++k;
-      if (matches_at(i + k)) return static_cast<std::int64_t>(i + k + 1);
-      hits &= ~(1u << k);
-    }
-    i += kBlock;
-  }
-  for (; i <= last_start; ++i) {
-    if (t[i] == first && t[i + m - 1] == last && matches_at(i)) return static_cast<std::int64_t>(i + 1);
-  }
-  return 0;
-}
-
-std::int64_t FindIgnoringCase(TextView text, TextView pattern, std::size_t from) {
-  const std::size_t m = pattern.size();
-  const std::size_t last_start = text.size() - m;
-  Text folded(pattern);
-  for (char16_t& c : folded) c = FoldCase(c);
-  for (std::size_t i = from; i <= last_start; ++i) {
-    std::size_t k = 0;
-    while (k < m && FoldCase(text[i + k]) == folded[k]) ++k;
-    if (k == m) return static_cast<std::int64_t>(i + 1);
-  }
-  return 0;
-}
-
 }  // namespace
 
 char16_t FoldCase(char16_t c) {
@@ -162,15 +116,6 @@ char16_t FoldCase(char16_t c) {
   if (c >= 0x345 && c <= 0x3FF) return FoldGreek(c);
   if (c >= 0x400 && c <= 0x52F) return FoldCyrillic(c);
   return c;
-}
-
-std::int64_t FindText(TextView text, TextView pattern, std::int64_t start, FindMode mode) {
-  if (text.empty() || pattern.empty()) return 0;
-  const auto length = static_cast<std::int64_t>(text.size());
-  if (start > length) return 0;
-  const std::size_t from = start <= 1 ? 0 : static_cast<std::size_t>(start - 1);
-  if (pattern.size() > text.size() - from) return 0;
-  return mode == FindMode::kExact ? FindExact(text, pattern, from) : FindIgnoringCase(text, pattern, from);
 }
 
 bool TextEquals(TextView a, TextView b) {

@@ -1,8 +1,5 @@
-// UTF-8 <-> UTF-16, the same on every platform.
-//
-// Decoding replaces each malformed sequence by one U+FFFD following the "maximal subpart" practice of the
-// Unicode standard (chapter 3, U+FFFD substitution): the longest start of a well-formed sequence counts as
-// one malformed sequence, and a byte that cannot start or continue anything is one on its own.
+// UTF-8 <-> UTF-16, the same on every platform. Decoding goes through DecodeUtf8 and replaces each malformed
+// sequence (its maximal subpart) by one U+FFFD.
 #include <cstddef>
 #include <cstdint>
 
@@ -22,53 +19,20 @@ Text Utf8ToText(std::string_view utf8) {
   char16_t* o = out.data();
   std::size_t i = 0;
   while (i < n) {
-    const unsigned b0 = s[i];
-    if (b0 < 0x80) {
-      *o++ = static_cast<char16_t>(b0);
-      ++i;
+    if (s[i] < 0x80) {
+      *o++ = static_cast<char16_t>(s[i++]);
       continue;
     }
-    std::size_t need;
-    unsigned lo = 0x80;
-    unsigned hi = 0xBF;
-    std::uint32_t cp;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-      need = 1;
-      cp = b0 & 0x1Fu;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-      need = 2;
-      cp = b0 & 0x0Fu;
-      if (b0 == 0xE0) lo = 0xA0;  // no overlong forms
-      if (b0 == 0xED) hi = 0x9F;  // no surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-      need = 3;
-      cp = b0 & 0x07u;
-      if (b0 == 0xF0) lo = 0x90;  // no overlong forms
-      if (b0 == 0xF4) hi = 0x8F;  // nothing beyond U+10FFFF
+    const Utf8Char c = DecodeUtf8(utf8, i);
+    i += c.length;
+    if (c.code == kNotUtf8) {
+      *o++ = kReplacement;  // one maximal subpart
+    } else if (c.code < 0x10000) {
+      *o++ = static_cast<char16_t>(c.code);
     } else {
-      // 80-BF without a lead, C0, C1, F5-FF: never part of a well-formed sequence.
-      *o++ = kReplacement;
-      ++i;
-      continue;
-    }
-    std::size_t j = i + 1;
-    std::size_t taken = 0;
-    while (taken < need && j < n && s[j] >= lo && s[j] <= hi) {
-      cp = (cp << 6) | (s[j] & 0x3Fu);
-      ++j;
-      ++taken;
-      lo = 0x80;
-      hi = 0xBF;
-    }
-    i = j;
-    if (taken < need) {
-      *o++ = kReplacement;  // the lead and the continuations taken so far: one maximal subpart
-    } else if (cp < 0x10000) {
-      *o++ = static_cast<char16_t>(cp);
-    } else {
-      cp -= 0x10000;
-      *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-      *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      const char32_t v = c.code - 0x10000;
+      *o++ = static_cast<char16_t>(0xD800 + (v >> 10));
+      *o++ = static_cast<char16_t>(0xDC00 + (v & 0x3FF));
     }
   }
   out.resize(static_cast<std::size_t>(o - out.data()));

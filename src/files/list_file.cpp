@@ -29,6 +29,7 @@ struct Slot {
   std::uint64_t bytes_read = 0;
   std::uint64_t zeros_read = 0;
   bool write_failed = false;
+  char last_end = '\n';  // reading: how the last line ended (LastLineEnd)
   // Reading: bytes [pos, end) are read ahead and not yet handed out. Writing: [0, end) wait to be written.
   std::size_t pos = 0;
   std::size_t end = 0;
@@ -214,6 +215,7 @@ Text ReadLine(int slot) {
   Slot& s = *sp;
   std::string& line = s.bytes;
   line.clear();
+  s.last_end = '\n';
   for (;;) {
     if (s.guarded && line.size() > kBinaryLineBytes) {
       s.binary = BinarySign::kNoLineEnd;
@@ -229,10 +231,17 @@ Text ReadLine(int slot) {
     if (p == s.end) continue;
 
     const unsigned char b = s.buffer[s.pos++];
-    if (b == 0 || b == '\n') break;
+    if (b == 0 || b == '\n') {
+      s.last_end = static_cast<char>(b);
+      break;
+    }
     if (b == '\r') {
       // CR LF is one terminator; any other byte after a CR stays for the next read.
-      if (PeekByte(s) == '\n') ++s.pos;
+      if (PeekByte(s) == '\n') {
+        ++s.pos;
+      } else {
+        s.last_end = '\r';
+      }
       break;
     }
     if (b < 0xC0 || b >= 0xF8) {  // a stray continuation byte, or F8-FF: no character starts here
@@ -257,6 +266,11 @@ Text ReadLine(int slot) {
     }
   }
   return Utf8ToText(line);
+}
+
+char LastLineEnd(int slot) {
+  const Slot* s = OpenSlot(slot, false);
+  return s != nullptr ? s->last_end : '\n';
 }
 
 bool WriteLine(int slot, TextView text) {

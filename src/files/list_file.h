@@ -56,6 +56,10 @@ bool AtEnd(int slot);
 // The next line, decoded, without its terminator; an empty text at the end of the file.
 Text ReadLine(int slot);
 
+// How the line ReadLine last gave ended: '\r' for a lone CR, '\0' for a NUL byte, '\n' for LF, CR LF or the
+// end of the file. Lint tells the first two apart, as other tools do not count them as line ends.
+char LastLineEnd(int slot);
+
 // True when a read error ended the data early, as opposed to the end of the file. Ask before CloseListFile,
 // which frees the slot.
 bool ReadFailed(int slot);

@@ -106,6 +106,17 @@ class ScopedOsFiles {
   OsFiles* previous_;
 };
 
+#ifndef _WIN32
+// The system calls of the POSIX layer that a test replaces to produce what the machine does not on demand: an
+// fsync that fails (a disk reporting an I/O error), a new file put in a list's place between a reader's open
+// and its flock. The real calls unless a test has set others.
+struct PosixCalls {
+  int (*fsync)(int fd);
+  int (*flock)(int fd, int operation);
+};
+PosixCalls& PosixSystemCalls();
+#endif
+
 // The working directory as the layer in use answers it (the expected password is made from it).
 std::optional<Text> WorkingDirectory();
 

@@ -36,7 +36,7 @@ int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
 }
 
 bool Lock(int fd, int how) {
-  while (::flock(fd, how | LOCK_NB) != 0) {
+  while (PosixSystemCalls().flock(fd, how | LOCK_NB) != 0) {
     if (errno != EINTR) return false;
   }
   return true;
@@ -78,7 +78,7 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 }
 
 bool Sync(int fd) {
-  if (::fsync(fd) == 0) return true;
+  if (PosixSystemCalls().fsync(fd) == 0) return true;
   // A device or pipe that has nothing to synchronise is not a failure.
   return errno == EINVAL || errno == EROFS;
 }
@@ -338,6 +338,11 @@ class PosixFiles final : public OsFiles {
 };
 
 }  // namespace
+
+PosixCalls& PosixSystemCalls() {
+  static PosixCalls calls{&::fsync, &::flock};
+  return calls;
+}
 
 OsFiles& NativeOsFiles() {
   static PosixFiles files;

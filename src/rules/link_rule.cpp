@@ -10,7 +10,7 @@ namespace {
 // The address, indexed for the question "does this entry occur in it?", asked once per entry of a list that
 // may hold a million. The index records where each pair of adjacent units begins, bucketed by a hash of the
 // pair; an entry of two units or more can only stand where its own first pair stands, so only those places
-// are compared, whole. The answer is exactly that of FindText(address, entry, 0) > 0: true when the entry
+// are compared, whole. True when the entry
 // occurs anywhere in the address as one run of units, each equal, letter case included; never for an empty
 // entry or an empty address.
 class AddressIndex {

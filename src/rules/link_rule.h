@@ -23,7 +23,7 @@ struct EntryRef {
 
 // The two questions the rule asks about an address, answered over one pair of lists (sites, links). An entry
 // occurs in an address when it stands anywhere in it as one run of units, each equal, letter case included,
-// nothing trimmed or decoded (FindText(address, entry, 0) > 0): an empty entry occurs in nothing, and nothing
+// nothing trimmed or decoded: an empty entry occurs in nothing, and nothing
 // occurs in an empty address.
 class LinkRuleEngine {
  public:

@@ -255,29 +255,12 @@ std::optional<LintRule> LintRuleNamed(std::string_view name) {
   return std::nullopt;
 }
 
-void LineEndScan::Feed(std::string_view bytes) {
-  for (const char b : bytes) {
-    if (after_cr_) {
-      after_cr_ = false;
-      if (b == '\n') {
-        ++line_;
-        ++grep_line_;
-        continue;
-      }
-      Found('\r');
-    }
-    if (b == '\r') {
-      after_cr_ = true;
-    } else if (b == '\n') {
-      ++line_;
-      ++grep_line_;
-    } else if (b == '\0') {
-      Found('\0');
-    }
+void LineEndScan::Ended(char end) {
+  if (end == '\n') {
+    ++line_;
+    ++grep_line_;
+    return;
   }
-}
-
-void LineEndScan::Found(char end) {
   if (!found_.empty()) {
     OddLineEnd& last = found_.back();
     if (last.end == end && last.grep_line == grep_line_ && last.line + last.count == line_) {
@@ -287,11 +270,6 @@ void LineEndScan::Found(char end) {
     }
   }
   found_.push_back({line_++, end, grep_line_, 1});
-}
-
-void LineEndScan::Finish() {
-  if (after_cr_) Found('\r');
-  after_cr_ = false;
 }
 
 HostEntry ReadHostEntry(TextView text, const HostNames& hosts) {

@@ -57,21 +57,18 @@ struct OddLineEnd {
   std::size_t count = 1;
 };
 
-// Finds odd line ends in a file's bytes, fed in pieces as read. Reads line ends as the list reader does: CR
-// LF, LF, CR and NUL each end a line.
+// Collects the odd line ends of a list as the list reader reads it, told how each line ended, in order: CR or
+// NUL for an odd end, LF for LF, CR LF and the end of the file.
 class LineEndScan {
  public:
-  void Feed(std::string_view bytes);
-  void Finish();  // the end of the file: a CR last of all ends a line alone
+  void Ended(char end);
   const std::vector<OddLineEnd>& found() const { return found_; }
+  std::vector<OddLineEnd>& found() { return found_; }
 
  private:
-  void Found(char end);
-
   std::vector<OddLineEnd> found_;
   std::size_t line_ = 1;
   std::size_t grep_line_ = 1;
-  bool after_cr_ = false;
 };
 
 struct LintOptions {

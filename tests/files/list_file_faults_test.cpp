@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -447,6 +449,46 @@ TEST(ListFileDiskFullTest, FileSizeLimitInAChild) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(ReadBytes(dir.File("list.txt")), kContent);
   EXPECT_EQ(Leaves(dir.path()), std::set<std::string>{"list.txt"});
+}
+
+// The layer's own system calls replaced for one test, then put back.
+struct ScopedPosixCalls {
+  explicit ScopedPosixCalls(PosixCalls calls) : saved(PosixSystemCalls()) { PosixSystemCalls() = calls; }
+  ~ScopedPosixCalls() { PosixSystemCalls() = saved; }
+  PosixCalls saved;
+};
+
+// A disk that reports an I/O error on fsync: the save and the copy fail, and the list is as it was.
+TEST(ListFileDiskFullTest, AFailingFsyncFailsTheSaveAndTheCopy) {
+  TempDir dir;
+  WriteBytes(dir.File("list.txt"), kContent);
+  WriteBytes(dir.File("other.txt"), "other\r\n");
+  const ScopedPosixCalls failing({[](int) { return errno = EIO, -1; }, PosixSystemCalls().flock});
+  ASSERT_TRUE(CreateForWriting(1, dir.Name("list.txt")));
+  EXPECT_TRUE(WriteLine(1, u"new"));
+  EXPECT_FALSE(CloseListFile(1));
+  EXPECT_FALSE(CopyOver(dir.Name("other.txt"), dir.Name("list.txt")));
+  EXPECT_EQ(ReadBytes(dir.File("list.txt")), kContent);
+  EXPECT_EQ(Leaves(dir.path()), (std::set<std::string>{"list.txt", "other.txt"}));
+}
+
+// A saver puts its new file in the list's place between a reader's open and its lock: what the reader opened
+// is the old file, so it opens again and reads the new one.
+TEST(ListFileSharedReadingTest, ANewFilePutInPlaceBeforeTheLockIsTheOneRead) {
+  TempDir dir;
+  WriteBytes(dir.File("list.txt"), "old\r\n");
+  WriteBytes(dir.File("new.txt"), "new\r\n");
+  static const TempDir* renaming = &dir;
+  const ScopedPosixCalls rename_first({PosixSystemCalls().fsync, [](int fd, int operation) {
+                                         if (renaming != nullptr)
+                                           fs::rename(renaming->File("new.txt"), renaming->File("list.txt"));
+                                         renaming = nullptr;
+                                         return ::flock(fd, operation);
+                                       }});
+  OpenRefusal refusal;
+  ASSERT_TRUE(OpenForSharedReading(0, dir.Name("list.txt"), std::chrono::seconds(10), refusal));
+  EXPECT_EQ(ReadLine(0), u"new");
+  EXPECT_TRUE(CloseListFile(0));
 }
 
 #endif

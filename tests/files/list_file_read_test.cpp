@@ -142,7 +142,7 @@ class ListFileReadTest : public ::testing::TestWithParam<Source> {
     if (GetParam().real_file) {
       testing::WriteBytes(dir_.File("list.txt"), bytes);
       EXPECT_TRUE(OpenForReading(0, dir_.Name("list.txt")));
-      std::vector<Text> lines = ReadAllLines(0);
+      std::vector<Text> lines = ReadLines();
       EXPECT_FALSE(ReadFailed(0));
       EXPECT_TRUE(CloseListFile(0));
       return lines;
@@ -152,9 +152,20 @@ class ListFileReadTest : public ::testing::TestWithParam<Source> {
     os.files[u"list.txt"] = bytes;
     ScopedOsFiles use(os);
     EXPECT_TRUE(OpenForReading(0, u"list.txt"));
-    std::vector<Text> lines = ReadAllLines(0);
+    std::vector<Text> lines = ReadLines();
     EXPECT_FALSE(ReadFailed(0));
     EXPECT_TRUE(CloseListFile(0));
+    return lines;
+  }
+
+  // The lines of slot 0, and how each ended (LastLineEnd) in `ends_`.
+  std::vector<Text> ReadLines() {
+    std::vector<Text> lines;
+    ends_.clear();
+    while (!AtEnd(0)) {
+      lines.push_back(ReadLine(0));
+      ends_ += LastLineEnd(0);
+    }
     return lines;
   }
 
@@ -163,10 +174,19 @@ class ListFileReadTest : public ::testing::TestWithParam<Source> {
       const std::vector<Text> lines = Read(c.bytes);
       EXPECT_EQ(lines, c.lines) << c.why << "\n  bytes: " << Hex(c.bytes) << "\n  got:      " << Show(lines)
                                 << "\n  expected: " << Show(c.lines);
+      // Each line's end from the bytes alone: a lone CR, a NUL, else LF (LF, CR LF, the end of the file).
+      std::string ends;
+      for (std::size_t i = 0; i < c.bytes.size(); ++i) {
+        const char b = c.bytes[i];
+        if (b == '\n' || b == '\0' || (b == '\r' && c.bytes.substr(i + 1, 1) != "\n")) ends += b;
+      }
+      if (ends.size() < lines.size()) ends += '\n';
+      EXPECT_EQ(Hex(ends_), Hex(ends)) << c.why;
     }
   }
 
   testing::TempDir dir_;
+  std::string ends_;
 };
 
 TEST_P(ListFileReadTest, ByteCases) {

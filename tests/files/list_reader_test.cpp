@@ -3,6 +3,7 @@
 // demand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct ReaderCase {
   std::size_t lines;  // lines in the list afterwards
   OpenRefusal::Kind refusal = OpenRefusal::Kind::kOther;
   BinarySign binary = BinarySign::kNone;
+  bool missing = false;  // no such file
 };
 
 ListReadOptions Shared(bool refuse_binary = true) {
@@ -61,6 +63,8 @@ std::vector<ReaderCase> Cases() {
   return {
       {"exclusive, read whole", "a\r\nb\r\n", {}, kNoFault, false, Status::kWhole, 2},
       {"shared, read whole", "a\r\nb", Shared(), kNoFault, false, Status::kWhole, 2},
+      {"shared, no such file: refused at once, never waited for", "", Shared(), kNoFault, false,
+       Status::kNotOpened, 0, OpenRefusal::Kind::kMissing, BinarySign::kNone, true},
       {"exclusive, held elsewhere: not opened", "a", {}, kNoFault, true, Status::kNotOpened, 0},
       {"shared, held by a writer past the wait: in use", "a", Shared(), kNoFault, true, Status::kNotOpened, 0,
        OpenRefusal::Kind::kInUse},
@@ -112,7 +116,7 @@ std::vector<ReaderCase> Cases() {
 TEST(ListReaderTest, StatusAndLinesOfEveryEnding) {
   for (const ReaderCase& c : Cases()) {
     testing::MemoryOsFiles os;
-    os.files[u"list"] = c.bytes;
+    if (!c.missing) os.files[u"list"] = c.bytes;
     os.fail_read_at = c.fail_read_at;
     ScopedOsFiles use(os);
     if (c.held) {
@@ -135,6 +139,11 @@ TEST(ListReaderTest, StatusAndLinesOfEveryEnding) {
     EXPECT_EQ(read.binary, c.binary) << c.why;
     if (c.status == Status::kNotOpened && c.options.access == ListAccess::kShared) {
       EXPECT_EQ(read.refusal.kind, c.refusal) << c.why;
+      // Only a file held by a writer is asked for again until the wait is over.
+      const auto opens = std::count(os.calls.begin(), os.calls.end(), "OpenReadShared");
+      if (c.refusal != OpenRefusal::Kind::kInUse) {
+        EXPECT_EQ(opens, 1) << c.why;
+      }
     }
     EXPECT_EQ(os.open_count(), 0) << c.why << ": the slot is free again";
   }

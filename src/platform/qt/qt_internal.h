@@ -24,10 +24,8 @@
 #include <QTextDocument>
 #include <QWidget>
 
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -64,8 +62,12 @@ inline Text FromQ(const QString& text) {
   return text.toStdU16String();
 }
 
+// The calling thread's number: the same for its whole life, another for every other thread of the process
+// (counted here, so any system Qt runs on has one).
 inline std::uint32_t ThisThreadId() {
-  return static_cast<std::uint32_t>(::syscall(SYS_gettid));
+  static std::atomic<std::uint32_t> next{1};
+  thread_local const std::uint32_t id = next++;
+  return id;
 }
 
 inline int NonNegative(int value) {
