@@ -1,0 +1,156 @@
+#include "cli/squid_list_watcher.h"
+
+#include <chrono>
+#include <system_error>
+#include <tuple>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+#include "cli/console.h"
+#include "files/file_names.h"
+#include "files/list_file.h"
+
+namespace vw::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// How often the list files are looked at.
+constexpr auto kLookEvery = 1s;
+// The list file layer's slot for looking whether a list can be opened (the reading itself uses another).
+constexpr int kProbeSlot = 15;
+
+FileStamp StampOf(const std::string& path) {
+  const std::filesystem::path native(Utf8ToText(path));
+  std::error_code error;
+  FileStamp stamp;
+  // Anything but "not found" (a directory, no permission) counts as there: the read says what is wrong.
+  if (std::filesystem::status(native, error).type() == std::filesystem::file_type::not_found) return stamp;
+  stamp.exists = true;
+  stamp.size = std::filesystem::file_size(native, error);
+  stamp.written = std::filesystem::last_write_time(native, error);
+  return stamp;
+}
+
+}  // namespace
+
+ListWatcher::ListWatcher(std::string dir, std::atomic<bool>& hangup)
+    : dir_(std::move(dir)),
+      sites_path_(ListPath(dir_, ListKind::kSites)),
+      links_path_(ListPath(dir_, ListKind::kLinks)),
+      hangup_(hangup) {
+  Read(Stamp());
+  thread_ = std::thread([this] { Watch(); });
+}
+
+ListWatcher::~ListWatcher() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+const SquidLists* ListWatcher::Current() {
+  if (ready_.load(std::memory_order_acquire)) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      current_.swap(pending_);
+      ready_.store(false, std::memory_order_relaxed);
+    }
+    changed_.notify_one();  // the watching thread frees the lists taken out of force
+  }
+  return current_.get();
+}
+
+FolderStamp ListWatcher::Stamp() const {
+  return {StampOf(sites_path_), StampOf(links_path_)};
+}
+
+void ListWatcher::Watch() {
+#ifdef __linux__
+  // Building a large index takes a core for a while: the answering thread comes first when the cores are
+  // busy (on Linux the nice value is a thread's own).
+  setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 10);
+#endif
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto next_look = Clock::now() + kLookEvery;
+  while (!stop_) {
+    changed_.wait_for(lock, 100ms);
+    if (stop_) break;
+    std::unique_ptr<const SquidLists> retired;
+    if (!ready_.load(std::memory_order_relaxed)) retired = std::move(pending_);
+    lock.unlock();
+    retired.reset();  // freeing a large index takes a while: never under the lock
+    const bool hangup = hangup_.exchange(false, std::memory_order_relaxed);
+    const auto now = Clock::now();
+    if (hangup || now >= next_look) {
+      next_look = now + kLookEvery;
+      const FolderStamp stamp = Stamp();
+      if (hangup || !(stamp == tried_) || (failed_ && CanOpen())) Read(stamp);
+    }
+    lock.lock();
+  }
+}
+
+// Reads both lists and builds their index; hands them over only when both were read whole.
+void ListWatcher::Read(const FolderStamp& stamp) {
+  tried_ = stamp;
+  failed_ = false;
+  if (have_lists_) {
+    // A list file that is gone (being replaced, or deleted) leaves the lists in force; one that was already
+    // missing when they were read still counts as empty.
+    for (const auto& [now, then, path] : {std::tuple(stamp.sites, in_force_.sites, &sites_path_),
+                                          std::tuple(stamp.links, in_force_.links, &links_path_)}) {
+      if (!now.exists && then.exists) {
+        // No retry until it is back (the stamp changes).
+        Error(*path + " is missing: the lists read before stay in force");
+        return;
+      }
+    }
+  } else if (!stamp.sites.exists && !stamp.links.exists) {
+    // No retry until one appears (the stamp changes): there is nothing new to say meanwhile.
+    Error("neither " + sites_path_ + " nor " + links_path_ + " exists: every request is answered BH");
+    return;
+  }
+  auto fresh = std::make_unique<SquidLists>();
+  failed_ = !ReadFolderLists(dir_, fresh->folder);  // when it fails it has said why, in one line
+  if (failed_) return;
+  if (!(Stamp() == stamp)) {
+    // Written to while being read: the next look reads it again, once the writing has ended.
+    tried_ = {};
+    return;
+  }
+  fresh->index = std::make_unique<TrustIndex>(fresh->folder.sites, fresh->folder.links);
+  std::unique_ptr<const SquidLists> replaced;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    replaced = std::move(pending_);  // built but never taken over, or already out of force
+    pending_ = std::move(fresh);
+    ready_.store(true, std::memory_order_release);
+  }
+  in_force_ = stamp;
+  have_lists_ = true;
+}
+
+// After a failed read, whether both list files can be opened now. A list held by another program (an editor
+// saving it) may be let go with no change the stamp would show, once its last write is seen; this asks the
+// list file layer without a word on standard error, so a held list is reported once.
+bool ListWatcher::CanOpen() {
+  for (const std::string* path : {&sites_path_, &links_path_}) {
+    const Text name = Utf8ToText(*path);
+    if (OpenForReading(kProbeSlot, name)) {
+      CloseListFile(kProbeSlot);
+    } else if (std::error_code error; std::filesystem::exists(std::filesystem::path(name), error) || error) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace vw::cli

@@ -1,0 +1,76 @@
+// The squid helper's lists, kept up to date on a thread of their own: the first read happens before any
+// request, every later one beside the answering, which takes the new lists over between two requests
+// (Current) and never waits for a read or an index to be built.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "cli/squid_protocol.h"
+
+namespace vw::cli {
+
+// What a list file looks like from outside: a change of any of it means the file must be read again.
+struct FileStamp {
+  bool exists = false;
+  std::uintmax_t size = 0;
+  std::filesystem::file_time_type written{};
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+struct FolderStamp {
+  FileStamp sites;
+  FileStamp links;
+  friend bool operator==(const FolderStamp&, const FolderStamp&) = default;
+};
+
+class ListWatcher {
+ public:
+  // Reads the lists of `dir`, then looks at them every second, and whenever `hangup` is set (which it
+  // clears).
+  ListWatcher(std::string dir, std::atomic<bool>& hangup);
+  ~ListWatcher();
+
+  ListWatcher(const ListWatcher&) = delete;
+  ListWatcher& operator=(const ListWatcher&) = delete;
+
+  // The newest lists read whole, or null while none could be read. Valid until the next call.
+  const SquidLists* Current();
+
+ private:
+  FolderStamp Stamp() const;
+  void Watch();
+  void Read(const FolderStamp& stamp);
+  bool CanOpen();
+
+  const std::string dir_;
+  const std::string sites_path_;
+  const std::string links_path_;
+  std::atomic<bool>& hangup_;
+
+  // The answering thread's own.
+  std::unique_ptr<const SquidLists> current_;
+
+  // Shared under mutex_: the lists handed over (ready_) or taken out of force (!ready_).
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::unique_ptr<const SquidLists> pending_;
+  std::atomic<bool> ready_{false};
+  bool stop_ = false;
+
+  // The watching thread's own (and the constructor's, before that thread starts).
+  FolderStamp tried_;     // the files as they were at the last read
+  FolderStamp in_force_;  // ... at the read whose lists are in force
+  bool have_lists_ = false;
+  bool failed_ = false;  // the last read failed
+
+  std::thread thread_;  // last: starts once everything above is set
+};
+
+}  // namespace vw::cli

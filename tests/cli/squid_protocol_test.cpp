@@ -1,0 +1,63 @@
+// The squid helper's protocol in-process: one request line in, one answer out, given fixed lists.
+#include "cli/squid_protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace vw::cli {
+namespace {
+
+struct Row {
+  std::string line;  // a request line without its LF
+  std::string answer;
+  bool lists = true;  // false: while no list could be read
+};
+
+TEST(SquidProtocolTest, AnswersEachRequestLine) {
+  SquidLists lists;
+  for (const char* entry : {"example.org", "news.example.org", "wiki.test/~alice/"}) {
+    lists.folder.sites.Append(Utf8ToText(entry));
+  }
+  for (const char* entry : {"links.example.net/", "q=`{a}`", "%20%22a%20b%22%"}) {
+    lists.folder.links.Append(Utf8ToText(entry));
+  }
+  lists.index = std::make_unique<TrustIndex>(lists.folder.sites, lists.folder.links);
+  const Row rows[] = {
+      // Channel IDs echoed; the first approving entry logged, sites before links; a CR before the LF ignored.
+      {"0 http://news.example.org/a -", "0 OK log=TrustFile_SafeSites.txt:1:example.org\n"},
+      {"1 http://other.test/ -", "1 ERR\n"},
+      {"12 http://links.example.net/x -\r", "12 OK log=TrustFile_SafeLinks.txt:1:links.example.net/\n"},
+      // Without concurrency.
+      {"http://example.org/", "OK log=TrustFile_SafeSites.txt:1:example.org\n"},
+      {"http://other.test/", "ERR\n"},
+      // Squid's escapes of what a browser sends as it is are undone (~ in the path; ` { } in the query); any
+      // other escape stays as the browser sent it, an invalid one too; the logged entry is escaped.
+      {"0 http://wiki.test/%7Ealice/x", "0 OK log=TrustFile_SafeSites.txt:3:wiki.test/~alice/\n"},
+      {"1 http://wiki.test/%257Ealice/", "1 ERR\n"},
+      {"2 http://x.test/?q=%60%7Ba%7D%60", "2 OK log=TrustFile_SafeLinks.txt:2:q=%60%7Ba%7D%60\n"},
+      {"3 http://x.test/q=%60%7Ba%7D%60", "3 ERR\n"},
+      {"4 http://x.test/%20%22a%20b%22%zz", "4 OK log=TrustFile_SafeLinks.txt:3:%2520%2522a%2520b%2522%25\n"},
+      // A CONNECT is tested as Squid gives it, host:port.
+      {"5 news.example.org:443 -", "5 OK log=TrustFile_SafeSites.txt:1:example.org\n"},
+      {"6 links.example.net:443 -", "6 ERR\n"},
+      // Lines that cannot be judged: BH with the reason.
+      {"", "BH message=empty%20request\n"},
+      {"7", "7 BH message=no%20URL%20after%20the%20channel%20ID\n"},
+      {"8 http://example.org/\xC3\xA9",
+       "8 BH message=a%20control%20or%20non-ASCII%20byte%20that%20Squid%20sends%20%25-escaped\n"},
+      {"9 http://example.org/\x01",
+       "9 BH message=a%20control%20or%20non-ASCII%20byte%20that%20Squid%20sends%20%25-escaped\n"},
+      {"\xFF\xFE", "BH message=a%20control%20or%20non-ASCII%20byte%20that%20Squid%20sends%20%25-escaped\n"},
+      {"10 http://example.org/", "10 BH message=no%20list%20could%20be%20read\n", false},
+  };
+  SquidJudge judge;
+  for (const Row& row : rows) {
+    std::string out = "kept|";
+    judge.Answer(row.line, row.lists ? &lists : nullptr, out);
+    EXPECT_EQ(out, "kept|" + row.answer) << ::testing::PrintToString(row.line);
+  }
+}
+
+}  // namespace
+}  // namespace vw::cli
