@@ -66,6 +66,19 @@ void AddCommon(CLI::App& command, vw::cli::Options& options, std::string& format
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
+// --as: whose rule judges the addresses.
+void AddAs(CLI::App& command, vw::cli::Options& options) {
+  command
+      .add_option_function<std::string>(
+          "--as", [&options](const std::string& as) { options.as_squid = as == "squid"; },
+          "browser (default): the editor's rule, an entry anywhere in the address; squid: the squid helper's "
+          "verdict on the URL as Squid hands it (host:port for HTTPS), where an entry holding :// counts "
+          "only "
+          "at the address's scheme separator and .host/ only in its host")
+      ->check(CLI::IsMember({"browser", "squid"}))
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
 // Help and version text, written as any output is: a write error there is an error too.
 int PrintAndExit(CLI::App& app, const CLI::Error& e) {
   std::ostringstream text;
@@ -108,6 +121,7 @@ int Run(std::vector<std::string> args) {
   CLI::App* test = app.add_subcommand("test", kTestHelp);
   AddCommon(*test, options, format);
   test->add_option("ADDRESS", options.addresses, "Addresses to test");
+  AddAs(*test, options);
 
   CLI::App* lint = app.add_subcommand("lint", kLintHelp);
   AddCommon(*lint, options, format);
@@ -129,6 +143,7 @@ int Run(std::vector<std::string> args) {
       ->required()
       ->check(ExistingFolder);
   diff->add_option("ADDRESS", options.addresses, "Addresses to compare");
+  AddAs(*diff, options);
 
   CLI::App* squid = app.add_subcommand("squid", kSquidHelp);
   squid->set_version_flag("--version", "veraway-check " VW_VERSION);

@@ -89,18 +89,28 @@ void AppendAnswerValue(std::string_view value, std::string& out) {
   }
 }
 
+std::string_view JudgeSquidUrl(std::string_view url, const TrustIndex* index, Text& address,
+                               std::vector<EntryRef>& approvals) {
+  approvals.clear();
+  if (url.empty()) return "empty request";
+  if (std::any_of(url.begin(), url.end(), [](char c) { return c <= ' ' || c > '~'; })) {
+    return "a control or non-ASCII byte that Squid sends %-escaped";
+  }
+  if (index == nullptr) return "no list could be read";
+  SquidUrlToAddress(url, address);
+  index->Verdict(address, approvals, LinkRule::kNetwork);
+  return {};
+}
+
 void SquidJudge::Answer(std::string_view line, const SquidLists* lists, std::string& out) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   const std::string_view channel = TakeChannel(line);
   AppendChannel(channel, out);
   const std::string_view url = NextToken(line);
   if (url.empty()) return AppendBh(channel.empty() ? "empty request" : "no URL after the channel ID", out);
-  if (std::any_of(url.begin(), url.end(), [](char c) { return c <= ' ' || c > '~'; })) {
-    return AppendBh("a control or non-ASCII byte that Squid sends %-escaped", out);
-  }
-  if (lists == nullptr) return AppendBh("no list could be read", out);
-  SquidUrlToAddress(url, address_);
-  lists->index->Verdict(address_, approvals_);
+  const std::string_view unusable =
+      JudgeSquidUrl(url, lists == nullptr ? nullptr : lists->index.get(), address_, approvals_);
+  if (!unusable.empty()) return AppendBh(unusable, out);
   if (approvals_.empty()) {
     out += "ERR\n";
     return;

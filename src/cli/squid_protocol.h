@@ -34,6 +34,13 @@ std::string_view TakeChannel(std::string_view& rest);
 // ASCII only.
 void SquidUrlToAddress(std::string_view url, Text& address);
 
+// The helper's verdict on `url`, a URL as Squid hands it (the token after the channel ID), with the lists of
+// `index` (null while none could be read): empty when it can be judged, the approving entries under the
+// network rule (LinkRule::kNetwork) then in `approvals`; else why not, the message of a BH answer. The helper
+// answers with it and `veraway-check test --as squid` reports it, so both always agree. `address` is scratch.
+std::string_view JudgeSquidUrl(std::string_view url, const TrustIndex* index, Text& address,
+                               std::vector<EntryRef>& approvals);
+
 // `value` as one token of an answer: %-escaped where Squid would otherwise end or misread it.
 void AppendAnswerValue(std::string_view value, std::string& out);
 

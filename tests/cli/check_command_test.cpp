@@ -40,13 +40,15 @@ class CheckCommandTest : public ::testing::Test {
   void SetUp() override {
     root_ = fs::temp_directory_path() / ("vw_check_" + std::to_string(::getpid()));
     fs::remove_all(root_);
-    for (const char* dir :
-         {"lists", "other", "empty", "bad", "locked", "before", "after", "half", "zeros", "oneline", "odd"}) {
+    for (const char* dir : {"lists", "other", "empty", "bad", "locked", "before", "after", "half", "zeros",
+                            "oneline", "odd", "squid"}) {
       fs::create_directories(root_ / dir);
     }
     WriteAll(root_ / "lists/TrustFile_SafeSites.txt", "example.org\r\nnews.example.org\r\n");
     WriteAll(root_ / "lists/TrustFile_SafeLinks.txt", "links.example.net/\r\nexample.net\r\n");
     WriteAll(root_ / "other/TrustFile_SafeSites.txt", "example.org\r\n");
+    WriteAll(root_ / "squid/TrustFile_SafeSites.txt", "://example.org/\r\n");
+    WriteAll(root_ / "squid/TrustFile_SafeLinks.txt", ".example.net/\r\n");
     WriteAll(root_ / "other/TrustFile_SafeLinks.txt", "shop.example.net\r\n");
     WriteAll(root_ / "before/TrustFile_SafeSites.txt",
              "a.org\r\nb.org\r\nc.org\r\nb.org\r\nd.org\r\nd.org\r\n");
@@ -248,6 +250,40 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "approves https://evil-example.net/ and https://example.net.attacker.example/; anchored: "
        "\"://example.net/\" or \".example.net/\" [unanchored]\n",
        "veraway-check: 3 findings: 3 unanchored\n",
+       1},
+      // The helper's verdict: an entry with :// only at the scheme separator, host:port as https://host/.
+      {{"test", "--dir", "squid", "--as", "squid", "http://evil.test/?u=https://example.org/",
+        "example.org:443", "links.example.net:443", "http://x.test/\xC3\xA9"},
+       "",
+       "not approved: http://evil.test/?u=https://example.org/\n"
+       "approved: example.org:443\n"
+       "  squid/TrustFile_SafeSites.txt:1: ://example.org/\n"
+       "approved: links.example.net:443\n"
+       "  squid/TrustFile_SafeLinks.txt:1: .example.net/\n"
+       "not approved: http://x.test/\xC3\xA9\n"
+       "  unusable (the helper answers BH): a control or non-ASCII byte that Squid sends %-escaped\n",
+       "",
+       1},
+      {{"diff", "--dir", "squid", "--against", "lists", "--as", "squid", "--format", "jsonl",
+        "http://evil.test/?u=https://example.org/", "https://example.org/"},
+       "",
+       "{\"list\":\"sites\",\"change\":\"removed\",\"file\":\"lists/TrustFile_SafeSites.txt\",\"line\":1,"
+       "\"entry\":\"example.org\"}\n"
+       "{\"list\":\"sites\",\"change\":\"removed\",\"file\":\"lists/TrustFile_SafeSites.txt\",\"line\":2,"
+       "\"entry\":\"news.example.org\"}\n"
+       "{\"list\":\"sites\",\"change\":\"added\",\"file\":\"squid/TrustFile_SafeSites.txt\",\"line\":1,"
+       "\"entry\":\"://example.org/\"}\n"
+       "{\"list\":\"links\",\"change\":\"removed\",\"file\":\"lists/TrustFile_SafeLinks.txt\",\"line\":1,"
+       "\"entry\":\"links.example.net/\"}\n"
+       "{\"list\":\"links\",\"change\":\"removed\",\"file\":\"lists/TrustFile_SafeLinks.txt\",\"line\":2,"
+       "\"entry\":\"example.net\"}\n"
+       "{\"list\":\"links\",\"change\":\"added\",\"file\":\"squid/TrustFile_SafeLinks.txt\",\"line\":1,"
+       "\"entry\":\".example.net/\"}\n"
+       "{\"address\":\"http://evil.test/?u=https://example.org/\",\"dir\":{\"approved\":false,\"by\":[]},"
+       "\"against\":{\"approved\":true,\"by\":[{\"list\":\"sites\",\"line\":1,\"entry\":\"example.org\"}]}}\n"
+       "{\"added\":2,\"removed\":4,\"sites\":{\"added\":1,\"removed\":2},\"links\":{\"added\":1,"
+       "\"removed\":2},\"addresses\":2,\"verdicts_changed\":1}\n",
+       "",
        1},
       {{"lint", "--format", "jsonl", "--dir", "empty"}, "", "", kNeitherListError, 2},
       {{"test", "--dir", "empty", "abc"}, "", "", kNeitherListError, 2},

@@ -38,9 +38,10 @@ TEST(SquidProtocolTest, AnswersEachRequestLine) {
       {"2 http://x.test/?q=%60%7Ba%7D%60", "2 OK log=TrustFile_SafeLinks.txt:2:q=%60%7Ba%7D%60\n"},
       {"3 http://x.test/q=%60%7Ba%7D%60", "3 ERR\n"},
       {"4 http://x.test/%20%22a%20b%22%zz", "4 OK log=TrustFile_SafeLinks.txt:3:%2520%2522a%2520b%2522%25\n"},
-      // A CONNECT is tested as Squid gives it, host:port.
+      // A CONNECT's host:port is judged as https://host/: an entry with a path never approves it.
       {"5 news.example.org:443 -", "5 OK log=TrustFile_SafeSites.txt:1:example.org\n"},
-      {"6 links.example.net:443 -", "6 ERR\n"},
+      {"6 links.example.net:443 -", "6 OK log=TrustFile_SafeLinks.txt:1:links.example.net/\n"},
+      {"6 wiki.test:443 -", "6 ERR\n"},
       // Lines that cannot be judged: BH with the reason.
       {"", "BH message=empty%20request\n"},
       {"7", "7 BH message=no%20URL%20after%20the%20channel%20ID\n"},
