@@ -43,11 +43,9 @@ void AddressJudge::Judge(const std::string& address, std::vector<EntryRef>& appr
     index_.Verdict(Utf8ToText(address), approvals);
     return;
   }
-  // The URL as the helper takes it from a request line: blanks around it are no part of it.
-  std::string_view url = address;
-  while (!url.empty() && url.front() == ' ') url.remove_prefix(1);
-  while (!url.empty() && url.back() == ' ') url.remove_suffix(1);
-  unusable_ = JudgeSquidUrl(url, &index_, text_, approvals);
+  // The client's URL: what the helper gets back from Squid's escaped form.
+  text_ = Utf8ToText(address);
+  unusable_ = JudgeSquidAddress(text_, &index_, approvals);
 }
 
 void AppendTestVerdict(const FolderLists& lists, const std::string& address,

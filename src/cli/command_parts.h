@@ -36,8 +36,8 @@ void AppendApprovalsText(const FolderLists& lists, const std::vector<EntryRef>& 
                          std::string& out);
 
 // One address judged as `test` and `diff` judge it: by the browser's rule, or (`as_squid`) as the squid
-// helper judges the URL Squid hands it (JudgeSquidUrl, the network rule). `unusable` is empty, or why the
-// helper would answer BH (then nothing approves).
+// helper judges that URL when a client sends it through Squid (JudgeSquidAddress, the network rule).
+// `unusable` is empty, or why the helper would answer BH (then nothing approves).
 class AddressJudge {
  public:
   AddressJudge(const TrustIndex& index, bool as_squid) : index_(index), as_squid_(as_squid) {}

@@ -13,11 +13,11 @@ struct Options {
   std::string dir;  // empty: the working directory
   Format format = Format::kText;
   std::vector<std::string> addresses;  // none: one a line from standard input
-  bool as_squid = false;  // test and diff: the network rule, on addresses as Squid hands them to the helper
-  std::string against;    // diff only
-  std::vector<std::string> only;    // lint only: the rules to report (none: all)
-  std::vector<std::string> ignore;  // lint only: rules not to report
-  std::string lint_for;             // lint only: where the lists are enforced besides the browser ("squid")
+  bool as_squid = false;               // test and diff: the squid helper's verdict (the network rule)
+  std::string against;                 // diff only
+  std::vector<std::string> only;       // lint only: the rules to report (none: all)
+  std::vector<std::string> ignore;     // lint only: rules not to report
+  std::string lint_for;  // lint only: where the lists are enforced besides the browser ("squid")
 };
 
 int RunTest(const Options& options);

@@ -72,7 +72,8 @@ void AddAs(CLI::App& command, vw::cli::Options& options) {
       .add_option_function<std::string>(
           "--as", [&options](const std::string& as) { options.as_squid = as == "squid"; },
           "browser (default): the editor's rule, an entry anywhere in the address; squid: the squid helper's "
-          "verdict on the URL as Squid hands it (host:port for HTTPS), where an entry holding :// counts "
+          "verdict on the URL a client sends through Squid (host:port for a CONNECT), where an entry holding "
+          ":// counts "
           "only "
           "at the address's scheme separator and .host/ only in its host")
       ->check(CLI::IsMember({"browser", "squid"}))

@@ -1,6 +1,7 @@
 #include "cli/squid_protocol.h"
 
 #include <algorithm>
+#include <array>
 
 #include "files/file_names.h"
 
@@ -26,6 +27,15 @@ int HexValue(char c) {
   return -1;
 }
 
+// The bytes that Squid's `%#` escaping never leaves as they are: controls, space, DEL, non-ASCII, and RFC
+// 1738's unsafe characters (% stands for itself only before its escape, which is checked apart).
+constexpr std::array<bool, 256> kSquidEscapes = [] {
+  std::array<bool, 256> escaped{};
+  for (int byte = 0; byte < 256; ++byte) escaped[byte] = byte <= ' ' || byte >= 0x7F;
+  for (const char c : std::string_view("\"#<>{}|\\^~[]`'")) escaped[static_cast<unsigned char>(c)] = true;
+  return escaped;
+}();
+
 void AppendChannel(std::string_view channel, std::string& out) {
   if (channel.empty()) return;
   out += channel;
@@ -48,28 +58,31 @@ std::string_view TakeChannel(std::string_view& rest) {
   return first;
 }
 
-// Squid hands the URL over with its characters that RFC 1738 calls unsafe %-escaped, but every %
-// as it was: an escape the client sent stays, and an invalid one passes as it is. A browser tests its URL
-// with these characters as they are where it sends them so: ~ | ^ [ ] ' anywhere, and also ` { } \ in the
-// query. Those escapes are undone; every other one stays, as in the address the browser tests (a space is
-// %20, a non-ASCII character its UTF-8 bytes %-escaped).
-void SquidUrlToAddress(std::string_view url, Text& address) {
+std::string_view SquidUrlToAddress(std::string_view value, Text& address) {
   address.clear();
-  bool in_query = false;
-  for (std::size_t i = 0; i < url.size(); ++i) {
-    char c = url[i];
-    if (c == '%' && i + 2 < url.size() && HexValue(url[i + 1]) >= 0 && HexValue(url[i + 2]) >= 0) {
-      const char decoded = static_cast<char>(HexValue(url[i + 1]) * 16 + HexValue(url[i + 2]));
-      const std::string_view raw = in_query ? "~|^[]'`{}\\" : "~|^[]'";
-      if (raw.find(decoded) != std::string_view::npos) {
-        c = decoded;
-        i += 2;
-      }
-    } else if (c == '?') {
-      in_query = true;
+  bool ascii = true;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    auto byte = static_cast<unsigned char>(value[i]);
+    if (kSquidEscapes[byte]) return "a byte that Squid sends %-escaped: use %#>ru";
+    if (byte == '%') {
+      const int high = i + 2 < value.size() ? HexValue(value[i + 1]) : -1;
+      const int low = high >= 0 ? HexValue(value[i + 2]) : -1;
+      if (low < 0) return "a % that Squid sends as %25: use %#>ru";
+      byte = static_cast<unsigned char>(high * 16 + low);
+      i += 2;
+      if (byte < ' ' || byte == 0x7F) return "a control character in the URL";
+      ascii = ascii && byte < 0x80;
     }
-    address.push_back(static_cast<char16_t>(c));
+    address.push_back(static_cast<char16_t>(byte));
   }
+  if (ascii) return {};
+  // Non-ASCII bytes, held one to a unit above: read them again as UTF-8.
+  std::string bytes;
+  bytes.reserve(address.size());
+  for (const char16_t unit : address) bytes.push_back(static_cast<char>(unit));
+  address = Utf8ToText(bytes);
+  if (address.find(u'\uFFFD') != Text::npos) return "a URL that is not UTF-8";
+  return {};
 }
 
 void AppendAnswerValue(std::string_view value, std::string& out) {
@@ -89,15 +102,15 @@ void AppendAnswerValue(std::string_view value, std::string& out) {
   }
 }
 
-std::string_view JudgeSquidUrl(std::string_view url, const TrustIndex* index, Text& address,
-                               std::vector<EntryRef>& approvals) {
+std::string_view JudgeSquidAddress(TextView address, const TrustIndex* index,
+                                   std::vector<EntryRef>& approvals) {
   approvals.clear();
-  if (url.empty()) return "empty request";
-  if (std::any_of(url.begin(), url.end(), [](char c) { return c <= ' ' || c > '~'; })) {
-    return "a control or non-ASCII byte that Squid sends %-escaped";
+  // What SquidUrlToAddress refuses in a client's URL, for an address given as it is.
+  if (std::any_of(address.begin(), address.end(), [](char16_t c) { return c < u' ' || c == 0x7F; })) {
+    return "a control character in the URL";
   }
+  if (address.find(u'\uFFFD') != TextView::npos) return "a URL that is not UTF-8";
   if (index == nullptr) return "no list could be read";
-  SquidUrlToAddress(url, address);
   index->Verdict(address, approvals, LinkRule::kNetwork);
   return {};
 }
@@ -108,8 +121,10 @@ void SquidJudge::Answer(std::string_view line, const SquidLists* lists, std::str
   AppendChannel(channel, out);
   const std::string_view url = NextToken(line);
   if (url.empty()) return AppendBh(channel.empty() ? "empty request" : "no URL after the channel ID", out);
+  const std::string_view fault = SquidUrlToAddress(url, address_);
+  if (!fault.empty()) return AppendBh(fault, out);
   const std::string_view unusable =
-      JudgeSquidUrl(url, lists == nullptr ? nullptr : lists->index.get(), address_, approvals_);
+      JudgeSquidAddress(address_, lists == nullptr ? nullptr : lists->index.get(), approvals_);
   if (!unusable.empty()) return AppendBh(unusable, out);
   if (approvals_.empty()) {
     out += "ERR\n";

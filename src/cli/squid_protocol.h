@@ -30,16 +30,21 @@ struct SquidLists {
 // first, and a URL is never only digits.
 std::string_view TakeChannel(std::string_view& rest);
 
-// The address the browser tests for `url`, a URL as Squid hands it to the helper. `url` holds printable
-// ASCII only.
-void SquidUrlToAddress(std::string_view url, Text& address);
+// The URL the client sent, from the value Squid writes for `%#>ru`: Squid %-escapes every % of the URL and
+// every byte that RFC 1738 calls unsafe (space " # < > { } | \ ^ ~ [ ] ` '), every control and every
+// non-ASCII byte, and nothing else; undoing exactly that one layer gives back the client's bytes, so `%7E`
+// from a client stays `%7E` and only Squid's own `%7E` becomes `~`. The bytes are read as UTF-8. Empty when
+// `address` holds it; otherwise why the value cannot be judged (a % that Squid's escaping never leaves, a
+// byte that it would have escaped, a control byte or malformed UTF-8 in the client's URL), and `address` is
+// unspecified.
+std::string_view SquidUrlToAddress(std::string_view value, Text& address);
 
-// The helper's verdict on `url`, a URL as Squid hands it (the token after the channel ID), with the lists of
+// The helper's verdict on `address`, the client's URL (as SquidUrlToAddress gives it back), with the lists of
 // `index` (null while none could be read): empty when it can be judged, the approving entries under the
 // network rule (LinkRule::kNetwork) then in `approvals`; else why not, the message of a BH answer. The helper
-// answers with it and `veraway-check test --as squid` reports it, so both always agree. `address` is scratch.
-std::string_view JudgeSquidUrl(std::string_view url, const TrustIndex* index, Text& address,
-                               std::vector<EntryRef>& approvals);
+// answers with it and `veraway-check test --as squid` reports it, so both always agree.
+std::string_view JudgeSquidAddress(TextView address, const TrustIndex* index,
+                                   std::vector<EntryRef>& approvals);
 
 // `value` as one token of an answer: %-escaped where Squid would otherwise end or misread it.
 void AppendAnswerValue(std::string_view value, std::string& out);

@@ -59,7 +59,7 @@ echo "the approved page" >"$work/www/ok/index.html"
 echo "the new page" >"$work/www/new/index.html"
 origin=127.0.0.1:$origin_port
 printf '%s/ok/\r\n' "$origin" >"$work/lists/TrustFile_SafeSites.txt"
-printf '' >"$work/lists/TrustFile_SafeLinks.txt"
+printf '/~user/\r\n' >"$work/lists/TrustFile_SafeLinks.txt"
 touch "$work/access.log" "$work/cache.log"
 user_line=
 if [[ $(id -u) -eq 0 ]]; then
@@ -123,6 +123,11 @@ done
 grep -q "the approved page" "$work/body" || fail "approved address: not the origin's page"
 [[ $(code "http://$origin/new/") == 403 ]] || fail "address not approved, yet not denied"
 echo "ok: approved 200, not approved 403"
+
+# A client's own %7E is not Squid's escape of ~: /~user/ approves only ~ (the origin has no such page: 404).
+[[ $(code "http://$origin/~user/" --path-as-is) == 404 ]] || fail "/~user/ does not approve ~user"
+[[ $(code "http://$origin/%7Euser/" --path-as-is) == 403 ]] || fail "/~user/ approves a client's %7Euser"
+echo "ok: a client's %7E stays %7E"
 
 # 2. HTTPS: a CONNECT holds host:port only, so an entry with a path never approves it.
 connect=$(curl -s -o /dev/null -w '%{http_connect}' --max-time 10 -p -x "http://127.0.0.1:$proxy_port" \
