@@ -32,7 +32,7 @@ constexpr char kLintHelp[] =
     "Risky entries, as FILE:LINE: warning: MESSAGE [RULE], by file (sites, then links) and line, then a "
     "summary by rule on standard error (jsonl: a last object). Host names are judged with the public suffix "
     "list. Rules: bom, line-ends, whitespace, empty, duplicate, redundant, broad, suffix, unanchored, idn, "
-    "https (with --for squid), uppercase, malformed, control.";
+    "https and unsent (with --for squid), uppercase, malformed, control.";
 constexpr char kDiffHelp[] =
     "The entries added and removed in each list from --against (before) to --dir (after), as diff -U0 shows "
     "lines; then the addresses (the arguments, else each line of standard input when it is not a terminal) "
@@ -134,8 +134,9 @@ int Run(std::vector<std::string> args) {
       ->check(LintRule);
   lint->add_option(
           "--for", options.lint_for,
-          "squid: the lists are also enforced by Squid (veraway-check squid): entries that approve no "
-          "HTTPS address there [https]")
+          "squid: the lists are also enforced by Squid (veraway-check squid): advice in the forms Squid "
+          "anchors at the host (://host/, .host/), entries that approve no HTTPS address there [https] and "
+          "entries no URL through Squid holds [unsent]")
       ->check(CLI::IsMember({"squid"}));
 
   CLI::App* diff = app.add_subcommand("diff", kDiffHelp);
