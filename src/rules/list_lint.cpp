@@ -371,7 +371,8 @@ HostEntry ReadHostEntry(TextView text, const HostNames& hosts) {
 
 std::vector<std::string> AnchoredForms(const HostEntry& entry, const HostNames& hosts, bool for_squid) {
   const std::string right = entry.host + (entry.open_end ? "/" : entry.rest);
-  if (OpenAtStart(entry, hosts) || (for_squid && !entry.scheme && !entry.dot)) return {"://" + right, "." + right};
+  if (OpenAtStart(entry, hosts) || (for_squid && !entry.scheme && !entry.dot))
+    return {"://" + right, "." + right};
   return {entry.left + right};
 }
 

@@ -124,7 +124,8 @@ HostEntry ReadHostEntry(TextView entry, const HostNames& hosts);
 // For the messages: the anchored forms that the same substring rule honours, and addresses of other sites
 // that an unanchored entry also approves.
 // `for_squid`: only forms the network rule anchors at the host ("://host/", ".host/").
-std::vector<std::string> AnchoredForms(const HostEntry& entry, const HostNames& hosts, bool for_squid = false);
+std::vector<std::string> AnchoredForms(const HostEntry& entry, const HostNames& hosts,
+                                       bool for_squid = false);
 std::vector<std::string> AlsoApproved(const HostEntry& entry, const HostNames& hosts);
 // The entry with its host in ASCII form (for `idn`).
 std::string AsciiForm(const HostEntry& entry);
