@@ -274,10 +274,8 @@ Unsent SquidNeverSends(TextView entry) {
       return Unsent::kDefaultPort;
     }
   }
-  // Beyond the host: after its "/" when the entry names where the host starts, else anywhere past a "/".
-  const std::size_t path = separator == TextView::npos ? entry.find(u'/') : host_end;
-  if (path != TextView::npos &&
-      std::any_of(entry.begin() + static_cast<std::ptrdiff_t>(std::min(path, entry.size())), entry.end(),
+  // Beyond the host: past its "/" (the entry's first "/" when it names no scheme).
+  if (std::any_of(entry.begin() + static_cast<std::ptrdiff_t>(host_end), entry.end(),
                   [](char16_t c) { return c >= 0x80; })) {
     return Unsent::kRawUnicode;
   }
