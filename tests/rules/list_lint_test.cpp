@@ -187,6 +187,9 @@ TEST(ListLintTest, AnchoredFormsAndWhatElseAnEntryApproves) {
       EXPECT_GT(FindText(Utf8ToText(address), row.entry, 0), 0) << address;
     }
   }
+  // For Squid only forms it anchors at the host, whatever the browser's host names allow.
+  EXPECT_EQ(AnchoredForms(ReadHostEntry(u"www.box.com", hosts), hosts, true),
+            (std::vector<std::string>{"://www.box.com/", ".www.box.com/"}));
   EXPECT_EQ(AsciiForm(ReadHostEntry(u"https://b\u00FCcher.de/x", hosts)), "https://xn--bcher-kva.de/x");
   // A name IDNA2008 refuses but browsers send: both builds give the same form.
   EXPECT_EQ(AsciiForm(ReadHostEntry(u"://\U0001F600.com/", hosts)), "://xn--e28h.com/");
