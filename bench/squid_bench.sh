@@ -173,7 +173,7 @@ for n in 1000 1000000; do
   : >"$work/lists-$n/TrustFile_SafeLinks.txt"
   chmod -R a+rX "$work/lists-$n"
   run "veraway-check squid, $n entries" "$n" \
-    "external_acl_type veraway children-max=1 children-startup=1 concurrency=100 %>ru $work/bin/veraway-check squid --dir $work/lists-$n" \
+    "external_acl_type veraway children-max=1 children-startup=1 concurrency=100 %#>ru $work/bin/veraway-check squid --dir $work/lists-$n" \
     "acl approved external veraway" "http_access deny approved"
 done
 for n in "${sizes_regex[@]}"; do

@@ -110,7 +110,8 @@ $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) -fno-id
   local want=(./usr/bin/veraway-edit ./usr/bin/veraway-edit-open ./usr/bin/veraway-check
     ./usr/share/man/man1/veraway-edit.1.gz ./usr/share/man/man1/veraway-edit-open.1.gz
     ./usr/share/man/man1/veraway-check.1.gz ./usr/share/applications/veraway-edit.desktop
-    ./usr/share/doc/veraway-edit/copyright ./usr/share/doc/veraway-edit/changelog.Debian.gz)
+    ./usr/share/doc/veraway-edit/copyright ./usr/share/doc/veraway-edit/changelog.Debian.gz
+    ./usr/share/doc/veraway-edit/README.md.gz)
   local size
   for size in 16 32 48 64 128 256; do
     want+=("./usr/share/icons/hicolor/${size}x${size}/apps/veraway-edit.png")
@@ -156,6 +157,9 @@ $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) -fno-id
   [[ $status -eq 2 ]] || fail "veraway-check test on a folder without lists exits $status, not 2"
   grep -qF "TrustFile_SafeSites.txt" <<<"$text" && grep -qF "TrustFile_SafeLinks.txt" <<<"$text" ||
     fail "veraway-check test on a folder without lists says '$text'"
+  # The README ships with the section on enforcing the lists through Squid.
+  zgrep -q '^## Enforce the lists on a network' /usr/share/doc/veraway-edit/README.md.gz ||
+    fail "the installed README lacks \"Enforce the lists on a network\""
   # The Squid example ships under the documentation folder, and Squid's own parser takes it.
   local example=/usr/share/doc/veraway-edit/examples/squid-veraway.conf
   [[ -f "$example" ]] || fail "the Squid example $example is not installed"

@@ -1,5 +1,8 @@
 #include "cli/folder_lists.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "cli/console.h"
 #include "files/file_names.h"
 #include "files/list_reader.h"
@@ -28,15 +31,32 @@ std::string Reason(const OpenRefusal& refusal) {
   return refusal.detail;
 }
 
-// Reads one list; `missing` is set when there is no such file (an empty list, with a note).
-bool ReadList(const std::string& path, TrustList& list, Progress& progress, bool& missing) {
+std::string TooLarge(const std::string& path) {
+  return path + ": larger than " + kListByteLimitText + ", the most a list may hold; not read";
+}
+
+// Reads one list; `missing` is set when there is no such file (an empty list). The error, if any, into
+// `read`.
+bool ReadList(const std::string& path, TrustList& list, Progress& progress, bool& missing, FolderRead& folder,
+              const std::function<bool()>& stop) {
+  const Text name = Utf8ToText(path);
+  // By the size first, so that a list too large costs neither time nor memory.
+  std::error_code error;
+  const std::filesystem::path native(name);
+  if (std::filesystem::is_regular_file(native, error) &&
+      std::filesystem::file_size(native, error) > kListByteLimit && !error) {
+    folder.error = TooLarge(path);
+    return false;
+  }
   ListReadOptions options;
   options.access = ListAccess::kShared;
   options.wait = kListWait;
   options.refuse_binary = true;
+  options.max_bytes = kListByteLimit;
+  options.stop = stop;
   std::size_t count = 0;
   const ListRead read =
-      ReadListFile(kSlot, Utf8ToText(path), options, list, [&](const Text&) { progress.Update(++count); });
+      ReadListFile(kSlot, name, options, list, [&](const Text&) { progress.Update(++count); });
   switch (read.status) {
     case ListRead::Status::kWhole:
       return true;
@@ -45,16 +65,24 @@ bool ReadList(const std::string& path, TrustList& list, Progress& progress, bool
         missing = true;
         return true;
       }
-      Error(path + ": cannot be opened: " + Reason(read.refusal));
+      folder.in_use = read.refusal.kind == OpenRefusal::Kind::kInUse;
+      folder.error = path + ": cannot be opened: " + Reason(read.refusal);
       return false;
     case ListRead::Status::kReadError:
-      Error(path + ": cannot be read: a read error ended it after line " + std::to_string(list.size()));
+      folder.error =
+          path + ": cannot be read: a read error ended it after line " + std::to_string(list.size());
       return false;
     case ListRead::Status::kLooksBinary:
-      Error(path + (read.binary == BinarySign::kMostlyZeros
-                        ? ": looks binary: most of its bytes are zero bytes; not a list"
-                        : ": looks binary: line " + std::to_string(list.size() + 1) +
-                              " runs past 4 MiB without a line end; not a list"));
+      folder.error = path + (read.binary == BinarySign::kMostlyZeros
+                                 ? ": looks binary: most of its bytes are zero bytes; not a list"
+                                 : ": looks binary: line " + std::to_string(list.size() + 1) +
+                                       " runs past 4 MiB without a line end; not a list");
+      return false;
+    case ListRead::Status::kTooLarge:
+      folder.error = TooLarge(path);
+      return false;
+    case ListRead::Status::kStopped:
+      folder.stopped = true;
       return false;
   }
   return false;
@@ -70,24 +98,32 @@ std::string ListPath(const std::string& dir, ListKind list) {
   return dir + static_cast<char>(kPathSeparator) + name;
 }
 
-bool ReadFolderLists(const std::string& dir, FolderLists& lists) {
+FolderRead ReadFolderListsQuietly(const std::string& dir, FolderLists& lists,
+                                  const std::function<bool()>& stop) {
   lists.dir = dir;
+  FolderRead read;
   Progress progress("entries read");
   const std::string sites = ListPath(dir, ListKind::kSites);
   const std::string links = ListPath(dir, ListKind::kLinks);
-  bool sites_missing = false;
-  bool links_missing = false;
-  if (!ReadList(sites, lists.sites, progress, sites_missing) ||
-      !ReadList(links, lists.links, progress, links_missing)) {
-    return false;
+  if (!ReadList(sites, lists.sites, progress, read.sites_missing, read, stop) ||
+      !ReadList(links, lists.links, progress, read.links_missing, read, stop)) {
+    return read;
   }
   // One missing list is an empty list, as in the editor; both missing is most likely the wrong folder.
-  if (sites_missing && links_missing) {
-    Error("neither " + sites + " nor " + links + " exists: not a folder of lists");
+  if (read.sites_missing && read.links_missing) {
+    read.error = "neither " + sites + " nor " + links + " exists: not a folder of lists";
+  }
+  return read;
+}
+
+bool ReadFolderLists(const std::string& dir, FolderLists& lists) {
+  const FolderRead read = ReadFolderListsQuietly(dir, lists);
+  if (!read.error.empty()) {
+    Error(read.error);
     return false;
   }
-  if (sites_missing) Note(sites + " is missing: it counts as an empty list");
-  if (links_missing) Note(links + " is missing: it counts as an empty list");
+  if (read.sites_missing) Note(ListPath(dir, ListKind::kSites) + " is missing: it counts as an empty list");
+  if (read.links_missing) Note(ListPath(dir, ListKind::kLinks) + " is missing: it counts as an empty list");
   return true;
 }
 

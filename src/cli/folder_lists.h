@@ -2,6 +2,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "common/trust_list.h"
@@ -21,9 +23,28 @@ std::string ListPath(const std::string& dir, ListKind list);
 // How long a list held by a writer (the editor saving it) is waited for before it counts as in use.
 inline constexpr std::chrono::milliseconds kListWait{2000};
 
-// Reads both lists of `dir` beside any number of other readers. A missing file counts as an empty list, with
-// a note on stderr; both missing is an error. A file that cannot be opened or read whole, or looks binary,
-// gets an error on stderr naming it and the reason, and the result is false.
+// The largest list file the companion reads: a million entries of 30 characters take 32 MB, and memory while
+// a list and its index are built stays within a few times the file's size.
+inline constexpr std::uint64_t kListByteLimit = std::uint64_t{64} << 20;
+inline constexpr const char* kListByteLimitText = "64 MiB";
+
+// What reading the lists of a folder came to.
+struct FolderRead {
+  std::string error;     // why they could not be read, in one line naming the file; empty when they were
+  bool in_use = false;   // ... because a list was held by another program
+  bool stopped = false;  // ... because `stop` asked (no error then)
+  bool sites_missing = false;
+  bool links_missing = false;
+};
+
+// Reads both lists of `dir` beside any number of other readers, saying nothing. A missing file counts as an
+// empty list; both missing is an error. So is a file larger than kListByteLimit (by its size before it is
+// read, and by what is read, for a file that grows), one that cannot be opened or read whole, or one that
+// looks binary. `stop`, asked now and then while reading, ends the reading early.
+FolderRead ReadFolderListsQuietly(const std::string& dir, FolderLists& lists,
+                                  const std::function<bool()>& stop = {});
+
+// The same, for a command: the error on stderr and false, or a note on stderr for each missing list.
 bool ReadFolderLists(const std::string& dir, FolderLists& lists);
 
 }  // namespace vw::cli

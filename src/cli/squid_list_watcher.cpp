@@ -31,6 +31,7 @@ FileStamp StampOf(const std::string& path) {
   // Anything but "not found" (a directory, no permission) counts as there: the read says what is wrong.
   if (std::filesystem::status(native, error).type() == std::filesystem::file_type::not_found) return stamp;
   stamp.exists = true;
+  stamp.permissions = std::filesystem::status(native, error).permissions();
   stamp.size = std::filesystem::file_size(native, error);
   stamp.written = std::filesystem::last_write_time(native, error);
   return stamp;
@@ -92,7 +93,7 @@ void ListWatcher::Watch() {
     if (hangup || now >= next_look) {
       next_look = now + kLookEvery;
       const FolderStamp stamp = Stamp();
-      if (hangup || !(stamp == tried_) || (failed_ && CanOpen())) Read(stamp);
+      if (hangup || !(stamp == tried_) || (in_use_ && CanOpen())) Read(stamp);
     }
     lock.lock();
   }
@@ -101,41 +102,52 @@ void ListWatcher::Watch() {
 // Reads both lists and builds their index; hands them over only when both were read whole.
 void ListWatcher::Read(const FolderStamp& stamp) {
   tried_ = stamp;
-  failed_ = false;
-  if (have_lists_) {
-    // A list file that is gone (being replaced, or deleted) leaves the lists in force; one that was already
-    // missing when they were read still counts as empty.
-    for (const auto& [now, then, path] : {std::tuple(stamp.sites, in_force_.sites, &sites_path_),
-                                          std::tuple(stamp.links, in_force_.links, &links_path_)}) {
-      if (!now.exists && then.exists) {
-        // No retry until it is back (the stamp changes).
-        Error(*path + " is missing: the lists read before stay in force");
-        return;
-      }
-    }
-  } else if (!stamp.sites.exists && !stamp.links.exists) {
-    // No retry until one appears (the stamp changes): there is nothing new to say meanwhile.
-    Error("neither " + sites_path_ + " nor " + links_path_ + " exists: every request is answered BH");
+  in_use_ = false;
+  if (!stamp.sites.exists && !stamp.links.exists) {
+    Report("neither " + sites_path_ + " nor " + links_path_ + " exists: every request is answered BH");
+    HandOver(nullptr);
     return;
   }
+  const auto start = Clock::now();
   auto fresh = std::make_unique<SquidLists>();
-  failed_ = !ReadFolderLists(dir_, fresh->folder);  // when it fails it has said why, in one line
-  if (failed_) return;
-  if (!(Stamp() == stamp)) {
-    // Written to while being read: the next look reads it again, once the writing has ended.
+  // A file that changes again while it is read is read again from the start, at the next look.
+  const auto changed = [&] { return !(Stamp() == stamp); };
+  const FolderRead read = ReadFolderListsQuietly(dir_, fresh->folder, changed);
+  if (read.stopped || (read.error.empty() && changed())) {
     tried_ = {};
     return;
   }
-  fresh->index = std::make_unique<TrustIndex>(fresh->folder.sites, fresh->folder.links);
-  std::unique_ptr<const SquidLists> replaced;
-  {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    replaced = std::move(pending_);  // built but never taken over, or already out of force
-    pending_ = std::move(fresh);
-    ready_.store(true, std::memory_order_release);
+  if (!read.error.empty()) {
+    in_use_ = read.in_use;
+    Report(read.error + " (the lists read before stay in force)");
+    return;
   }
-  in_force_ = stamp;
-  have_lists_ = true;
+  fresh->index = std::make_unique<TrustIndex>(fresh->folder.sites, fresh->folder.links);
+  const auto count = [](const std::string& path, const TrustList& list, bool missing) {
+    if (missing) return path + " missing (no entries)";
+    return path + ": " + std::to_string(list.size()) + (list.size() == 1 ? " entry" : " entries");
+  };
+  const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  Note("lists in force: " + count(sites_path_, fresh->folder.sites, read.sites_missing) + ", " +
+       count(links_path_, fresh->folder.links, read.links_missing) + "; read in " + std::to_string(millis) +
+       " ms");
+  last_error_.clear();
+  HandOver(std::move(fresh));
+}
+
+// Puts `lists` (null: none) in force at the answering thread's next request.
+void ListWatcher::HandOver(std::unique_ptr<const SquidLists> lists) {
+  std::unique_ptr<const SquidLists> replaced;
+  const std::lock_guard<std::mutex> lock(mutex_);
+  replaced = std::move(pending_);  // built but never taken over, or already out of force
+  pending_ = std::move(lists);
+  ready_.store(true, std::memory_order_release);
+}
+
+void ListWatcher::Report(const std::string& error) {
+  if (error == last_error_) return;
+  last_error_ = error;
+  Error(error);
 }
 
 // After a failed read, whether both list files can be opened now. A list held by another program (an editor

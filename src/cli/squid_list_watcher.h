@@ -1,6 +1,10 @@
 // The squid helper's lists, kept up to date on a thread of their own: the first read happens before any
 // request, every later one beside the answering, which takes the new lists over between two requests
-// (Current) and never waits for a read or an index to be built.
+// (Current) and never waits for a read or an index to be built. The lists in force are always what the files
+// say now, whatever came before: a missing file is an empty list, both missing leave no lists (every request
+// answered BH). A file that cannot be read whole (held, unreadable, binary, too large) leaves the lists in
+// force. Standard error (Squid's cache.log) gets one line for each reload that takes effect and one for each
+// new error.
 #pragma once
 
 #include <atomic>
@@ -19,6 +23,7 @@ namespace vw::cli {
 // What a list file looks like from outside: a change of any of it means the file must be read again.
 struct FileStamp {
   bool exists = false;
+  std::filesystem::perms permissions = std::filesystem::perms::unknown;  // chmod 000 is a change too
   std::uintmax_t size = 0;
   std::filesystem::file_time_type written{};
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
@@ -47,6 +52,8 @@ class ListWatcher {
   FolderStamp Stamp() const;
   void Watch();
   void Read(const FolderStamp& stamp);
+  void HandOver(std::unique_ptr<const SquidLists> lists);
+  void Report(const std::string& error);
   bool CanOpen();
 
   const std::string dir_;
@@ -65,10 +72,9 @@ class ListWatcher {
   bool stop_ = false;
 
   // The watching thread's own (and the constructor's, before that thread starts).
-  FolderStamp tried_;     // the files as they were at the last read
-  FolderStamp in_force_;  // ... at the read whose lists are in force
-  bool have_lists_ = false;
-  bool failed_ = false;  // the last read failed
+  FolderStamp tried_;       // the files as they were at the last read
+  bool in_use_ = false;     // the last read met a list held by another program: tried again once it opens
+  std::string last_error_;  // the error last reported, not repeated until a read succeeds
 
   std::thread thread_;  // last: starts once everything above is set
 };

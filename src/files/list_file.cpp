@@ -60,8 +60,8 @@ bool Refill(Slot& s) {
   const std::int64_t n = s.os->Read(s.file, reinterpret_cast<char*>(s.buffer.data()), kBufferSize);
   if (n < 0) s.read_failed = true;
   if (n <= 0) return false;
+  s.bytes_read += static_cast<std::uint64_t>(n);
   if (s.guarded) {
-    s.bytes_read += static_cast<std::uint64_t>(n);
     s.zeros_read += static_cast<std::uint64_t>(std::count(s.buffer.begin(), s.buffer.begin() + n, 0));
     if (s.bytes_read >= kBinaryZerosAfter && s.zeros_read * 2 > s.bytes_read) {
       s.binary = BinarySign::kMostlyZeros;
@@ -181,6 +181,11 @@ bool OpenForSharedReading(int slot, TextView name, std::chrono::milliseconds wai
 
 void GuardAgainstBinary(int slot) {
   if (Slot* s = OpenSlot(slot, false)) s->guarded = true;
+}
+
+std::uint64_t BytesRead(int slot) {
+  const Slot* s = OpenSlot(slot, false);
+  return s != nullptr ? s->bytes_read : 0;
 }
 
 BinarySign BinarySignOf(int slot) {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 
 #include "common/text.h"
 #include "files/os_file.h"
@@ -43,6 +44,10 @@ BinarySign BinarySignOf(int slot);
 // read-only, held elsewhere, or not a regular file (a folder, a pipe, a device). A slot that still holds a
 // file is closed first. On failure the slot is free.
 bool CreateForWriting(int slot, TextView name);
+
+// The bytes read from the file so far (a buffer ahead of the lines handed out); 0 for a slot not open for
+// reading.
+std::uint64_t BytesRead(int slot);
 
 // True exactly when no further byte can be read (also after a read error, and on a slot not open for
 // reading). Consumes nothing.

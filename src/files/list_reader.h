@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 
 #include "common/trust_list.h"
@@ -20,6 +21,9 @@ struct ListReadOptions {
   ListAccess access = ListAccess::kExclusive;
   std::chrono::milliseconds wait{0};  // shared: how long to wait for a writer that holds the file
   bool refuse_binary = false;         // stop at the first sign that the file is binary (GuardAgainstBinary)
+  std::uint64_t max_bytes = 0;        // stop once more bytes than this have been read; 0: no limit
+  // Asked every 4096 lines: true stops the reading (the file changed again, the result is not wanted).
+  std::function<bool()> stop;
 };
 
 struct ListRead {
@@ -28,6 +32,8 @@ struct ListRead {
     kNotOpened,    // nothing read; with shared access `refusal` says why
     kReadError,    // a read error ended the data early; the lines before it are in the list
     kLooksBinary,  // stopped as binary (`binary` says why); the lines before are in the list
+    kTooLarge,     // stopped past max_bytes; the lines before are in the list
+    kStopped,      // stopped when `stop` asked; the lines before are in the list
   };
   Status status = Status::kWhole;
   OpenRefusal refusal;

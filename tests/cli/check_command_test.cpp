@@ -41,7 +41,7 @@ class CheckCommandTest : public ::testing::Test {
     root_ = fs::temp_directory_path() / ("vw_check_" + std::to_string(::getpid()));
     fs::remove_all(root_);
     for (const char* dir : {"lists", "other", "empty", "bad", "locked", "before", "after", "half", "zeros",
-                            "oneline", "odd", "squid", "squidlint"}) {
+                            "oneline", "odd", "huge", "limit", "squid", "squidlint"}) {
       fs::create_directories(root_ / dir);
     }
     WriteAll(root_ / "lists/TrustFile_SafeSites.txt", "example.org\r\nnews.example.org\r\n");
@@ -63,6 +63,13 @@ class CheckCommandTest : public ::testing::Test {
     // Not lists: a megabyte of zero bytes; five megabytes without a line end.
     WriteAll(root_ / "zeros/TrustFile_SafeSites.txt", "example.org\r\n" + std::string(1 << 20, '\0'));
     WriteAll(root_ / "oneline/TrustFile_SafeLinks.txt", std::string(5 << 20, 'a'));
+    // A byte past the most a list may hold, as a sparse file: refused by its size, never read.
+    WriteAll(root_ / "huge/TrustFile_SafeSites.txt", "example.org\r\n");
+    WriteAll(root_ / "huge/TrustFile_SafeLinks.txt", "");
+    fs::resize_file(root_ / "huge/TrustFile_SafeLinks.txt", (std::uintmax_t{64} << 20) + 1);
+    // Exactly the most a list may hold: read (and found to be zero bytes).
+    WriteAll(root_ / "limit/TrustFile_SafeSites.txt", "");
+    fs::resize_file(root_ / "limit/TrustFile_SafeSites.txt", std::uintmax_t{64} << 20);
     // Characters that could forge or hide a line of text output, a byte-order mark on a later line, a run of
     // empty lines.
     WriteAll(root_ / "odd/TrustFile_SafeSites.txt",
@@ -208,6 +215,9 @@ constexpr char kListsAgainstOther[] =
     "+example.net\n";
 
 // What every command says when the sites list is held by a writer (after a wait of two seconds).
+constexpr char kHugeError[] =
+    "veraway-check: error: huge/TrustFile_SafeLinks.txt: larger than 64 MiB, the most a list may hold; not "
+    "read\n";
 constexpr char kLockedSitesError[] =
     "veraway-check: error: locked/TrustFile_SafeSites.txt: cannot be opened: in use by another program\n";
 // What every command says of a folder that holds neither list.
@@ -422,6 +432,16 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "not "
        "a list\n",
        2},
+      {{"test", "-d", "huge", "x"}, "", "", kHugeError, 2},
+      {{"lint", "-d", "huge"}, "", "", kHugeError, 2},
+      {{"test", "-d", "limit", "x"},
+       "",
+       "",
+       "veraway-check: error: limit/TrustFile_SafeSites.txt: looks binary: most of its bytes are zero bytes; "
+       "not a "
+       "list\n",
+       2},
+      {{"diff", "-d", "lists", "--against", "huge"}, "", "", kHugeError, 2},
       {{"lint", "-d", "oneline"},
        "",
        "",

@@ -180,29 +180,54 @@ TEST_F(SquidHelperTest, ListsChangedOnDiskTakeOverWithoutARestart) {
   EXPECT_EQ(helper.AskUntil("0 http://other.test/", "0 OK log=TrustFile_SafeSites.txt:2:other.test"),
             "0 OK log=TrustFile_SafeSites.txt:2:other.test");
 
-  // A list that cannot be read leaves the lists in force, with one line on standard error each time.
+  // A deleted list is an empty list at once, as at the start; the other list is read again all the same.
   fs::remove(links);
-  std::this_thread::sleep_for(1500ms);
-  EXPECT_EQ(helper.Ask("1 http://links.example.net/"),
-            "1 OK log=TrustFile_SafeLinks.txt:1:links.example.net/");
+  EXPECT_EQ(helper.AskUntil("1 http://links.example.net/", "1 ERR"), "1 ERR");
   EXPECT_EQ(helper.Ask("2 http://other.test/"), "2 OK log=TrustFile_SafeSites.txt:2:other.test");
+  // A list that cannot be read leaves the lists in force, with one line on standard error for each new error
+  // however many looks meet it: a binary one, then a held one.
+  WriteAll(links, "links.example.net/\r\n" + std::string(1 << 17, '\0'));
+  std::this_thread::sleep_for(1500ms);
+  WriteAll(links, std::string(1 << 18, '\0'));
+  std::this_thread::sleep_for(1500ms);
   const int held = ::open(sites.c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-  WriteAll(links, "");
+  WriteAll(links, "links.example.net/\r\n");
   // Held longer than a look (1 s) and the list reader's wait for a writer (up to 2 s) together, so that one
   // read meets it and fails, and another look follows while it is still held.
   std::this_thread::sleep_for(4500ms);
-  EXPECT_EQ(helper.Ask("3 http://links.example.net/"),
-            "3 OK log=TrustFile_SafeLinks.txt:1:links.example.net/");
+  EXPECT_EQ(helper.Ask("3 http://links.example.net/"), "3 ERR");
+  EXPECT_EQ(helper.Ask("3 http://other.test/"), "3 OK log=TrustFile_SafeSites.txt:2:other.test");
+  // Let go with no change to be seen: read all the same.
   ::close(held);
-  EXPECT_EQ(helper.AskUntil("4 http://links.example.net/", "4 ERR"), "4 ERR");
-  // One line each: the missing list, then the held one (in the list reader's words).
+  const std::string links_approve = "4 OK log=TrustFile_SafeLinks.txt:1:links.example.net/";
+  EXPECT_EQ(helper.AskUntil("4 http://links.example.net/", links_approve), links_approve);
+  // An error met again after a read that succeeded is a new one.
+  WriteAll(links, std::string(1 << 17, '\0'));
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(helper.Ask("4 http://links.example.net/"), links_approve);
+  WriteAll(links, "links.example.net/\r\n");
+  std::this_thread::sleep_for(1500ms);
+  // One line for each reload that took effect, one for each error.
   const std::string err = ReadAll(root_ / "stderr");
-  const std::string missing =
-      "veraway-check: error: " + links.string() + " is missing: the lists read before stay in force\n";
-  const std::string held_line = "veraway-check: error: " + sites.string() + ": cannot be opened: ";
-  EXPECT_EQ(err.substr(0, missing.size() + held_line.size()), missing + held_line) << err;
-  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+  const std::string loaded = "veraway-check: lists in force: " + sites.string() + ": ";
+  const std::vector<std::string> lines = {
+      loaded + "3 entries, " + links.string() + ": 3 entries; read in ",
+      loaded + "2 entries, " + links.string() + ": 3 entries; read in ",
+      loaded + "2 entries, " + links.string() + " missing (no entries); read in ",
+      "veraway-check: error: " + links.string() + ": looks binary: ",
+      "veraway-check: error: " + sites.string() + ": cannot be opened: in use by another program (the lists",
+      loaded + "2 entries, " + links.string() + ": 1 entry; read in ",
+      "veraway-check: error: " + links.string() + ": looks binary: ",
+      loaded + "2 entries, " + links.string() + ": 1 entry; read in ",
+  };
+  std::istringstream seen(err);
+  std::string line;
+  for (const std::string& want : lines) {
+    std::getline(seen, line);
+    EXPECT_EQ(line.substr(0, want.size()), want) << err;
+  }
+  EXPECT_FALSE(std::getline(seen, line)) << err;
 
   // A change that leaves the size and the time stamp as they were is seen on SIGHUP.
   const auto written = fs::last_write_time(sites);
@@ -213,15 +238,29 @@ TEST_F(SquidHelperTest, ListsChangedOnDiskTakeOverWithoutARestart) {
   helper.Signal(SIGHUP);
   EXPECT_EQ(helper.AskUntil("5 http://third.test/", "5 OK log=TrustFile_SafeSites.txt:2:third.test"),
             "5 OK log=TrustFile_SafeSites.txt:2:third.test");
+  // Permissions taken away count as a change: one line, an error (or, for root, who reads it all the same, a
+  // reload).
+  const auto line_count = [&] {
+    const std::string text = ReadAll(root_ / "stderr");
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  const auto before = line_count();
+  fs::permissions(sites, fs::perms::none);
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(line_count(), before + 1) << ReadAll(root_ / "stderr");
   EXPECT_EQ(helper.Wait(), 0);
 }
 
-TEST_F(SquidHelperTest, ListsThatAppearAfterTheStartEndTheBhAnswers) {
+TEST_F(SquidHelperTest, ListsThatAppearAfterTheStartEndTheBhAnswersUntilTheyGo) {
   Helper helper(root_ / "none", root_ / "stderr");
   EXPECT_EQ(helper.Ask("0 http://example.org/"), "0 BH message=no%20list%20could%20be%20read");
   WriteAll(root_ / "none/TrustFile_SafeLinks.txt", "example.org\r\n");
   EXPECT_EQ(helper.AskUntil("0 http://example.org/", "0 OK log=TrustFile_SafeLinks.txt:1:example.org"),
             "0 OK log=TrustFile_SafeLinks.txt:1:example.org");
+  // Both gone again: no lists, as at the start.
+  fs::remove(root_ / "none/TrustFile_SafeLinks.txt");
+  EXPECT_EQ(helper.AskUntil("1 http://example.org/", "1 BH message=no%20list%20could%20be%20read"),
+            "1 BH message=no%20list%20could%20be%20read");
   EXPECT_EQ(helper.Wait(), 0);
 }
 

@@ -49,6 +49,8 @@ TEST(SquidProtocolTest, AnswersEachRequestLine) {
       {"7", "7 BH message=no%20URL%20after%20the%20channel%20ID\n"},
       {"8 http://example.org/\xC3\xA9",
        "8 BH message=a%20byte%20that%20Squid%20sends%20%25-escaped:%20use%20%25%23%3Eru\n"},
+      {"9 http://example.org/\x7F",
+       "9 BH message=a%20byte%20that%20Squid%20sends%20%25-escaped:%20use%20%25%23%3Eru\n"},
       {"9 http://example.org/~a",
        "9 BH message=a%20byte%20that%20Squid%20sends%20%25-escaped:%20use%20%25%23%3Eru\n"},
       {"\xFF\xFE", "BH message=a%20byte%20that%20Squid%20sends%20%25-escaped:%20use%20%25%23%3Eru\n"},

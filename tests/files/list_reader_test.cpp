@@ -41,8 +41,22 @@ ListReadOptions Shared(bool refuse_binary = true) {
 // stops the reading, so the lines of the 60 KiB before it are in the list.
 constexpr std::size_t kFirst60KiB = 15 * 4096;
 
+ListReadOptions Limited(std::uint64_t max_bytes) {
+  ListReadOptions options = Shared(false);
+  options.max_bytes = max_bytes;
+  return options;
+}
+
+ListReadOptions StopAsked() {
+  ListReadOptions options = Shared();
+  options.stop = [] { return true; };
+  return options;
+}
+
 std::vector<ReaderCase> Cases() {
   const std::string zeros(1 << 20, '\0');
+  std::string short_lines;
+  for (int i = 0; i < 5000; ++i) short_lines += "a\n";
   const std::string text_then_zeros = std::string(20000, 'a') + "\r\n" + std::string(100000, '\0');
   return {
       {"exclusive, read whole", "a\r\nb\r\n", {}, kNoFault, false, Status::kWhole, 2},
@@ -78,6 +92,13 @@ std::vector<ReaderCase> Cases() {
       {"a line past 4 MiB guarded: stopped, not cut into an entry",
        "a\n" + std::string(kBinaryLineBytes + 1, 'a'), Shared(), kNoFault, false, Status::kLooksBinary, 1,
        OpenRefusal::Kind::kOther, BinarySign::kNoLineEnd},
+      // The limit counts the bytes read from the file (a 4096-byte buffer at a time): the line that brings
+      // them past it is not taken, a file of exactly the limit is read whole.
+      {"past the byte limit: stopped", std::string(3000, 'a') + "\n" + std::string(3000, 'b') + "\nc",
+       Limited(4096), kNoFault, false, Status::kTooLarge, 1},
+      {"exactly the byte limit: read whole", std::string(4095, 'a') + "\n", Limited(4096), kNoFault, false,
+       Status::kWhole, 1},
+      {"stop asked after 4096 lines", short_lines, StopAsked(), kNoFault, false, Status::kStopped, 4096},
       {"a line past 4 MiB unguarded: read whole",
        std::string(kBinaryLineBytes + 1, 'a'),
        {},

@@ -147,6 +147,19 @@ grep -q "the new page" "$work/body" || fail "newly approved address: not the ori
 [[ $(cat "$work/squid.pid") == "$squid_pid" ]] || fail "squid was restarted"
 echo "ok: verdicts flipped after the change on disk"
 
+# A deleted list is an empty list, as if it had never been there: its approvals end within the helper's look
+# (1 s) and Squid's ttl (1 s here), with no restart.
+rm "$work/lists/TrustFile_SafeSites.txt"
+start=$(date +%s%N)
+for ((i = 0; i < 30; i++)); do
+  [[ $(code "http://$origin/new/") == 403 ]] && break
+  sleep 0.1
+done
+elapsed_ms=$((($(date +%s%N) - start) / 1000000))
+[[ $(code "http://$origin/new/") == 403 ]] || fail "address of a deleted list still served"
+((elapsed_ms <= 2500)) || fail "a deleted list revoked after $elapsed_ms ms"
+echo "ok: a deleted list revoked within $elapsed_ms ms"
+
 # 4. access.log names the approving entry, its list and line.
 sleep 0.5
 grep -q "TCP_MISS/200 .* GET http://$origin/ok/ .* TrustFile_SafeSites.txt:1:$origin/ok/\$" "$work/access.log" ||
