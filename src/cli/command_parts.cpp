@@ -1,5 +1,7 @@
 #include "cli/command_parts.h"
 
+#include "cli/squid_protocol.h"
+
 namespace vw::cli {
 
 std::string Dump(const Json& json) {
@@ -33,6 +35,39 @@ void AppendApprovalsText(const FolderLists& lists, const std::vector<EntryRef>& 
     out += Shown(TextToUtf8(ListOf(lists, entry.list)[entry.index]));
     out += '\n';
   }
+}
+
+void AddressJudge::Judge(const std::string& address, std::vector<EntryRef>& approvals) {
+  if (!as_squid_) {
+    unusable_ = {};
+    index_.Verdict(Utf8ToText(address), approvals);
+    return;
+  }
+  // The client's URL: what the helper gets back from Squid's escaped form.
+  text_ = Utf8ToText(address);
+  unusable_ = JudgeSquidAddress(text_, &index_, approvals);
+}
+
+void AppendTestVerdict(const FolderLists& lists, const std::string& address,
+                       const std::vector<EntryRef>& approvals, std::string_view unusable, Format format,
+                       std::string& out) {
+  if (format == Format::kJsonl) {
+    Json line{
+        {"address", address}, {"approved", !approvals.empty()}, {"by", ApprovalsJson(lists, approvals)}};
+    if (!unusable.empty()) line["unusable"] = unusable;
+    out += Dump(line);
+    out += '\n';
+    return;
+  }
+  out += approvals.empty() ? "not approved: " : "approved: ";
+  out += Shown(address);
+  out += '\n';
+  if (!unusable.empty()) {
+    out += "  unusable (the helper answers BH): ";
+    out += unusable;
+    out += '\n';
+  }
+  AppendApprovalsText(lists, approvals, "  ", out);
 }
 
 int Finish(Output& output, const Addresses& addresses, int status) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exit_status.h"
 #include "cli/folder_lists.h"
@@ -30,6 +31,27 @@ std::string Place(const FolderLists& lists, EntryRef entry);
 Json ApprovalsJson(const FolderLists& lists, const std::vector<EntryRef>& approvals);
 void AppendApprovalsText(const FolderLists& lists, const std::vector<EntryRef>& approvals, const char* indent,
                          std::string& out);
+
+// One address judged as `test` and `diff` judge it: by the browser's rule, or (`as_squid`) as the squid
+// helper judges that URL when a client sends it through Squid (JudgeSquidAddress, the network rule).
+// `unusable` is empty, or why the helper would answer BH (then nothing approves).
+class AddressJudge {
+ public:
+  AddressJudge(const TrustIndex& index, bool as_squid) : index_(index), as_squid_(as_squid) {}
+  void Judge(const std::string& address, std::vector<EntryRef>& approvals);
+  std::string_view unusable() const { return unusable_; }
+
+ private:
+  const TrustIndex& index_;
+  bool as_squid_;
+  Text text_;
+  std::string_view unusable_;
+};
+
+// What `test` writes of one judged address, in `format`.
+void AppendTestVerdict(const FolderLists& lists, const std::string& address,
+                       const std::vector<EntryRef>& approvals, std::string_view unusable, Format format,
+                       std::string& out);
 
 // The addresses of the command line, else the lines of standard input, one at a time.
 class Addresses {

@@ -12,24 +12,15 @@ int RunTest(const Options& options) {
   Addresses addresses(options.addresses);
   Output output;
   Progress progress("addresses tested");
+  AddressJudge judge(index, options.as_squid);
   std::vector<EntryRef> approvals;
   std::string address;
   std::size_t count = 0;
   int status = kOk;
   while (addresses.Next(address)) {
-    index.Verdict(Utf8ToText(address), approvals);
+    judge.Judge(address, approvals);
     if (approvals.empty()) status = kFindings;
-    std::string& out = output.buffer();
-    if (options.format == Format::kJsonl) {
-      out += Dump(Json{
-          {"address", address}, {"approved", !approvals.empty()}, {"by", ApprovalsJson(lists, approvals)}});
-      out += '\n';
-    } else {
-      out += approvals.empty() ? "not approved: " : "approved: ";
-      out += Shown(address);
-      out += '\n';
-      AppendApprovalsText(lists, approvals, "  ", out);
-    }
+    AppendTestVerdict(lists, address, approvals, judge.unusable(), options.format, output.buffer());
     output.Flush(false);
     progress.Update(++count);
   }

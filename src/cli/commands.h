@@ -13,6 +13,7 @@ struct Options {
   std::string dir;  // empty: the working directory
   Format format = Format::kText;
   std::vector<std::string> addresses;  // none: one a line from standard input
+  bool as_squid = false;               // test and diff: the squid helper's verdict (the network rule)
   std::string against;                 // diff only
   std::vector<std::string> only;       // lint only: the rules to report (none: all)
   std::vector<std::string> ignore;     // lint only: rules not to report

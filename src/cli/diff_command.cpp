@@ -153,6 +153,8 @@ int RunDiff(const Options& options) {
   const bool no_addresses = options.addresses.empty() && StdinIsTerminal();
   Addresses addresses(no_addresses ? kNone : options.addresses);
   Progress progress("addresses compared");
+  AddressJudge judge(index, options.as_squid);
+  AddressJudge other_judge(other_index, options.as_squid);
   std::vector<EntryRef> approvals;
   std::vector<EntryRef> other_approvals;
   std::string address;
@@ -161,9 +163,8 @@ int RunDiff(const Options& options) {
   int status = sites.added + sites.removed + links.added + links.removed == 0 ? kOk : kFindings;
   const std::string dir_name = options.dir.empty() ? "." : options.dir;
   while (addresses.Next(address)) {
-    const Text text = Utf8ToText(address);
-    index.Verdict(text, approvals);
-    other_index.Verdict(text, other_approvals);
+    judge.Judge(address, approvals);
+    other_judge.Judge(address, other_approvals);
     progress.Update(++count);
     if (approvals.empty() == other_approvals.empty()) continue;
     status = kFindings;

@@ -1,5 +1,6 @@
 // `veraway-check lint`: the list checks of rules/list_lint, as compiler-style diagnostics or jsonl, and a
 // summary by rule.
+#include <algorithm>
 #include <array>
 
 #include "cli/command_parts.h"
@@ -39,7 +40,33 @@ std::string JoinPlain(const std::vector<std::string>& texts) {
   return out;
 }
 
-Explained Explain(const FolderLists& lists, const LintFinding& finding, const HostNames& hosts) {
+// An address that holds `entry` in its query, which the browser's rule approves by it.
+std::string SmuggledIn(const std::string& entry) {
+  const std::string_view scheme = entry.rfind("://", 0) == 0 ? "https"
+                                  : entry.rfind('.', 0) == 0 ? "https://www"
+                                                             : "";
+  return "http://evil.example/?u=" + std::string(scheme) + entry;
+}
+
+// What the safer forms let through, for both consumers: through Squid a form counts only in the host when the
+// network rule anchors it there; in the browser every entry approves any address that holds it.
+std::string SaferSays(const std::vector<std::string>& safer) {
+  const bool anchored = std::all_of(safer.begin(), safer.end(), [](const std::string& form) {
+    return AnchorOf(Utf8ToText(form)).kind != EntryAnchor::kAnywhere;
+  });
+  std::string out = "write " + JoinQuoted(safer, " or ");
+  std::vector<std::string> where;
+  for (const std::string& form : safer) where.push_back(form[0] == '.' ? "its subdomains" : "that host");
+  out += anchored ? ": through Squid only " + JoinPlain(where) + "; in the browser any address that holds "
+                  : " (through Squid too, any address that holds it: lint --for squid gives the forms Squid "
+                    "anchors at the host); in the browser any address that holds ";
+  out += safer.size() > 1 ? "one" : "it";
+  out += ", as " + SmuggledIn(safer[0]);
+  return out;
+}
+
+Explained Explain(const FolderLists& lists, const LintFinding& finding, const HostNames& hosts,
+                  bool for_squid) {
   const TextView entry = ListOf(lists, finding.at.list)[finding.at.index];
   switch (finding.rule) {
     case LintRule::kBom:
@@ -85,9 +112,9 @@ Explained Explain(const FolderLists& lists, const LintFinding& finding, const Ho
     case LintRule::kUnanchored: {
       const HostEntry host = ReadHostEntry(entry, hosts);
       Explained out;
-      out.safer = AnchoredForms(host, hosts);
+      out.safer = AnchoredForms(host, hosts, for_squid);
       out.message = Quoted(entry) + " also occurs in other sites' host names: it approves " +
-                    JoinPlain(AlsoApproved(host, hosts)) + "; anchored: " + JoinQuoted(out.safer, " or ");
+                    JoinPlain(AlsoApproved(host, hosts)) + "; " + SaferSays(out.safer);
       return out;
     }
     case LintRule::kIdn: {
@@ -99,13 +126,35 @@ Explained Explain(const FolderLists& lists, const LintFinding& finding, const Ho
       return out;
     }
     case LintRule::kHttps: {
-      const std::u16string held(1, NotInConnect(entry));
-      return {
-          "holds " + Quoted(held) +
-              ", which never stands in host:port, all that Squid sees of an HTTPS request (example.org:443): "
-              "through Squid this entry approves no HTTPS address",
-          {}};
+      Explained out;
+      out.message =
+          "Squid sees only host:port of an HTTPS request, judged as https://host/: an entry with a path, a "
+          "query or a scheme other than https never approves one";
+      const HostEntry host = ReadHostEntry(entry, hosts);
+      if (host.is_host) {
+        out.safer = host.dot ? std::vector<std::string>{"." + host.host + "/"}
+                             : std::vector<std::string>{"://" + host.host + "/", "." + host.host + "/"};
+        out.message += "; for HTTPS to this site " + SaferSays(out.safer);
+      }
+      return out;
     }
+    case LintRule::kUnsent:
+      switch (SquidNeverSends(entry)) {
+        case Unsent::kFragment:
+          return {"holds \"#\": clients send no fragment, so through Squid this entry never matches", {}};
+        case Unsent::kDefaultPort:
+          return {
+              "names the default port, which Squid leaves out of the URL (http://host/, and a CONNECT to "
+              "port 443 is https://host/): through Squid this entry never matches; leave the port out",
+              {}};
+        case Unsent::kRawUnicode:
+        case Unsent::kNothing:
+          break;
+      }
+      return {
+          "a character beyond ASCII in the path: browsers send it %-escaped as UTF-8, so through Squid "
+          "this entry matches no browser's request; write it %-escaped",
+          {}};
     case LintRule::kUppercase:
       return {
           "upper-case letters in the host name: browsers send host names in lower case, and matching is "
@@ -149,7 +198,7 @@ int RunLint(const Options& options) {
   for (const LintFinding& finding : findings) {
     ++counts[static_cast<std::size_t>(finding.rule)];
     std::string& out = output.buffer();
-    const Explained explained = Explain(lists, finding, hosts);
+    const Explained explained = Explain(lists, finding, hosts, lint.for_squid);
     if (options.format == Format::kJsonl) {
       Json line{{"file", ListPath(lists.dir, finding.at.list)},
                 {"line", finding.at.index + 1},
@@ -167,7 +216,9 @@ int RunLint(const Options& options) {
   }
   // The summary: counts by rule, in the rules' order.
   Json by_rule = Json::object();
-  std::string text = findings.empty() ? "no findings" : std::to_string(findings.size()) + " findings:";
+  std::string text = findings.empty()       ? "no findings"
+                     : findings.size() == 1 ? "1 finding:"
+                                            : std::to_string(findings.size()) + " findings:";
   for (int i = 0; i < kLintRuleCount; ++i) {
     if (counts[static_cast<std::size_t>(i)] == 0) continue;
     const char* name = LintRuleName(static_cast<LintRule>(i));

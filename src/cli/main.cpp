@@ -31,7 +31,7 @@ constexpr char kLintHelp[] =
     "Risky entries, as FILE:LINE: warning: MESSAGE [RULE], by file (sites, then links) and line, then a "
     "summary by rule on standard error (jsonl: a last object). Host names are judged with the public suffix "
     "list. Rules: bom, line-ends, whitespace, empty, duplicate, redundant, broad, suffix, unanchored, idn, "
-    "https (with --for squid), uppercase, malformed, control.";
+    "https and unsent (with --for squid), uppercase, malformed, control.";
 constexpr char kDiffHelp[] =
     "The entries added and removed in each list from --against (before) to --dir (after), as diff -U0 shows "
     "lines; then the addresses (the arguments, else each line of standard input when it is not a terminal) "
@@ -62,6 +62,20 @@ void AddCommon(CLI::App& command, vw::cli::Options& options, std::string& format
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   command.add_option("-f,--format", format, "Output format: text (default) or jsonl")
       ->check(CLI::IsMember({"text", "jsonl"}))
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+// --as: whose rule judges the addresses.
+void AddAs(CLI::App& command, vw::cli::Options& options) {
+  command
+      .add_option_function<std::string>(
+          "--as", [&options](const std::string& as) { options.as_squid = as == "squid"; },
+          "browser (default): the editor's rule, an entry anywhere in the address; squid: the squid helper's "
+          "verdict on the URL a client sends through Squid (host:port for a CONNECT), where an entry holding "
+          ":// counts "
+          "only "
+          "at the address's scheme separator and .host/ only in its host")
+      ->check(CLI::IsMember({"browser", "squid"}))
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
@@ -107,6 +121,7 @@ int Run(std::vector<std::string> args) {
   CLI::App* test = app.add_subcommand("test", kTestHelp);
   AddCommon(*test, options, format);
   test->add_option("ADDRESS", options.addresses, "Addresses to test");
+  AddAs(*test, options);
 
   CLI::App* lint = app.add_subcommand("lint", kLintHelp);
   AddCommon(*lint, options, format);
@@ -118,8 +133,9 @@ int Run(std::vector<std::string> args) {
       ->check(LintRule);
   lint->add_option(
           "--for", options.lint_for,
-          "squid: the lists are also enforced by Squid (veraway-check squid): entries that approve no "
-          "HTTPS address there [https]")
+          "squid: the lists are also enforced by Squid (veraway-check squid): advice in the forms Squid "
+          "anchors at the host (://host/, .host/), entries that approve no HTTPS address there [https] and "
+          "entries no URL through Squid holds [unsent]")
       ->check(CLI::IsMember({"squid"}));
 
   CLI::App* diff = app.add_subcommand("diff", kDiffHelp);
@@ -128,6 +144,7 @@ int Run(std::vector<std::string> args) {
       ->required()
       ->check(ExistingFolder);
   diff->add_option("ADDRESS", options.addresses, "Addresses to compare");
+  AddAs(*diff, options);
 
   CLI::App* squid = app.add_subcommand("squid", kSquidHelp);
   squid->set_version_flag("--version", "veraway-check " VW_VERSION);

@@ -102,6 +102,19 @@ void AppendAnswerValue(std::string_view value, std::string& out) {
   }
 }
 
+std::string_view JudgeSquidAddress(TextView address, const TrustIndex* index,
+                                   std::vector<EntryRef>& approvals) {
+  approvals.clear();
+  // What SquidUrlToAddress refuses in a client's URL, for an address given as it is.
+  if (std::any_of(address.begin(), address.end(), [](char16_t c) { return c < u' ' || c == 0x7F; })) {
+    return "a control character in the URL";
+  }
+  if (address.find(u'\uFFFD') != TextView::npos) return "a URL that is not UTF-8";
+  if (index == nullptr) return "no list could be read";
+  index->Verdict(address, approvals, LinkRule::kNetwork);
+  return {};
+}
+
 void SquidJudge::Answer(std::string_view line, const SquidLists* lists, std::string& out) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   const std::string_view channel = TakeChannel(line);
@@ -110,8 +123,9 @@ void SquidJudge::Answer(std::string_view line, const SquidLists* lists, std::str
   if (url.empty()) return AppendBh(channel.empty() ? "empty request" : "no URL after the channel ID", out);
   const std::string_view fault = SquidUrlToAddress(url, address_);
   if (!fault.empty()) return AppendBh(fault, out);
-  if (lists == nullptr) return AppendBh("no list could be read", out);
-  lists->index->Verdict(address_, approvals_);
+  const std::string_view unusable =
+      JudgeSquidAddress(address_, lists == nullptr ? nullptr : lists->index.get(), approvals_);
+  if (!unusable.empty()) return AppendBh(unusable, out);
   if (approvals_.empty()) {
     out += "ERR\n";
     return;

@@ -39,6 +39,13 @@ std::string_view TakeChannel(std::string_view& rest);
 // unspecified.
 std::string_view SquidUrlToAddress(std::string_view value, Text& address);
 
+// The helper's verdict on `address`, the client's URL (as SquidUrlToAddress gives it back), with the lists of
+// `index` (null while none could be read): empty when it can be judged, the approving entries under the
+// network rule (LinkRule::kNetwork) then in `approvals`; else why not, the message of a BH answer. The helper
+// answers with it and `veraway-check test --as squid` reports it, so both always agree.
+std::string_view JudgeSquidAddress(TextView address, const TrustIndex* index,
+                                   std::vector<EntryRef>& approvals);
+
 // `value` as one token of an answer: %-escaped where Squid would otherwise end or misread it.
 void AppendAnswerValue(std::string_view value, std::string& out);
 

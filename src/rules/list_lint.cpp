@@ -155,7 +155,8 @@ class Linter {
     if ((judged & kSuffixBit) != 0) add(LintRule::kSuffix);
     if ((judged & kUnanchoredBit) != 0) add(LintRule::kUnanchored);
     if ((judged & kIdnBit) != 0) add(LintRule::kIdn);
-    if (options_.for_squid && NotInConnect(entry) != 0) add(LintRule::kHttps);
+    if (options_.for_squid && !ApprovesAConnect(entry)) add(LintRule::kHttps);
+    if (options_.for_squid && SquidNeverSends(entry) != Unsent::kNothing) add(LintRule::kUnsent);
     if (HostHasUpperCase(entry)) add(LintRule::kUppercase);
     if (entry.find(u'\uFFFD') != TextView::npos) add(LintRule::kMalformed);
     if (HasOtherControl(entry)) add(LintRule::kControl);
@@ -227,6 +228,8 @@ const char* LintRuleName(LintRule rule) {
       return "idn";
     case LintRule::kHttps:
       return "https";
+    case LintRule::kUnsent:
+      return "unsent";
     case LintRule::kUppercase:
       return "uppercase";
     case LintRule::kMalformed:
@@ -237,14 +240,46 @@ const char* LintRuleName(LintRule rule) {
   return "?";
 }
 
-char16_t NotInConnect(TextView entry) {
-  for (const char16_t c : entry) {
-    const bool host_or_port = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
-                              (c >= u'0' && c <= u'9') || c == u'.' || c == u'-' || c == u'_' || c == u':' ||
-                              c == u'[' || c == u']';
-    if (!host_or_port) return c;
+bool ApprovesAConnect(TextView entry) {
+  TextView rest = entry;
+  if (const std::size_t separator = entry.find(u"://"); separator != TextView::npos) {
+    // Only at the scheme separator of "https://host/": what stands before it ends "https".
+    const TextView scheme = entry.substr(0, separator);
+    if (scheme.size() > 5 || TextView(u"https").substr(5 - scheme.size()) != scheme) return false;
+    rest = entry.substr(separator + 3);
   }
-  return 0;
+  // The rest must fit in "host[:port]/": no "/" but a last one.
+  const std::size_t slash = rest.find(u'/');
+  if (slash != TextView::npos && slash + 1 != rest.size()) return false;
+  return std::all_of(
+      rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(std::min(slash, rest.size())), [](char16_t c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+               c == u'.' || c == u'-' || c == u'_' || c == u':' || c == u'[' || c == u']';
+      });
+}
+
+Unsent SquidNeverSends(TextView entry) {
+  if (entry.find(u'#') != TextView::npos) return Unsent::kFragment;
+  const std::size_t separator = entry.find(u"://");
+  const std::size_t host = separator == TextView::npos ? 0 : separator + 3;
+  const std::size_t host_end = std::min(entry.find(u'/', host), entry.size());
+  if (separator != TextView::npos) {
+    const TextView scheme = entry.substr(0, separator);
+    const TextView authority = entry.substr(host, host_end - host);
+    const auto ends_with = [&](TextView port) {
+      return authority.size() > port.size() && authority.substr(authority.size() - port.size()) == port;
+    };
+    if (((scheme.empty() || scheme == u"http") && ends_with(u":80")) ||
+        (scheme == u"https" && ends_with(u":443"))) {
+      return Unsent::kDefaultPort;
+    }
+  }
+  // Beyond the host: past its "/" (the entry's first "/" when it names no scheme).
+  if (std::any_of(entry.begin() + static_cast<std::ptrdiff_t>(host_end), entry.end(),
+                  [](char16_t c) { return c >= 0x80; })) {
+    return Unsent::kRawUnicode;
+  }
+  return Unsent::kNothing;
 }
 
 std::optional<LintRule> LintRuleNamed(std::string_view name) {
@@ -310,9 +345,10 @@ HostEntry ReadHostEntry(TextView text, const HostNames& hosts) {
   return entry;
 }
 
-std::vector<std::string> AnchoredForms(const HostEntry& entry, const HostNames& hosts) {
+std::vector<std::string> AnchoredForms(const HostEntry& entry, const HostNames& hosts, bool for_squid) {
   const std::string right = entry.host + (entry.open_end ? "/" : entry.rest);
-  if (OpenAtStart(entry, hosts)) return {"://" + right, "." + right};
+  if (OpenAtStart(entry, hosts) || (for_squid && !entry.scheme && !entry.dot))
+    return {"://" + right, "." + right};
   return {entry.left + right};
 }
 

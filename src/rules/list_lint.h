@@ -26,12 +26,13 @@ enum class LintRule : std::uint8_t {
   kSuffix,      // a public suffix, or a part of host names inside one: every site under it is approved
   kUnanchored,  // a host name that also occurs inside other sites' host names
   kIdn,         // a host name written in Unicode, where browsers send its ASCII ("xn--") form
-  kHttps,       // (lists Squid enforces) never occurs in host:port, all Squid sees of an HTTPS request
+  kHttps,       // (lists Squid enforces) approves no CONNECT, judged as https://host/ (ApprovesAConnect)
+  kUnsent,      // (lists Squid enforces) holds what no URL through Squid holds (SquidNeverSends)
   kUppercase,   // an upper-case letter in the host part (before the first "/" after any "scheme://")
   kMalformed,   // U+FFFD: bytes that were not UTF-8 when the file was read
   kControl,     // another control character (a tab inside the entry, say)
 };
-inline constexpr int kLintRuleCount = 14;
+inline constexpr int kLintRuleCount = 15;
 
 const char* LintRuleName(LintRule rule);
 // The rule of that name.
@@ -78,14 +79,24 @@ struct LintOptions {
   // The odd line ends of each file (from LineEndScan), for `line-ends`.
   std::vector<OddLineEnd> sites_ends;
   std::vector<OddLineEnd> links_ends;
-  // The lists are enforced by Squid (veraway-check squid): `https` is checked too.
+  // The lists are enforced by Squid (veraway-check squid): `https` and `unsent` are checked too.
   bool for_squid = false;
 };
 
-// The first character of `entry` that never stands in the host:port of a CONNECT, which is all Squid knows of
-// an HTTPS request it does not decrypt (a host name in lower case or an IP address, then ":" and the port); 0
-// when there is none. Upper-case letters are left to `uppercase`.
-char16_t NotInConnect(TextView entry);
+// Whether `entry` can approve a CONNECT under the network rule, which judges the host:port that is all Squid
+// knows of an HTTPS request as "https://host/" (rules/link_rule.h): not when it names another scheme
+// ("http://"), or holds a path after the host's "/", a query, a user name or anything else no host holds.
+// Upper-case letters are left to `uppercase`.
+bool ApprovesAConnect(TextView entry);
+
+// What an entry holds that no URL Squid hands the helper does, so that through Squid it never matches.
+enum class Unsent : std::uint8_t {
+  kNothing,
+  kFragment,     // "#": clients never send the fragment
+  kDefaultPort,  // "http://host:80", "://host:80" or "https://host:443": Squid leaves the default port out
+  kRawUnicode,   // a character beyond ASCII after the host: clients send it %-escaped (UTF-8)
+};
+Unsent SquidNeverSends(TextView entry);
 
 // Every finding in both lists, sorted by list (sites first), line, then rule. `index` is over the same lists.
 // `progress`, when given, is called now and then with the number of entries checked so far.
@@ -109,7 +120,9 @@ HostEntry ReadHostEntry(TextView entry, const HostNames& hosts);
 
 // For the messages: the anchored forms that the same substring rule honours, and addresses of other sites
 // that an unanchored entry also approves.
-std::vector<std::string> AnchoredForms(const HostEntry& entry, const HostNames& hosts);
+// `for_squid`: only forms the network rule anchors at the host ("://host/", ".host/").
+std::vector<std::string> AnchoredForms(const HostEntry& entry, const HostNames& hosts,
+                                       bool for_squid = false);
 std::vector<std::string> AlsoApproved(const HostEntry& entry, const HostNames& hosts);
 // The entry with its host in ASCII form (for `idn`).
 std::string AsciiForm(const HostEntry& entry);

@@ -170,10 +170,17 @@ TrustIndex::Id TrustIndex::Lookup(TextView text, std::uint64_t hash) const {
   }
 }
 
-void TrustIndex::CollectInside(TextView text) const {
-  if (collected_ && SameUnits(collected_for_, text)) return;
+void TrustIndex::CollectInside(TextView text, const AddressShape* shape) const {
+  const auto same_shape = [&] {
+    if (shape == nullptr) return !collected_shaped_;
+    return collected_shaped_ && collected_shape_.scheme_separator == shape->scheme_separator &&
+           collected_shape_.host_begin == shape->host_begin && collected_shape_.host_end == shape->host_end;
+  };
+  if (collected_ && same_shape() && SameUnits(collected_for_, text)) return;
   collected_for_.assign(text);
   collected_ = true;
+  collected_shaped_ = shape != nullptr;
+  if (shape != nullptr) collected_shape_ = *shape;
   std::vector<Id>& ids = ids_;
   ids.clear();
   const std::size_t n = text.size();
@@ -190,7 +197,10 @@ void TrustIndex::CollectInside(TextView text) const {
     const std::uint64_t hash = window_hash(i, lengths_[k], powers_[k]);
     if (!FilterHas(filter_, filter_bits_, hash)) return;
     const Id id = Lookup(text.substr(i, lengths_[k]), hash);
-    if (id != kNone) ids.push_back(id);
+    if (id == kNone) return;
+    // The network rule: an anchored entry counts only at its place. Asked of the hits alone, which are few.
+    if (shape != nullptr && !CountsAt(AnchorOf(EntryText(first_entry_[id])), i, *shape)) return;
+    ids.push_back(id);
   };
   // Short entries: every window of their lengths.
   for (std::size_t k = 0; k < first_long_ && lengths_[k] <= n; ++k) {
@@ -214,8 +224,9 @@ std::uint32_t TrustIndex::NextSame(std::uint32_t entry) const {
   return at != next_same_.end() && at->first == entry ? at->second : kNone;
 }
 
-void TrustIndex::AppendSitesIn(TextView address, std::vector<EntryRef>& out) const {
-  CollectInside(address);
+void TrustIndex::AppendSitesIn(TextView address, const AddressShape* shape,
+                               std::vector<EntryRef>& out) const {
+  CollectInside(address, shape);
   const std::size_t first = out.size();
   for (Id id : ids_) {
     for (std::uint32_t entry = first_entry_[id]; entry < site_count_; entry = NextSame(entry)) {
@@ -226,8 +237,8 @@ void TrustIndex::AppendSitesIn(TextView address, std::vector<EntryRef>& out) con
             [](const EntryRef& a, const EntryRef& b) { return a.index < b.index; });
 }
 
-std::optional<std::size_t> TrustIndex::FirstLinkIn(TextView address) const {
-  CollectInside(address);
+std::optional<std::size_t> TrustIndex::FirstLinkIn(TextView address, const AddressShape* shape) const {
+  CollectInside(address, shape);
   std::uint32_t first_link = kNone;
   for (Id id : ids_) first_link = std::min(first_link, first_link_[id]);
   if (first_link == kNone) return std::nullopt;

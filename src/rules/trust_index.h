@@ -21,12 +21,12 @@ class TrustIndex final : public LinkRuleEngine {
   // Both lists must outlive the index and stay unchanged.
   TrustIndex(const TrustList& sites, const TrustList& links);
 
-  void AppendSitesIn(TextView address, std::vector<EntryRef>& out) const override;
-  std::optional<std::size_t> FirstLinkIn(TextView address) const override;
+  void AppendSitesIn(TextView address, const AddressShape* shape, std::vector<EntryRef>& out) const override;
+  std::optional<std::size_t> FirstLinkIn(TextView address, const AddressShape* shape) const override;
 
   // The link rule's answer (ApprovingEntries) found with this index.
-  void Verdict(TextView address, std::vector<EntryRef>& approvals) const {
-    ApprovingEntries(*this, address, approvals);
+  void Verdict(TextView address, std::vector<EntryRef>& approvals, LinkRule rule = LinkRule::kBrowser) const {
+    ApprovingEntries(*this, address, approvals, rule);
   }
 
   // For lint: how the entry text `text` stands among the entries, in reading order (all sites, then all
@@ -45,9 +45,10 @@ class TrustIndex final : public LinkRuleEngine {
   static constexpr Id kNone = 0xFFFFFFFFu;
 
   TextView EntryText(std::uint32_t entry) const;
-  // Every distinct text that occurs in `text`, each once, in no particular order, into ids_. The link rule
-  // asks about the sites and then the links of one address, so the last answer is kept for its text.
-  void CollectInside(TextView text) const;
+  // Every distinct text that occurs in `text` (with a `shape`, where it counts: CountsAt), each once, in no
+  // particular order, into ids_. The link rule asks about the sites and then the links of one address, so the
+  // last answer is kept for its text and shape.
+  void CollectInside(TextView text, const AddressShape* shape = nullptr) const;
   Id Lookup(TextView text, std::uint64_t hash) const;
 
   const TrustList& sites_;
@@ -84,6 +85,8 @@ class TrustIndex final : public LinkRuleEngine {
   mutable std::vector<Id> ids_;
   mutable Text collected_for_;  // the text ids_ answers for, when collected_
   mutable bool collected_ = false;
+  mutable bool collected_shaped_ = false;  // ... and whether for a shape, which:
+  mutable AddressShape collected_shape_;
 };
 
 }  // namespace vw

@@ -41,12 +41,16 @@ class CheckCommandTest : public ::testing::Test {
     root_ = fs::temp_directory_path() / ("vw_check_" + std::to_string(::getpid()));
     fs::remove_all(root_);
     for (const char* dir : {"lists", "other", "empty", "bad", "locked", "before", "after", "half", "zeros",
-                            "oneline", "odd", "huge", "limit"}) {
+                            "oneline", "odd", "huge", "limit", "squid", "squidlint"}) {
       fs::create_directories(root_ / dir);
     }
     WriteAll(root_ / "lists/TrustFile_SafeSites.txt", "example.org\r\nnews.example.org\r\n");
     WriteAll(root_ / "lists/TrustFile_SafeLinks.txt", "links.example.net/\r\nexample.net\r\n");
     WriteAll(root_ / "other/TrustFile_SafeSites.txt", "example.org\r\n");
+    WriteAll(root_ / "squid/TrustFile_SafeSites.txt", "://example.org/\r\n");
+    WriteAll(root_ / "squid/TrustFile_SafeLinks.txt", ".example.net/\r\n");
+    WriteAll(root_ / "squidlint/TrustFile_SafeSites.txt", "://example.org/login\r\n://example.org:80/\r\n");
+    WriteAll(root_ / "squidlint/TrustFile_SafeLinks.txt", "");
     WriteAll(root_ / "other/TrustFile_SafeLinks.txt", "shop.example.net\r\n");
     WriteAll(root_ / "before/TrustFile_SafeSites.txt",
              "a.org\r\nb.org\r\nc.org\r\nb.org\r\nd.org\r\nd.org\r\n");
@@ -248,30 +252,52 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
       {{"lint", "--dir", "lists"},
        "",
        "lists/TrustFile_SafeSites.txt:1: warning: \"example.org\" also occurs in other sites' host names: it "
-       "approves https://evil-example.org/ and https://example.org.attacker.example/; anchored: "
-       "\"://example.org/\" or \".example.org/\" [unanchored]\n"
+       "approves https://evil-example.org/ and https://example.org.attacker.example/; write "
+       "\"://example.org/\" "
+       "or \".example.org/\": through Squid only that host and its subdomains; in the browser any address "
+       "that "
+       "holds one, as http://evil.example/?u=https://example.org/ [unanchored]\n"
        "lists/TrustFile_SafeSites.txt:2: warning: \"news.example.org\" also occurs in other sites' host "
        "names: "
-       "it approves https://news.example.org.attacker.example/; anchored: \"news.example.org/\" "
-       "[unanchored]\n"
+       "it approves https://news.example.org.attacker.example/; write \"news.example.org/\" (through Squid "
+       "too, "
+       "any address that holds it: lint --for squid gives the forms Squid anchors at the host); in the "
+       "browser "
+       "any address that holds it, as http://evil.example/?u=news.example.org/ [unanchored]\n"
        "lists/TrustFile_SafeLinks.txt:2: warning: \"example.net\" also occurs in other sites' host names: it "
-       "approves https://evil-example.net/ and https://example.net.attacker.example/; anchored: "
-       "\"://example.net/\" or \".example.net/\" [unanchored]\n",
+       "approves https://evil-example.net/ and https://example.net.attacker.example/; write "
+       "\"://example.net/\" "
+       "or \".example.net/\": through Squid only that host and its subdomains; in the browser any address "
+       "that "
+       "holds one, as http://evil.example/?u=https://example.net/ [unanchored]\n",
        "veraway-check: 3 findings: 3 unanchored\n",
        1},
       {{"lint", "--format", "jsonl", "--dir", "empty"}, "", "", kNeitherListError, 2},
       {{"test", "--dir", "empty", "abc"}, "", "", kNeitherListError, 2},
       {{"diff", "--dir", "lists", "--against", "empty", "abc"}, "", "", kNeitherListError, 2},
-      // Through Squid an HTTPS request is only host:port: an entry with a path never approves one.
-      {{"lint", "--dir", "lists", "--for", "squid", "--only", "https"},
+      // Through Squid an HTTPS request is judged as https://host/: an entry with a path never approves one;
+      // the advice is a form Squid anchors at the host. A default port is never in the URL Squid hands over.
+      {{"lint", "--dir", "squidlint", "--for", "squid", "--only", "https"},
        "",
-       "lists/TrustFile_SafeLinks.txt:1: warning: holds \"/\", which never stands in host:port, all that "
-       "Squid "
-       "sees of an HTTPS request (example.org:443): through Squid this entry approves no HTTPS address "
+       "squidlint/TrustFile_SafeSites.txt:1: warning: Squid sees only host:port of an HTTPS request, judged "
+       "as "
+       "https://host/: an entry with a path, a query or a scheme other than https never approves one; for "
+       "HTTPS "
+       "to this site write \"://example.org/\" or \".example.org/\": through Squid only that host and its "
+       "subdomains; in the browser any address that holds one, as "
+       "http://evil.example/?u=https://example.org/ "
        "[https]\n",
-       "veraway-check: 1 findings: 1 https\n",
+       "veraway-check: 1 finding: 1 https\n",
        1},
-      {{"lint", "--dir", "lists", "--only", "https"}, "", "", "veraway-check: no findings\n", 0},
+      {{"lint", "--dir", "squidlint", "--for", "squid", "--only", "unsent"},
+       "",
+       "squidlint/TrustFile_SafeSites.txt:2: warning: names the default port, which Squid leaves out of the "
+       "URL "
+       "(http://host/, and a CONNECT to port 443 is https://host/): through Squid this entry never matches; "
+       "leave the port out [unsent]\n",
+       "veraway-check: 1 finding: 1 unsent\n",
+       1},
+      {{"lint", "--dir", "squidlint", "--only", "https,unsent"}, "", "", "veraway-check: no findings\n", 0},
       {{"lint", "--dir", "lists", "--only", "redundant,duplicate"},
        "",
        "",
@@ -477,7 +503,7 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "",
        Usage("--only: no such rule: wide (rules: "
              "bom,line-ends,whitespace,empty,duplicate,redundant,broad,suffix,"
-             "unanchored,idn,https,uppercase,malformed,control)",
+             "unanchored,idn,https,unsent,uppercase,malformed,control)",
              "lint"),
        2},
   };

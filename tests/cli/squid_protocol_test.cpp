@@ -40,9 +40,10 @@ TEST(SquidProtocolTest, AnswersEachRequestLine) {
       {"4 http://x.test/%2520%2522a%2520b%2522%25zz",
        "4 OK log=TrustFile_SafeLinks.txt:3:%2520%2522a%2520b%2522%25\n"},
       {"13 http://%C3%A9.test/", "13 OK log=TrustFile_SafeSites.txt:4:%C3%A9.test\n"},
-      // A CONNECT is tested as Squid gives it, host:port.
+      // A CONNECT's host:port is judged as https://host/: an entry with a path never approves it.
       {"5 news.example.org:443 -", "5 OK log=TrustFile_SafeSites.txt:1:example.org\n"},
-      {"6 links.example.net:443 -", "6 ERR\n"},
+      {"6 links.example.net:443 -", "6 OK log=TrustFile_SafeLinks.txt:1:links.example.net/\n"},
+      {"6 wiki.test:443 -", "6 ERR\n"},
       // Lines that cannot be judged: BH with the reason.
       {"", "BH message=empty%20request\n"},
       {"7", "7 BH message=no%20URL%20after%20the%20channel%20ID\n"},

@@ -85,18 +85,39 @@ TEST(ListLintTest, EachRuleFindsWhatItNames) {
   }
 }
 
-// What a CONNECT's host:port (all Squid sees of an HTTPS request) can hold, for `https`.
-TEST(ListLintTest, CharactersThatNeverStandInAConnect) {
+// Through Squid (lint --for squid): which entries can approve a CONNECT, judged as https://host/, and what
+// no URL Squid hands the helper holds.
+TEST(ListLintTest, WhatNeverMatchesThroughSquid) {
   const struct {
     std::u16string entry;
-    char16_t first_not_in_connect;
+    bool approves_a_connect;
+    Unsent unsent;
   } rows[] = {
-      {u"example.org", 0},         {u"news.example.org:443", 0},   {u"[2001:db8::1]:443", 0},
-      {u"my_host-1", 0},           {u"example.org/", u'/'},        {u"://example.org/", u'/'},
-      {u"example.org?id=1", u'?'}, {u"b\u00FCcher.de", u'\u00FC'},
+      {u"example.org", true, Unsent::kNothing},
+      {u"example.org/", true, Unsent::kNothing},
+      {u"://example.org/", true, Unsent::kNothing},
+      {u"https://example.org:8443/", true, Unsent::kNothing},
+      {u".example.org/", true, Unsent::kNothing},
+      {u"[2001:db8::1]", true, Unsent::kNothing},
+      {u"s://my_host-1/", true, Unsent::kNothing},
+      {u"http://example.org/", false, Unsent::kNothing},
+      {u"://example.org/login", false, Unsent::kNothing},
+      {u"example.org?id=1", false, Unsent::kNothing},
+      {u"b\u00FCcher.de", false, Unsent::kNothing},
+      {u"://example.org/#top", false, Unsent::kFragment},
+      {u"://example.org:80/", true, Unsent::kDefaultPort},
+      {u"http://example.org:80", false, Unsent::kDefaultPort},
+      {u"https://example.org:443/", true, Unsent::kDefaultPort},
+      {u"://example.org:443/", true, Unsent::kNothing},
+      {u"http://example.org:8080/", false, Unsent::kNothing},
+      {u"://example.org/caf\u00E9", false, Unsent::kRawUnicode},
+      {u"/caf\u00E9", false, Unsent::kRawUnicode},
+      {u"://b\u00FCcher.de/", false, Unsent::kNothing},
   };
-  for (const auto& row : rows)
-    EXPECT_EQ(NotInConnect(row.entry), row.first_not_in_connect) << TextToUtf8(row.entry);
+  for (const auto& row : rows) {
+    EXPECT_EQ(ApprovesAConnect(row.entry), row.approves_a_connect) << TextToUtf8(row.entry);
+    EXPECT_EQ(SquidNeverSends(row.entry), row.unsent) << TextToUtf8(row.entry);
+  }
 }
 
 // Where the list reader and grep -n part ways: lone CR and NUL end a line for the reader only.
@@ -166,6 +187,9 @@ TEST(ListLintTest, AnchoredFormsAndWhatElseAnEntryApproves) {
       EXPECT_NE(Utf8ToText(address).find(row.entry), Text::npos) << address;
     }
   }
+  // For Squid only forms it anchors at the host, whatever the browser's host names allow.
+  EXPECT_EQ(AnchoredForms(ReadHostEntry(u"www.box.com", hosts), hosts, true),
+            (std::vector<std::string>{"://www.box.com/", ".www.box.com/"}));
   EXPECT_EQ(AsciiForm(ReadHostEntry(u"https://b\u00FCcher.de/x", hosts)), "https://xn--bcher-kva.de/x");
   // A name IDNA2008 refuses but browsers send: both builds give the same form.
   EXPECT_EQ(AsciiForm(ReadHostEntry(u"://\U0001F600.com/", hosts)), "://xn--e28h.com/");

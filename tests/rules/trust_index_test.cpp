@@ -22,6 +22,25 @@ TrustList RandomList(std::mt19937& random, std::size_t max_entries, std::size_t 
   return list;
 }
 
+// Texts put together from pieces of addresses, so that schemes, hosts, user names, ports, CONNECT's
+// host:port and the network rule's anchored entries ("://a.b/", ".a:") come up often.
+Text RandomPieces(std::mt19937& random, std::size_t max_pieces) {
+  static constexpr const char16_t* kPieces[] = {u"a", u"b", u".", u":", u"/",   u"://",  u"@",    u"A",
+                                                u"?", u"[", u"]", u"1", u"443", u"http", u"HTTPS"};
+  Text text;
+  for (std::size_t count = random() % (max_pieces + 1); count > 0; --count) {
+    text += kPieces[random() % std::size(kPieces)];
+  }
+  return text;
+}
+
+TrustList RandomPieceList(std::mt19937& random, std::size_t max_entries) {
+  TrustList list;
+  for (std::size_t count = random() % (max_entries + 1); count > 0; --count)
+    list.Append(RandomPieces(random, 5));
+  return list;
+}
+
 // The address with an entry of the lists put at its start or its end (or left as it is): random units seldom
 // spell an entry of the index's anchor length or more, and its last and first windows are where it can slip.
 Text WithAnEntry(std::mt19937& random, const TrustList& sites, const TrustList& links, TextView address) {
@@ -53,18 +72,22 @@ TEST(TrustIndexTest, AgreesWithTheListWalkOnRandomListsAndAddresses) {
   std::vector<EntryRef> approvals;
   std::vector<EntryRef> walked;
   for (int round = 0; round < 300; ++round) {
-    // Every other round, entries up to twice the index's anchor of 8 units.
+    // Every other round, entries up to twice the index's anchor of 8 units; every third, pieces of
+    // addresses, asked under the network rule too.
     const std::size_t longest = round % 2 == 0 ? 6 : 16;
-    const TrustList sites = RandomList(random, 40, longest);
-    const TrustList links = RandomList(random, 20, longest);
+    const bool pieces = round % 3 == 0;
+    const TrustList sites = pieces ? RandomPieceList(random, 40) : RandomList(random, 40, longest);
+    const TrustList links = pieces ? RandomPieceList(random, 20) : RandomList(random, 20, longest);
     const TrustIndex index(sites, links);
     const ListWalk walk(sites, links);
-    const TrustList addresses = RandomList(random, 30, 24);
+    const TrustList addresses = pieces ? RandomPieceList(random, 30) : RandomList(random, 30, 24);
     for (std::size_t a = 0; a < addresses.size(); ++a) {
       const Text address = WithAnEntry(random, sites, links, addresses[a]);
-      ApprovingEntries(index, address, approvals);
-      ApprovingEntries(walk, address, walked);
-      ASSERT_EQ(approvals, walked) << "round " << round << " address " << a;
+      for (const LinkRule rule : {LinkRule::kBrowser, LinkRule::kNetwork}) {
+        ApprovingEntries(index, address, approvals, rule);
+        ApprovingEntries(walk, address, walked, rule);
+        ASSERT_EQ(approvals, walked) << "round " << round << " address " << a;
+      }
     }
     // Each entry against the lists themselves, as lint asks.
     for (std::size_t i = 0; i < sites.size(); ++i) {

@@ -3,7 +3,8 @@
 # temporary folder (pid file, logs, no disk cache) around the example the package ships, the helper from the
 # build and a local HTTP origin. Through the proxy an approved address gets the origin's page and another one
 # 403; the list is changed on disk and, without a restart, the verdicts flip; access.log names the approving
-# entry. Loopback only; it stops what it started.
+# entry; an approved entry named in another address's query, path or user name lets nothing through, and
+# ://host/ approves a CONNECT to that host and no look-alike. Loopback only; it stops what it started.
 #   squid_proxy_test.sh VERAWAY_CHECK EXAMPLE_CONFIGURATION
 # Exit status 77 (skipped) only when squid is not installed.
 set -euo pipefail
@@ -166,3 +167,25 @@ grep -q "TCP_MISS/200 .* GET http://$origin/ok/ .* TrustFile_SafeSites.txt:1:$or
 grep -q "TCP_MISS/200 .* GET http://$origin/new/ .* TrustFile_SafeSites.txt:1:$origin/new/\$" "$work/access.log" ||
   fail "access.log does not name the entry that approved /new/"
 echo "ok: access.log names the approving entries"
+
+# 5. The network rule: ://host/ and .host: count only at the host, so naming them elsewhere smuggles nothing;
+# a CONNECT is judged as https://host:port/.
+port=${origin#*:}
+printf '://localhost:%s/\r\n.localhost:\r\n' "$port" >"$work/lists/TrustFile_SafeSites.txt"
+for ((i = 0; i < 150; i++)); do
+  [[ $(code "http://localhost:$port/ok/") == 200 ]] && break
+  sleep 0.1
+done
+[[ $(code "http://localhost:$port/ok/") == 200 ]] || fail "://localhost:$port/ does not approve its own host"
+for smuggled in "http://$origin/ok/?u=http://localhost:$port/" "http://$origin/ok/http://localhost:$port/" \
+  "http://$origin/.localhost:$port/" "http://a.localhost:$port@$origin/ok/"; do
+  [[ $(code "$smuggled" --path-as-is) == 403 ]] || fail "smuggled past Squid: $smuggled"
+done
+connect() {
+  curl -s -o /dev/null -w '%{http_connect}' --max-time 10 -p -x "http://127.0.0.1:$proxy_port" "https://$1:$port/" || true
+}
+[[ $(connect localhost) == 200 ]] || fail "CONNECT localhost:$port not approved by ://localhost:$port/"
+for host in localhost.attacker.example evil-localhost; do
+  [[ $(connect $host) == 403 ]] || fail "CONNECT $host:$port approved"
+done
+echo "ok: nothing smuggled in query, path or user name; CONNECT approved by ://host/, look-alikes denied"
