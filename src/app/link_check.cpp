@@ -17,7 +17,7 @@ void ShowFound(TrustEntry entry) {
 
 void CheckLinkInSites() {
   ProgramState& s = State();
-  ApprovingEntries(ListWalk(s.SafeSitesList, s.SafeLinksList), s.LinkUnderTest, s.LinkApprovals);
+  ApprovingEntries(ListWalk({&s.SafeSitesList, &s.SafeLinksList}), s.LinkUnderTest, s.LinkApprovals);
   s.FoundInSites = false;
   for (const EntryRef& entry : s.LinkApprovals) {
     if (entry.list != ListKind::kSites) continue;

@@ -19,7 +19,7 @@ std::string Place(const FolderLists& lists, EntryRef entry) {
 Json ApprovalsJson(const FolderLists& lists, const std::vector<EntryRef>& approvals) {
   Json by = Json::array();
   for (const EntryRef& entry : approvals) {
-    by.push_back({{"list", entry.list == ListKind::kSites ? "sites" : "links"},
+    by.push_back({{"list", RowOf(entry.list).label},
                   {"line", entry.index + 1},
                   {"entry", TextToUtf8(ListOf(lists, entry.list)[entry.index])}});
   }

@@ -22,7 +22,7 @@ std::string Dump(const Json& json);
 std::string Quoted(TextView text);
 
 inline const TrustList& ListOf(const FolderLists& lists, ListKind kind) {
-  return kind == ListKind::kSites ? lists.sites : lists.links;
+  return lists.entries[ListNo(kind)];
 }
 
 // "DIR/TrustFile_SafeSites.txt:12"

@@ -8,7 +8,7 @@ namespace vw::cli {
 int RunTest(const Options& options) {
   FolderLists lists;
   if (!ReadFolderLists(options.dir, lists)) return kError;
-  const TrustIndex index(lists.sites, lists.links);
+  const TrustIndex index(lists.Lists());
   Addresses addresses(options.addresses);
   Output output;
   Progress progress("addresses tested");

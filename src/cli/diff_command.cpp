@@ -87,7 +87,7 @@ Totals WriteEntryDiff(const FolderLists& lists, const FolderLists& other, ListKi
                       Output& output) {
   const TrustList& before = ListOf(other, kind);
   const TrustList& after = ListOf(lists, kind);
-  const char* list_name = kind == ListKind::kSites ? "sites" : "links";
+  const char* list_name = RowOf(kind).label;
   Totals totals;
   const std::vector<Hunk> hunks = DiffEntries(before, after);
   if (!hunks.empty() && format == Format::kText) {
@@ -143,11 +143,17 @@ int RunDiff(const Options& options) {
   FolderLists lists;
   FolderLists other;
   if (!ReadFolderLists(options.dir, lists) || !ReadFolderLists(options.against, other)) return kError;
-  const TrustIndex index(lists.sites, lists.links);
-  const TrustIndex other_index(other.sites, other.links);
+  const TrustIndex index(lists.Lists());
+  const TrustIndex other_index(other.Lists());
   Output output;
-  const Totals sites = WriteEntryDiff(lists, other, ListKind::kSites, options.format, output);
-  const Totals links = WriteEntryDiff(lists, other, ListKind::kLinks, options.format, output);
+  PerList<Totals> totals;
+  Totals all;
+  for (const ListInfo& row : kListTable) {
+    Totals& list = totals[ListNo(row.kind)];
+    list = WriteEntryDiff(lists, other, row.kind, options.format, output);
+    all.added += list.added;
+    all.removed += list.removed;
+  }
   // Addresses from the arguments, else from standard input unless a person sits at it.
   static const std::vector<std::string> kNone;
   const bool no_addresses = options.addresses.empty() && StdinIsTerminal();
@@ -160,7 +166,7 @@ int RunDiff(const Options& options) {
   std::string address;
   std::size_t count = 0;
   std::size_t changed = 0;
-  int status = sites.added + sites.removed + links.added + links.removed == 0 ? kOk : kFindings;
+  int status = all.added + all.removed == 0 ? kOk : kFindings;
   const std::string dir_name = options.dir.empty() ? "." : options.dir;
   while (addresses.Next(address)) {
     judge.Judge(address, approvals);
@@ -192,17 +198,23 @@ int RunDiff(const Options& options) {
   // The totals.
   std::string& out = output.buffer();
   if (options.format == Format::kJsonl) {
-    out += Dump(Json{{"added", sites.added + links.added},
-                     {"removed", sites.removed + links.removed},
-                     {"sites", {{"added", sites.added}, {"removed", sites.removed}}},
-                     {"links", {{"added", links.added}, {"removed", links.removed}}},
-                     {"addresses", count},
-                     {"verdicts_changed", changed}});
+    Json json{{"added", all.added}, {"removed", all.removed}};
+    for (const ListInfo& row : kListTable) {
+      const Totals& list = totals[ListNo(row.kind)];
+      json[row.label] = {{"added", list.added}, {"removed", list.removed}};
+    }
+    json["addresses"] = count;
+    json["verdicts_changed"] = changed;
+    out += Dump(json);
   } else {
-    out += std::to_string(sites.added + links.added) + " entries added, " +
-           std::to_string(sites.removed + links.removed) + " removed (sites: " + std::to_string(sites.added) +
-           " added, " + std::to_string(sites.removed) + " removed; links: " + std::to_string(links.added) +
-           " added, " + std::to_string(links.removed) + " removed)";
+    out += std::to_string(all.added) + " entries added, " + std::to_string(all.removed) + " removed (";
+    for (const ListInfo& row : kListTable) {
+      const Totals& list = totals[ListNo(row.kind)];
+      if (row.kind != kListTable[0].kind) out += "; ";
+      out += std::string(row.label) + ": " + std::to_string(list.added) + " added, " +
+             std::to_string(list.removed) + " removed";
+    }
+    out += ")";
     if (count > 0)
       out += "; " + std::to_string(changed) + " of " + std::to_string(count) + " addresses changed verdict";
   }

@@ -1,10 +1,10 @@
 #include "cli/folder_lists.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 #include "cli/console.h"
-#include "files/file_names.h"
 #include "files/list_reader.h"
 
 namespace vw::cli {
@@ -94,8 +94,17 @@ bool ReadList(const std::string& path, TrustList& list, std::vector<OddLineEnd>&
 
 }  // namespace
 
+std::string NoneExists(const std::string& dir) {
+  std::string text = "neither";
+  for (const ListInfo& row : kListTable) {
+    if (row.kind != kListTable[0].kind) text += " nor";
+    text += " " + ListPath(dir, row.kind);
+  }
+  return text + " exists";
+}
+
 std::string ListPath(const std::string& dir, ListKind list) {
-  const std::string name = TextToUtf8(list == ListKind::kSites ? kSitesFile : kLinksFile);
+  const std::string name = TextToUtf8(RowOf(list).file);
   if (dir.empty()) return name;
   const char last = dir.back();
   if (last == '/' || last == static_cast<char>(kPathSeparator)) return dir + name;
@@ -107,16 +116,15 @@ FolderRead ReadFolderListsQuietly(const std::string& dir, FolderLists& lists,
   lists.dir = dir;
   FolderRead read;
   Progress progress("entries read");
-  const std::string sites = ListPath(dir, ListKind::kSites);
-  const std::string links = ListPath(dir, ListKind::kLinks);
-  if (!ReadList(sites, lists.sites, lists.sites_ends, progress, read.sites_missing, read, stop) ||
-      !ReadList(links, lists.links, lists.links_ends, progress, read.links_missing, read, stop)) {
-    return read;
+  for (const ListInfo& row : kListTable) {
+    const std::size_t n = ListNo(row.kind);
+    if (!ReadList(ListPath(dir, row.kind), lists.entries[n], lists.ends[n], progress, read.missing[n], read,
+                  stop))
+      return read;
   }
-  // One missing list is an empty list, as in the editor; both missing is most likely the wrong folder.
-  if (read.sites_missing && read.links_missing) {
-    read.error = "neither " + sites + " nor " + links + " exists: not a folder of lists";
-  }
+  // One missing list is an empty list, as in the editor; all missing is most likely the wrong folder.
+  if (std::find(read.missing.begin(), read.missing.end(), false) == read.missing.end())
+    read.error = NoneExists(dir) + ": not a folder of lists";
   return read;
 }
 
@@ -126,8 +134,10 @@ bool ReadFolderLists(const std::string& dir, FolderLists& lists) {
     Error(read.error);
     return false;
   }
-  if (read.sites_missing) Note(ListPath(dir, ListKind::kSites) + " is missing: it counts as an empty list");
-  if (read.links_missing) Note(ListPath(dir, ListKind::kLinks) + " is missing: it counts as an empty list");
+  for (const ListInfo& row : kListTable) {
+    if (read.missing[ListNo(row.kind)])
+      Note(ListPath(dir, row.kind) + " is missing: it counts as an empty list");
+  }
   return true;
 }
 

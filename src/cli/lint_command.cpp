@@ -185,13 +185,12 @@ int RunLint(const Options& options) {
   if (!options.only.empty()) lint.rules = RuleMask(options.only);
   lint.rules &= ~RuleMask(options.ignore);
   lint.for_squid = options.lint_for == "squid";
-  lint.sites_ends = std::move(lists.sites_ends);
-  lint.links_ends = std::move(lists.links_ends);
+  lint.ends = std::move(lists.ends);
   const HostNames& hosts = SystemHostNames();
-  const TrustIndex index(lists.sites, lists.links);
+  const TrustIndex index(lists.Lists());
   Progress progress("entries checked");
-  const std::vector<LintFinding> findings = LintLists(lists.sites, lists.links, index, hosts, lint,
-                                                      [&](std::size_t checked) { progress.Update(checked); });
+  const std::vector<LintFinding> findings =
+      LintLists(lists.Lists(), index, hosts, lint, [&](std::size_t checked) { progress.Update(checked); });
   progress.Done();
   Output output;
   std::array<std::size_t, kLintRuleCount> counts{};

@@ -1,5 +1,6 @@
 #include "cli/squid_list_watcher.h"
 
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 #include <tuple>
@@ -10,7 +11,6 @@
 #endif
 
 #include "cli/console.h"
-#include "files/file_names.h"
 #include "files/list_file.h"
 
 namespace vw::cli {
@@ -39,11 +39,8 @@ FileStamp StampOf(const std::string& path) {
 
 }  // namespace
 
-ListWatcher::ListWatcher(std::string dir, std::atomic<bool>& hangup)
-    : dir_(std::move(dir)),
-      sites_path_(ListPath(dir_, ListKind::kSites)),
-      links_path_(ListPath(dir_, ListKind::kLinks)),
-      hangup_(hangup) {
+ListWatcher::ListWatcher(std::string dir, std::atomic<bool>& hangup) : dir_(std::move(dir)), hangup_(hangup) {
+  for (const ListInfo& row : kListTable) paths_[ListNo(row.kind)] = ListPath(dir_, row.kind);
   Read(Stamp());
   thread_ = std::thread([this] { Watch(); });
 }
@@ -70,7 +67,9 @@ const SquidLists* ListWatcher::Current() {
 }
 
 FolderStamp ListWatcher::Stamp() const {
-  return {StampOf(sites_path_), StampOf(links_path_)};
+  FolderStamp stamp;
+  for (std::size_t n = 0; n < kListCount; ++n) stamp[n] = StampOf(paths_[n]);
+  return stamp;
 }
 
 void ListWatcher::Watch() {
@@ -99,12 +98,12 @@ void ListWatcher::Watch() {
   }
 }
 
-// Reads both lists and builds their index; hands them over only when both were read whole.
+// Reads the lists and builds their index; hands them over only when all were read whole.
 void ListWatcher::Read(const FolderStamp& stamp) {
   tried_ = stamp;
   in_use_ = false;
-  if (!stamp.sites.exists && !stamp.links.exists) {
-    Report("neither " + sites_path_ + " nor " + links_path_ + " exists: every request is answered BH");
+  if (std::none_of(stamp.begin(), stamp.end(), [](const FileStamp& file) { return file.exists; })) {
+    Report(NoneExists(dir_) + ": every request is answered BH");
     HandOver(nullptr);
     return;
   }
@@ -122,15 +121,18 @@ void ListWatcher::Read(const FolderStamp& stamp) {
     Report(read.error + " (the lists read before stay in force)");
     return;
   }
-  fresh->index = std::make_unique<TrustIndex>(fresh->folder.sites, fresh->folder.links);
+  fresh->index = std::make_unique<TrustIndex>(fresh->folder.Lists());
   const auto count = [](const std::string& path, const TrustList& list, bool missing) {
     if (missing) return path + " missing (no entries)";
     return path + ": " + std::to_string(list.size()) + (list.size() == 1 ? " entry" : " entries");
   };
   const auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-  Note("lists in force: " + count(sites_path_, fresh->folder.sites, read.sites_missing) + ", " +
-       count(links_path_, fresh->folder.links, read.links_missing) + "; read in " + std::to_string(millis) +
-       " ms");
+  std::string counts;
+  for (std::size_t n = 0; n < kListCount; ++n) {
+    if (n > 0) counts += ", ";
+    counts += count(paths_[n], fresh->folder.entries[n], read.missing[n]);
+  }
+  Note("lists in force: " + counts + "; read in " + std::to_string(millis) + " ms");
   last_error_.clear();
   HandOver(std::move(fresh));
 }
@@ -150,12 +152,12 @@ void ListWatcher::Report(const std::string& error) {
   Error(error);
 }
 
-// After a failed read, whether both list files can be opened now. A list held by another program (an editor
+// After a failed read, whether every list file can be opened now. A list held by another program (an editor
 // saving it) may be let go with no change the stamp would show, once its last write is seen; this asks the
 // list file layer without a word on standard error, so a held list is reported once.
 bool ListWatcher::CanOpen() {
-  for (const std::string* path : {&sites_path_, &links_path_}) {
-    const Text name = Utf8ToText(*path);
+  for (const std::string& path : paths_) {
+    const Text name = Utf8ToText(path);
     if (OpenForReading(kProbeSlot, name)) {
       CloseListFile(kProbeSlot);
     } else if (std::error_code error; std::filesystem::exists(std::filesystem::path(name), error) || error) {

@@ -1,7 +1,7 @@
 // The squid helper's lists, kept up to date on a thread of their own: the first read happens before any
 // request, every later one beside the answering, which takes the new lists over between two requests
 // (Current) and never waits for a read or an index to be built. The lists in force are always what the files
-// say now, whatever came before: a missing file is an empty list, both missing leave no lists (every request
+// say now, whatever came before: a missing file is an empty list, all missing leave no lists (every request
 // answered BH). A file that cannot be read whole (held, unreadable, binary, too large) leaves the lists in
 // force. Standard error (Squid's cache.log) gets one line for each reload that takes effect and one for each
 // new error.
@@ -29,11 +29,7 @@ struct FileStamp {
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
-struct FolderStamp {
-  FileStamp sites;
-  FileStamp links;
-  friend bool operator==(const FolderStamp&, const FolderStamp&) = default;
-};
+using FolderStamp = PerList<FileStamp>;
 
 class ListWatcher {
  public:
@@ -57,8 +53,7 @@ class ListWatcher {
   bool CanOpen();
 
   const std::string dir_;
-  const std::string sites_path_;
-  const std::string links_path_;
+  PerList<std::string> paths_;
   std::atomic<bool>& hangup_;
 
   // The answering thread's own.

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "files/file_names.h"
-
 namespace vw::cli {
 namespace {
 
@@ -132,12 +130,11 @@ void SquidJudge::Answer(std::string_view line, const SquidLists* lists, std::str
   }
   // The first approving entry, as lint and test name a place: FILE:LINE:ENTRY.
   const EntryRef first = approvals_.front();
-  const bool site = first.list == ListKind::kSites;
-  value_ = TextToUtf8(site ? kSitesFile : kLinksFile);
+  value_ = TextToUtf8(RowOf(first.list).file);
   value_ += ':';
   value_ += std::to_string(first.index + 1);
   value_ += ':';
-  AppendUtf8((site ? lists->folder.sites : lists->folder.links)[first.index], value_);
+  AppendUtf8(lists->folder.entries[ListNo(first.list)][first.index], value_);
   out += "OK log=";
   AppendAnswerValue(value_, out);
   out += '\n';

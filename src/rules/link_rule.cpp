@@ -171,26 +171,21 @@ void ApprovingEntries(const LinkRuleEngine& engine, TextView address, std::vecto
     address = judged;
     where = &shape;
   }
-  engine.AppendSitesIn(address, where, approvals);
-  if (!approvals.empty()) return;
-  if (const std::optional<std::size_t> link = engine.FirstLinkIn(address, where))
-    approvals.push_back({ListKind::kLinks, *link});
-}
-
-void ListWalk::AppendSitesIn(TextView address, const AddressShape* shape, std::vector<EntryRef>& out) const {
-  const AddressIndex index(address);
-  const TrustList& sites = sites_;
-  for (std::size_t i = 0; i < sites.size(); ++i) {
-    if (index.Contains(sites[i], shape)) out.push_back({ListKind::kSites, i});
+  for (const ListInfo& row : kListTable) {
+    engine.AppendIn(row.kind, address, where, approvals);
+    if (!approvals.empty()) return;
   }
 }
 
-std::optional<std::size_t> ListWalk::FirstLinkIn(TextView address, const AddressShape* shape) const {
+void ListWalk::AppendIn(ListKind kind, TextView address, const AddressShape* shape,
+                        std::vector<EntryRef>& out) const {
   const AddressIndex index(address);
-  for (std::size_t i = 0; i < links_.size(); ++i) {
-    if (index.Contains(links_[i], shape)) return i;
+  const TrustList& list = *lists_[ListNo(kind)];
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (!index.Contains(list[i], shape)) continue;
+    out.push_back({kind, i});
+    if (!RowOf(kind).every_match) return;
   }
-  return std::nullopt;
 }
 
 }  // namespace vw

@@ -13,12 +13,11 @@
 #include <optional>
 #include <vector>
 
+#include "common/list_table.h"
 #include "common/text.h"
 #include "common/trust_list.h"
 
 namespace vw {
-
-enum class ListKind { kSites, kLinks };
 
 // One entry of one list: `index` is 0-based, so its line in the list file is index + 1.
 struct EntryRef {
@@ -77,37 +76,39 @@ inline bool CountsAt(const EntryAnchor& anchor, std::size_t position, const Addr
   return true;
 }
 
-// The two questions the rule asks about an address, answered over one pair of lists (sites, links). An entry
+// The question the rule asks of each list about an address, answered over the lists of kListTable. An entry
 // occurs in an address when it stands anywhere in it as one run of units, each equal, letter case included,
 // nothing trimmed or decoded: an empty entry occurs in nothing, and nothing occurs in an empty address. With
 // a `shape` (the network rule), an occurrence counts only where CountsAt says so.
 class LinkRuleEngine {
  public:
   virtual ~LinkRuleEngine() = default;
-  // Appends every site entry that occurs in `address`, in list order; an entry that stands twice in the list
-  // is appended twice, an entry that occurs twice in the address once.
-  virtual void AppendSitesIn(TextView address, const AddressShape* shape,
-                             std::vector<EntryRef>& out) const = 0;
-  // The index of the first link entry that occurs in `address`.
-  virtual std::optional<std::size_t> FirstLinkIn(TextView address, const AddressShape* shape) const = 0;
+  // Appends the entries of `list` that occur in `address`, in list order: every one when its row says
+  // every_match (an entry that stands twice in the list is appended twice, an entry that occurs twice in the
+  // address once), else only the first.
+  virtual void AppendIn(ListKind list, TextView address, const AddressShape* shape,
+                        std::vector<EntryRef>& out) const = 0;
 };
 
-// Which entries approve `address` under `rule`: every site entry that occurs in it, in list order; only when
-// none does, the first link entry that occurs in it; else none. The answer replaces what `approvals` held.
+// Which entries approve `address` under `rule`: those of the first list, in table order, that has any (every
+// site entry that occurs in it, in list order; only when none does, the first link entry that occurs in it);
+// else none. The answer replaces what `approvals` held.
 void ApprovingEntries(const LinkRuleEngine& engine, TextView address, std::vector<EntryRef>& approvals,
                       LinkRule rule = LinkRule::kBrowser);
 
+// The lists an engine answers over, in table order. Each must outlive the engine and stay unchanged.
+using ListSet = PerList<const TrustList*>;
+
 // The editor's engine: walks a list in file order for each question, with the address indexed once per
-// question, so it needs no set-up and nothing beyond the lists. Both lists must outlive it.
+// question, so it needs no set-up and nothing beyond the lists.
 class ListWalk final : public LinkRuleEngine {
  public:
-  ListWalk(const TrustList& sites, const TrustList& links) : sites_(sites), links_(links) {}
-  void AppendSitesIn(TextView address, const AddressShape* shape, std::vector<EntryRef>& out) const override;
-  std::optional<std::size_t> FirstLinkIn(TextView address, const AddressShape* shape) const override;
+  explicit ListWalk(const ListSet& lists) : lists_(lists) {}
+  void AppendIn(ListKind list, TextView address, const AddressShape* shape,
+                std::vector<EntryRef>& out) const override;
 
  private:
-  const TrustList& sites_;
-  const TrustList& links_;
+  ListSet lists_;
 };
 
 }  // namespace vw

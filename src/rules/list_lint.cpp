@@ -101,14 +101,15 @@ bool OpenAtStart(const HostEntry& entry, const HostNames& hosts) {
 
 class Linter {
  public:
-  Linter(const TrustList& sites, const TrustList& links, const TrustIndex& index, const HostNames& hosts,
-         const LintOptions& options)
-      : sites_(sites),
-        links_(links),
-        index_(index),
-        hosts_(hosts),
-        options_(options),
-        judged_(sites.size() + links.size()) {}
+  Linter(const ListSet& lists, const TrustIndex& index, const HostNames& hosts, const LintOptions& options)
+      : lists_(lists), index_(index), hosts_(hosts), options_(options) {
+    std::size_t total = 0;
+    for (std::size_t n = 0; n < kListCount; ++n) {
+      start_[n] = total;
+      total += lists[n]->size();
+    }
+    judged_.resize(total);
+  }
 
   void Lint(EntryRef at, std::vector<LintFinding>& out) {
     const TextView entry = TextOf(at);
@@ -116,9 +117,8 @@ class Linter {
       if (options_.Wants(rule)) out.push_back({at, rule, other, 0, 0});
     };
     if (at.index == 0 && !entry.empty() && entry[0] == u'\uFEFF') add(LintRule::kBom);
-    const std::vector<OddLineEnd>& ends =
-        at.list == ListKind::kSites ? options_.sites_ends : options_.links_ends;
-    std::size_t& next_end = at.list == ListKind::kSites ? next_site_end_ : next_link_end_;
+    const std::vector<OddLineEnd>& ends = options_.ends[ListNo(at.list)];
+    std::size_t& next_end = next_end_[ListNo(at.list)];
     while (next_end < ends.size() && ends[next_end].line <= at.index + 1) {
       const OddLineEnd& run = ends[next_end];
       if (run.line == at.index + 1 && options_.Wants(LintRule::kLineEnds)) {
@@ -169,11 +169,11 @@ class Linter {
   static constexpr std::uint8_t kUnanchoredBit = 8;
   static constexpr std::uint8_t kIdnBit = 16;
 
-  TextView TextOf(EntryRef at) const { return (at.list == ListKind::kSites ? sites_ : links_)[at.index]; }
+  TextView TextOf(EntryRef at) const { return (*lists_[ListNo(at.list)])[at.index]; }
 
   // The host rules' verdict on an entry, worked out once.
   std::uint8_t Judge(EntryRef at) {
-    std::uint8_t& judged = judged_[at.list == ListKind::kSites ? at.index : sites_.size() + at.index];
+    std::uint8_t& judged = judged_[start_[ListNo(at.list)] + at.index];
     if (judged != 0) return judged;
     const TextView entry = TextOf(at);
     judged = kJudgedBit;
@@ -190,16 +190,15 @@ class Linter {
 
   bool Risky(EntryRef at) { return (Judge(at) & (kBroadBit | kSuffixBit | kUnanchoredBit)) != 0; }
 
-  const TrustList& sites_;
-  const TrustList& links_;
+  ListSet lists_;
+  PerList<std::size_t> start_{};  // where each list's entries begin in judged_
   const TrustIndex& index_;
   const HostNames& hosts_;
   const LintOptions& options_;
-  std::vector<std::uint8_t> judged_;  // per entry, sites then links; 0 until judged
+  std::vector<std::uint8_t> judged_;  // per entry, the lists in table order; 0 until judged
   std::size_t empty_run_ =
       static_cast<std::size_t>(-1);  // where in the findings the open run of empty lines is
-  std::size_t next_site_end_ = 0;
-  std::size_t next_link_end_ = 0;
+  PerList<std::size_t> next_end_{};  // per list, the first of its odd line ends not yet reported
 };
 
 }  // namespace
@@ -385,17 +384,16 @@ std::string AsciiForm(const HostEntry& entry) {
   return entry.left + entry.ascii + entry.rest;
 }
 
-std::vector<LintFinding> LintLists(const TrustList& sites, const TrustList& links, const TrustIndex& index,
-                                   const HostNames& hosts, const LintOptions& options,
+std::vector<LintFinding> LintLists(const ListSet& lists, const TrustIndex& index, const HostNames& hosts,
+                                   const LintOptions& options,
                                    const std::function<void(std::size_t checked)>& progress) {
   std::vector<LintFinding> findings;
-  Linter linter(sites, links, index, hosts, options);
+  Linter linter(lists, index, hosts, options);
   std::size_t checked = 0;
   // Entries are walked in the order of the result, so the findings come out sorted.
-  for (const auto& [kind, list] :
-       {std::pair{ListKind::kSites, &sites}, std::pair{ListKind::kLinks, &links}}) {
-    for (std::size_t i = 0; i < list->size(); ++i) {
-      linter.Lint(EntryRef{kind, i}, findings);
+  for (const ListInfo& row : kListTable) {
+    for (std::size_t i = 0; i < lists[ListNo(row.kind)]->size(); ++i) {
+      linter.Lint(EntryRef{row.kind, i}, findings);
       if (progress && ++checked % 4096 == 0) progress(checked);
     }
   }

@@ -20,7 +20,7 @@ enum class LintRule : std::uint8_t {
   kLineEnds,    // the line ends in a lone CR or a NUL byte: its number differs from what grep -n shows
   kWhitespace,  // a blank or tab at the start or the end: no address holds one
   kEmpty,       // an empty line approves nothing; a run of them is one finding, `count` lines long
-  kDuplicate,   // the same text stands earlier (sites come before links); `other` is its first place
+  kDuplicate,   // the same text stands earlier (the lists in table order); `other` is its first place
   kRedundant,   // a narrow entry occurs inside this one, so this one approves nothing more; `other` names it
   kBroad,       // occurs in the addresses of a large share of real sites (rules/broad_parts.inc)
   kSuffix,      // a public suffix, or a part of host names inside one: every site under it is approved
@@ -77,8 +77,7 @@ struct LintOptions {
   std::uint32_t rules = (1u << kLintRuleCount) - 1;
   bool Wants(LintRule rule) const { return (rules >> static_cast<int>(rule) & 1u) != 0; }
   // The odd line ends of each file (from LineEndScan), for `line-ends`.
-  std::vector<OddLineEnd> sites_ends;
-  std::vector<OddLineEnd> links_ends;
+  PerList<std::vector<OddLineEnd>> ends;
   // The lists are enforced by Squid (veraway-check squid): `https` and `unsent` are checked too.
   bool for_squid = false;
 };
@@ -98,10 +97,10 @@ enum class Unsent : std::uint8_t {
 };
 Unsent SquidNeverSends(TextView entry);
 
-// Every finding in both lists, sorted by list (sites first), line, then rule. `index` is over the same lists.
-// `progress`, when given, is called now and then with the number of entries checked so far.
-std::vector<LintFinding> LintLists(const TrustList& sites, const TrustList& links, const TrustIndex& index,
-                                   const HostNames& hosts, const LintOptions& options = {},
+// Every finding in the lists, sorted by list (in table order), line, then rule. `index` is over the same
+// lists. `progress`, when given, is called now and then with the number of entries checked so far.
+std::vector<LintFinding> LintLists(const ListSet& lists, const TrustIndex& index, const HostNames& hosts,
+                                   const LintOptions& options = {},
                                    const std::function<void(std::size_t checked)>& progress = {});
 
 // How an entry reads as a host name, for the host rules and their messages.

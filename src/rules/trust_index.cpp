@@ -103,13 +103,18 @@ bool SameUnits(TextView a, TextView b) {
 
 }  // namespace
 
-TrustIndex::TrustIndex(const TrustList& sites, const TrustList& links) : sites_(sites), links_(links) {
-  const std::size_t total = sites.size() + links.size();
-  if (total >= kNone) throw std::length_error("too many entries for the index");
-  site_count_ = static_cast<std::uint32_t>(sites.size());
+TrustIndex::TrustIndex(const ListSet& lists) : lists_(lists) {
+  std::size_t total = 0;
+  std::size_t empty = 0;
+  for (std::size_t n = 0; n < kListCount; ++n) {
+    total += lists[n]->size();
+    empty += lists[n]->EmptyCount();
+    if (total >= kNone) throw std::length_error("too many entries for the index");
+    start_[n + 1] = static_cast<std::uint32_t>(total);
+  }
   // Sized by the entries that can occur (an empty one never does), so that no run of empty lines makes the
   // table grow.
-  const std::size_t texts = total - sites.EmptyCount() - links.EmptyCount();
+  const std::size_t texts = total - empty;
   slot_bits_ = BitsFor(2 * texts);     // load factor at most one half
   filter_bits_ = BitsFor(16 * texts);  // about one false pass in 16
   slots_.assign(std::size_t{1} << slot_bits_, 0);
@@ -122,18 +127,23 @@ TrustIndex::TrustIndex(const TrustList& sites, const TrustList& links) : sites_(
     if (text.empty()) continue;  // never occurs in anything
     if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("entry too long");
     const std::uint64_t hash = HashOf(text);
-    const bool is_link = entry >= site_count_;
+    const std::size_t list = ListNo(RefOf(entry).list);
+    std::vector<std::uint32_t>& first_in = first_in_[list];
+    const bool first_only = !kListTable[list].every_match;
     Id id = Lookup(text, hash);
     if (id != kNone) {
       next_same_.emplace_back(last_same[id], entry);
       last_same[id] = entry;
-      if (is_link && first_link_[id] == kNone) first_link_[id] = entry;
+      if (first_only && first_in[id] == kNone) first_in[id] = entry;
       continue;
     }
     id = static_cast<Id>(length_.size());
     length_.push_back(static_cast<std::uint32_t>(text.size()));
     first_entry_.push_back(entry);
-    first_link_.push_back(is_link ? entry : kNone);
+    for (std::size_t n = 0; n < kListCount; ++n) {
+      if (!kListTable[n].every_match) first_in_[n].push_back(kNone);
+    }
+    if (first_only) first_in[id] = entry;
     last_same.push_back(entry);
     const std::uint64_t spread = Spread(hash);
     std::size_t slot = spread >> (64 - slot_bits_);
@@ -153,7 +163,14 @@ TrustIndex::TrustIndex(const TrustList& sites, const TrustList& links) : sites_(
 }
 
 TextView TrustIndex::EntryText(std::uint32_t entry) const {
-  return entry < site_count_ ? sites_[entry] : links_[entry - site_count_];
+  const EntryRef at = RefOf(entry);
+  return (*lists_[ListNo(at.list)])[at.index];
+}
+
+EntryRef TrustIndex::RefOf(std::uint32_t entry) const {
+  std::size_t n = 0;
+  while (entry >= start_[n + 1]) ++n;
+  return {static_cast<ListKind>(n), entry - start_[n]};
 }
 
 TrustIndex::Id TrustIndex::Lookup(TextView text, std::uint64_t hash) const {
@@ -224,35 +241,30 @@ std::uint32_t TrustIndex::NextSame(std::uint32_t entry) const {
   return at != next_same_.end() && at->first == entry ? at->second : kNone;
 }
 
-void TrustIndex::AppendSitesIn(TextView address, const AddressShape* shape,
-                               std::vector<EntryRef>& out) const {
+void TrustIndex::AppendIn(ListKind list, TextView address, const AddressShape* shape,
+                          std::vector<EntryRef>& out) const {
   CollectInside(address, shape);
-  const std::size_t first = out.size();
+  const std::size_t n = ListNo(list);
+  if (!kListTable[n].every_match) {
+    std::uint32_t first = kNone;
+    for (Id id : ids_) first = std::min(first, first_in_[n][id]);
+    if (first != kNone) out.push_back({list, first - start_[n]});
+    return;
+  }
+  const std::size_t begin = out.size();
   for (Id id : ids_) {
-    for (std::uint32_t entry = first_entry_[id]; entry < site_count_; entry = NextSame(entry)) {
-      out.push_back({ListKind::kSites, entry});
+    for (std::uint32_t entry = first_entry_[id]; entry < start_[n + 1]; entry = NextSame(entry)) {
+      if (entry >= start_[n]) out.push_back({list, entry - start_[n]});
     }
   }
-  std::sort(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
+  std::sort(out.begin() + static_cast<std::ptrdiff_t>(begin), out.end(),
             [](const EntryRef& a, const EntryRef& b) { return a.index < b.index; });
-}
-
-std::optional<std::size_t> TrustIndex::FirstLinkIn(TextView address, const AddressShape* shape) const {
-  CollectInside(address, shape);
-  std::uint32_t first_link = kNone;
-  for (Id id : ids_) first_link = std::min(first_link, first_link_[id]);
-  if (first_link == kNone) return std::nullopt;
-  return first_link - site_count_;
 }
 
 TrustIndex::Relations TrustIndex::RelationsOf(TextView text,
                                               const std::function<bool(EntryRef)>& inside_allowed) const {
   Relations relations;
   CollectInside(text);
-  const auto ref = [&](std::uint32_t entry) {
-    return entry < site_count_ ? EntryRef{ListKind::kSites, entry}
-                               : EntryRef{ListKind::kLinks, entry - site_count_};
-  };
   std::uint32_t equal = kNone;
   std::uint32_t inside = kNone;
   for (Id id : ids_) {
@@ -260,14 +272,14 @@ TrustIndex::Relations TrustIndex::RelationsOf(TextView text,
     // The one window as long as the text is the text itself.
     if (length_[id] == text.size()) {
       equal = std::min(equal, first);
-    } else if (first < inside && (!inside_allowed || inside_allowed(ref(first)))) {
+    } else if (first < inside && (!inside_allowed || inside_allowed(RefOf(first)))) {
       inside = first;
     }
   }
   relations.has_equal = equal != kNone;
-  if (relations.has_equal) relations.equal = ref(equal);
+  if (relations.has_equal) relations.equal = RefOf(equal);
   relations.has_inside = inside != kNone;
-  if (relations.has_inside) relations.inside = ref(inside);
+  if (relations.has_inside) relations.inside = RefOf(inside);
   return relations;
 }
 

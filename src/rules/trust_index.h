@@ -3,6 +3,7 @@
 // number of entries. Lint asks it how an entry stands among the others.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -18,19 +19,19 @@ namespace vw {
 
 class TrustIndex final : public LinkRuleEngine {
  public:
-  // Both lists must outlive the index and stay unchanged.
-  TrustIndex(const TrustList& sites, const TrustList& links);
+  // The lists must outlive the index and stay unchanged.
+  explicit TrustIndex(const ListSet& lists);
 
-  void AppendSitesIn(TextView address, const AddressShape* shape, std::vector<EntryRef>& out) const override;
-  std::optional<std::size_t> FirstLinkIn(TextView address, const AddressShape* shape) const override;
+  void AppendIn(ListKind list, TextView address, const AddressShape* shape,
+                std::vector<EntryRef>& out) const override;
 
   // The link rule's answer (ApprovingEntries) found with this index.
   void Verdict(TextView address, std::vector<EntryRef>& approvals, LinkRule rule = LinkRule::kBrowser) const {
     ApprovingEntries(*this, address, approvals, rule);
   }
 
-  // For lint: how the entry text `text` stands among the entries, in reading order (all sites, then all
-  // links).
+  // For lint: how the entry text `text` stands among the entries, in reading order (the lists in table
+  // order, each in file order).
   struct Relations {
     bool has_equal = false;  // the first entry with exactly this text (none for an empty text)
     EntryRef equal;
@@ -46,20 +47,23 @@ class TrustIndex final : public LinkRuleEngine {
 
   TextView EntryText(std::uint32_t entry) const;
   // Every distinct text that occurs in `text` (with a `shape`, where it counts: CountsAt), each once, in no
-  // particular order, into ids_. The link rule asks about the sites and then the links of one address, so the
-  // last answer is kept for its text and shape.
+  // particular order, into ids_. The link rule asks about each list in turn for one address, so the last
+  // answer is kept for its text and shape.
   void CollectInside(TextView text, const AddressShape* shape = nullptr) const;
   Id Lookup(TextView text, std::uint64_t hash) const;
 
-  const TrustList& sites_;
-  const TrustList& links_;
-  // Entries are numbered in reading order: sites 0 .. sites.size()-1, then the links.
-  std::uint32_t site_count_ = 0;
+  EntryRef RefOf(std::uint32_t entry) const;
 
-  // Per distinct text: its length, its first entry, its first link entry (kNone when only sites hold it).
+  ListSet lists_;
+  // Entries are numbered in reading order: list n holds the numbers start_[n] .. start_[n + 1] - 1.
+  std::array<std::uint32_t, kListCount + 1> start_{};
+
+  // Per distinct text: its length and its first entry; for each list of which only the first match counts,
+  // its first entry in that list (kNone when that list does not hold it). The other lists' vectors stay
+  // empty.
   std::vector<std::uint32_t> length_;
   std::vector<std::uint32_t> first_entry_;
-  std::vector<std::uint32_t> first_link_;
+  PerList<std::vector<std::uint32_t>> first_in_;
   // (entry, the next entry in reading order with the same text), sorted, for the entries that have one: only
   // the repeated texts cost memory, never a line that holds none.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> next_same_;

@@ -17,12 +17,12 @@ struct Row {
 TEST(SquidProtocolTest, AnswersEachRequestLine) {
   SquidLists lists;
   for (const char* entry : {"example.org", "news.example.org", "wiki.test/~alice/", "\xC3\xA9.test"}) {
-    lists.folder.sites.Append(Utf8ToText(entry));
+    lists.folder.entries[ListNo(ListKind::kSites)].Append(Utf8ToText(entry));
   }
   for (const char* entry : {"links.example.net/", "q=`{a}`", "%20%22a%20b%22%"}) {
-    lists.folder.links.Append(Utf8ToText(entry));
+    lists.folder.entries[ListNo(ListKind::kLinks)].Append(Utf8ToText(entry));
   }
-  lists.index = std::make_unique<TrustIndex>(lists.folder.sites, lists.folder.links);
+  lists.index = std::make_unique<TrustIndex>(lists.folder.Lists());
   const Row rows[] = {
       // Channel IDs echoed; the first approving entry logged, sites before links; a CR before the LF ignored.
       {"0 http://news.example.org/a -", "0 OK log=TrustFile_SafeSites.txt:1:example.org\n"},

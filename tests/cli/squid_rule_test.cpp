@@ -88,9 +88,9 @@ TEST(SquidRuleTest, TheHelperAnswersWhatTestAsSquidSays) {
   std::size_t approved = 0;
   for (int round = 0; round < 200; ++round) {
     SquidLists lists;
-    lists.folder.sites = RandomList(random);
-    lists.folder.links = RandomList(random);
-    lists.index = std::make_unique<TrustIndex>(lists.folder.sites, lists.folder.links);
+    lists.folder.entries[ListNo(ListKind::kSites)] = RandomList(random);
+    lists.folder.entries[ListNo(ListKind::kLinks)] = RandomList(random);
+    lists.index = std::make_unique<TrustIndex>(lists.folder.Lists());
     AddressJudge test(*lists.index, true);
     for (int i = 0; i < 20; ++i) {
       const std::string url = RandomUrl(random);

@@ -35,8 +35,8 @@ void ExpectTable(const Case (&cases)[N], LinkRule rule) {
   for (const Case& c : cases) {
     const TrustList sites = ListOf(c.sites);
     const TrustList links = ListOf(c.links);
-    const ListWalk walk(sites, links);
-    const TrustIndex index(sites, links);
+    const ListWalk walk({&sites, &links});
+    const TrustIndex index({&sites, &links});
     for (const auto& [engine_name, engine] :
          {std::pair<const char*, const LinkRuleEngine*>{"list walk", &walk}, {"index", &index}}) {
       ApprovingEntries(*engine, c.address, approvals, rule);

@@ -68,9 +68,9 @@ TEST(ListLintTest, EachRuleFindsWhatItNames) {
     TrustList links;
     for (const auto& entry : row.sites) sites.Append(entry);
     for (const auto& entry : row.links) links.Append(entry);
-    const TrustIndex index(sites, links);
+    const TrustIndex index({&sites, &links});
     std::vector<std::string> findings;
-    for (const LintFinding& f : LintLists(sites, links, index, SystemHostNames())) {
+    for (const LintFinding& f : LintLists({&sites, &links}, index, SystemHostNames())) {
       std::string text;
       AppendWhere(f.at, text);
       text += ' ';
@@ -148,11 +148,11 @@ TEST(ListLintTest, OddLineEndsWithTheirGrepLines) {
   TrustList sites;
   for (const char16_t* entry : {u".a.org/", u".b.org/", u"c.org"}) sites.Append(entry);
   const TrustList links;
-  const TrustIndex index(sites, links);
+  const TrustIndex index({&sites, &links});
   LintOptions options;
-  options.sites_ends = {{2, '\r', 2}};
+  options.ends[ListNo(ListKind::kSites)] = {{2, '\r', 2}};
   options.rules = 1u << static_cast<int>(LintRule::kLineEnds);
-  const std::vector<LintFinding> findings = LintLists(sites, links, index, SystemHostNames(), options);
+  const std::vector<LintFinding> findings = LintLists({&sites, &links}, index, SystemHostNames(), options);
   ASSERT_EQ(findings.size(), 1u);
   EXPECT_EQ(findings[0].at, (EntryRef{ListKind::kSites, 1}));
   EXPECT_EQ(findings[0].rule, LintRule::kLineEnds);

@@ -78,8 +78,8 @@ TEST(TrustIndexTest, AgreesWithTheListWalkOnRandomListsAndAddresses) {
     const bool pieces = round % 3 == 0;
     const TrustList sites = pieces ? RandomPieceList(random, 40) : RandomList(random, 40, longest);
     const TrustList links = pieces ? RandomPieceList(random, 20) : RandomList(random, 20, longest);
-    const TrustIndex index(sites, links);
-    const ListWalk walk(sites, links);
+    const TrustIndex index({&sites, &links});
+    const ListWalk walk({&sites, &links});
     const TrustList addresses = pieces ? RandomPieceList(random, 30) : RandomList(random, 30, 24);
     for (std::size_t a = 0; a < addresses.size(); ++a) {
       const Text address = WithAnEntry(random, sites, links, addresses[a]);
