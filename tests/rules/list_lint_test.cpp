@@ -33,6 +33,7 @@ TEST(ListLintTest, EachRuleFindsWhatItNames) {
       {{u"\uFEFF.example.org/", u".other.org/"}, {}, {"S1 bom"}},
       {{u" .example.org/", u".example.net/\t"}, {}, {"S1 whitespace", "S2 whitespace"}},
       {{u".example.org/", u""}, {}, {"S2 empty"}},
+      {{u".example.org/"}, {u"co.uk"}, {"L1 suffix"}},  // a link judged apart from the site at its index
       {{u".example.org/"}, {u".example.net/", u".example.org/"}, {"L2 duplicate S1"}},
       {{u"www.example.org/a", u".example.net/"}, {u".example.org/"}, {"S1 redundant L1"}},
       {{u"https://", u"index", u".html", u"://example.com/x"}, {}, {"S1 broad", "S2 broad", "S3 broad"}},
@@ -147,14 +148,17 @@ TEST(ListLintTest, OddLineEndsWithTheirGrepLines) {
   // Lint reports them at their lines, and only the rules asked for.
   TrustList sites;
   for (const char16_t* entry : {u".a.org/", u".b.org/", u"c.org"}) sites.Append(entry);
-  const TrustList links;
+  TrustList links;
+  links.Append(u".d.org/");
   const TrustIndex index({&sites, &links});
   LintOptions options;
   options.ends[ListNo(ListKind::kSites)] = {{2, '\r', 2}};
+  options.ends[ListNo(ListKind::kLinks)] = {{1, '\r', 1}};
   options.rules = 1u << static_cast<int>(LintRule::kLineEnds);
   const std::vector<LintFinding> findings = LintLists({&sites, &links}, index, SystemHostNames(), options);
-  ASSERT_EQ(findings.size(), 1u);
+  ASSERT_EQ(findings.size(), 2u);
   EXPECT_EQ(findings[0].at, (EntryRef{ListKind::kSites, 1}));
+  EXPECT_EQ(findings[1].at, (EntryRef{ListKind::kLinks, 0}));
   EXPECT_EQ(findings[0].rule, LintRule::kLineEnds);
 }
 
