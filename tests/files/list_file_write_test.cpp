@@ -81,6 +81,21 @@ TEST(ListFileWriteTest, LinesAcrossTheBufferEdge) {
   }
   EXPECT_TRUE(CloseListFile(1));
   EXPECT_TRUE(ReadBytes(dir.File("out.txt")) == expected);
+
+  // The stamp taken as the bytes went out is that of the file read back, in any pieces; a byte changed or a
+  // file gone is another stamp.
+  const FileStamp written = LastStamp(1);
+  EXPECT_EQ(written.size, expected.size());
+  EXPECT_EQ(StampNow(2, dir.Name("out.txt")), written);
+  ASSERT_TRUE(OpenForReading(0, dir.Name("out.txt")));
+  while (!AtEnd(0)) ReadLine(0);
+  CloseListFile(0);
+  EXPECT_EQ(LastStamp(0), written);
+  expected[4096] ^= 1;
+  WriteBytes(dir.File("out.txt"), expected);
+  EXPECT_NE(StampNow(2, dir.Name("out.txt")), written);
+  std::filesystem::remove(dir.File("out.txt"));
+  EXPECT_EQ(StampNow(2, dir.Name("out.txt")), FileStamp{});
 }
 
 // The buffering rule, seen as the sizes handed to the OS: a write that does not fit strictly within the free
