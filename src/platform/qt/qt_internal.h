@@ -13,6 +13,7 @@
 #include <QFont>
 #include <QFrame>
 #include <QIcon>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPoint>
@@ -118,6 +119,12 @@ bool InsertWithStandIns(QTextCursor& cursor, const QString& text, const QTextCha
 // The characters the document's positions [from, to) stand for, with '\n' for every row break (to < 0: up
 // to the end). Stand-ins read as their characters; any other glyph reads as itself.
 Text RealText(const QTextDocument& document, int from = 0, int to = -1);
+// The link field is one row without formats: it shows CR, LF and NUL as the pictures of control characters
+// (U+240D, U+240A, U+2400) and the five above as the editors do, one unit for one unit, so the address tested
+// is the address seen. Having no format to mark them, the field reads each of these glyphs as the character
+// it stands for (addresses hold neither).
+QString FieldShown(const QString& real);
+Text FieldReal(const QString& shown);
 // What a typed or pasted text puts into the editor: every CR, LF, CR LF and NUL is one line break ('\n'),
 // so a row break on the screen is always a line break in the list; every other character is kept.
 QString TypedText(const QString& typed);
@@ -203,6 +210,16 @@ class Editor : public QPlainTextEdit {
 class MessageBoxWindow : public QMessageBox {
  public:
   QString copied_text;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+// The link field: pasted, dropped and program-set text shown through FieldShown; copy and cut put the real
+// characters on the clipboard; Ctrl+Y redoes (see the event filter).
+class Field : public QLineEdit {
+ public:
+  explicit Field(QWidget* parent);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

@@ -99,6 +99,9 @@ class Win32Platform final : public Platform {
     bool drawing_held = false;  // drawing held back until the program waits again
     Text pending;               // appended text not yet in the control, in the editor's line breaks
     std::vector<std::size_t> pending_starts;  // where each append begins in `pending`
+    // A field's text revision right after Ctrl+Z undid its last change: redo is undoing that undo, the edit
+    // control's own one-step history, while nothing changed since. 0: nothing to redo.
+    std::uint64_t undone_at = 0;
   };
   struct MainWindow {
     std::vector<HWND> tab_order;  // controls with WS_TABSTOP, in creation order
