@@ -112,7 +112,7 @@ class HeldOpenElsewhere {
 #endif
 };
 
-enum class Fault { kNone, kReadOnly, kHeldOpen, kChangedElsewhere };
+enum class Fault { kNone, kReadOnly, kHeldOpen, kChangedElsewhere, kSameSizeElsewhere };
 
 // Wine run as root (as CI runs it) keeps the read-only attribute but lets every write through, so that fault
 // cannot be produced there; real Windows refuses, and on Linux the file layer itself refuses.
@@ -142,6 +142,8 @@ const char* FaultName(Fault f) {
       return "held open by another process";
     case Fault::kChangedElsewhere:
       return "a line added by another program";
+    case Fault::kSameSizeElsewhere:
+      return "a letter changed by another program";
   }
   return "?";
 }
@@ -170,10 +172,12 @@ class SaveWhenAFileCannotBeCreated : public ::testing::TestWithParam<CreateFault
     if (fault == Fault::kReadOnly) folder_.MakeReadOnly(file);
     if (fault == Fault::kHeldOpen)
       holders_.push_back(std::make_unique<HeldOpenElsewhere>(folder_.File(file)));
-    if (fault == Fault::kChangedElsewhere) folder_.Write(file, *folder_.Read(file) + kAddedElsewhere);
+    if (fault == Fault::kChangedElsewhere || fault == Fault::kSameSizeElsewhere)
+      folder_.Write(file, Left(fault, *folder_.Read(file)));
   }
   // What a file that was not written holds at the end.
-  static std::string Left(Fault fault, const std::string& at_start) {
+  static std::string Left(Fault fault, std::string at_start) {
+    if (fault == Fault::kSameSizeElsewhere) at_start[0] = 'A';
     return fault == Fault::kChangedElsewhere ? at_start + kAddedElsewhere : at_start;
   }
 };
@@ -224,6 +228,8 @@ INSTANTIATE_TEST_SUITE_P(
             "SitesChangedElsewhere", Fault::kChangedElsewhere, Fault::kNone, {SitesChangedOnDisk()}},
         CreateFaultCase{
             "LinksChangedElsewhere", Fault::kNone, Fault::kChangedElsewhere, {LinksChangedOnDisk()}},
+        CreateFaultCase{
+            "SitesChangedInPlaceSameSize", Fault::kSameSizeElsewhere, Fault::kNone, {SitesChangedOnDisk()}},
         CreateFaultCase{"BothChangedElsewhere",
                         Fault::kChangedElsewhere,
                         Fault::kChangedElsewhere,
