@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,6 +95,10 @@ TEST(ListFileWriteTest, LinesAcrossTheBufferEdge) {
   expected[4096] ^= 1;
   WriteBytes(dir.File("out.txt"), expected);
   EXPECT_NE(StampNow(2, dir.Name("out.txt")), written);
+  WriteBytes(dir.File("out.txt"), "abc\r\n");  // shorter than a word of the hash
+  const std::optional<FileStamp> short_file = StampNow(2, dir.Name("out.txt"));
+  WriteBytes(dir.File("out.txt"), "abd\r\n");
+  EXPECT_NE(StampNow(2, dir.Name("out.txt")), short_file);
   std::filesystem::remove(dir.File("out.txt"));
   EXPECT_EQ(StampNow(2, dir.Name("out.txt")), FileStamp{});
 }
