@@ -279,6 +279,22 @@ bool Win32Platform::HandleMainWindowKey(const MSG& msg) {
     SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);  // Ctrl+A selects the field's whole text
     return true;
   }
+  // Undo is Ctrl+Z, redo Ctrl+Y or Ctrl+Shift+Z, in the editors and the field alike. Rich edit knows Ctrl+Z
+  // and Ctrl+Y; the edit control only Ctrl+Z, with one step that a second undo takes back.
+  const bool undo = msg.wParam == 'Z' && control && !alt && !shift;
+  const bool redo = ((msg.wParam == 'Y' && !shift) || (msg.wParam == 'Z' && shift)) && control && !alt;
+  if (kind == ControlKind::kEditor && redo) {
+    SendMessageW(msg.hwnd, EM_REDO, 0, 0);
+    return true;
+  }
+  if (kind == ControlKind::kField && (undo || redo)) {
+    Control& field = it->second;
+    if (undo || (field.undone_at != 0 && field.undone_at == field.revision)) {
+      SendMessageW(msg.hwnd, EM_UNDO, 0, 0);
+      if (Control* after = FindControl(ToHandle(msg.hwnd))) after->undone_at = undo ? after->revision : 0;
+    }
+    return true;
+  }
   return false;
 }
 
