@@ -47,6 +47,8 @@ TEST_P(SaveWithoutEdits, RewritesTheFilesInTheWrittenForm) {
                    EXPECT_EQ(folder_.Read(kSitesBackup), c.file);
                    EXPECT_EQ(folder_.Read(kLinksBackup), c.file);
                  })
+      .PressesUndo(Editor::kSites, 3)  // loading is no edit: nothing to undo
+      .PressesUndo(Editor::kLinks, 3)
       .PressesSaveAllFiles()
       .ClicksOk()
       .ClosesTheWindow();

@@ -285,6 +285,12 @@ void QtPlatform::AppendText(Handle editor, const Text& text) {
       QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size())));
 }
 
+void QtPlatform::ForgetUndo(Handle editor) {
+  Entry* entry = Find(editor);
+  if (entry == nullptr) return;
+  if (auto* edit = dynamic_cast<Editor*>(entry->widget.data())) edit->text()->clearUndoRedoStacks();
+}
+
 void QtPlatform::AttachEditors() {
   std::vector<QPointer<Editor>> editors;
   editors.swap(detached_editors_);

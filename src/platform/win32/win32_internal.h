@@ -41,6 +41,7 @@ class Win32Platform final : public Platform {
   void SetText(Handle control, const Text& text) override;
   std::int64_t TextLength(Handle control) override;
   void AppendText(Handle editor, const Text& text) override;
+  void ForgetUndo(Handle editor) override;
   std::uint64_t TextRevision(Handle control) override;
 
   void WaitAndHandleMessage() override;
@@ -126,11 +127,12 @@ class Win32Platform final : public Platform {
   void HandlePromptMessage(HWND prompt, MSG& msg);  // after GetMessageW in PumpPromptMessage
   BOOL NextMessage(MSG& msg);                       // GetMessageW, with in_get_message_ set while it runs
   void WakeIfWaiting();  // a reaction inside GetMessageW: posts a message so that the call returns
-  std::int64_t MeasureLength(HWND editor);   // asks the control, walking its text
-  void PutPending(HWND editor, Control& c);  // puts an editor's pending text into the control
-  void Paste(HWND editor);                   // the clipboard's text in place of the editor's selection
-  void Copy(HWND editor, bool cut);          // the selection's text onto the clipboard; cut removes it
-  void InsertLineBreak(HWND editor);         // what plain Return inserts, in place of the selection
+  std::int64_t MeasureLength(HWND editor);  // asks the control, walking its text
+  // Puts an editor's pending text into the control; `one_step`: as one undo step, its history forgotten next.
+  void PutPending(HWND editor, Control& c, bool one_step = false);
+  void Paste(HWND editor);            // the clipboard's text in place of the editor's selection
+  void Copy(HWND editor, bool cut);   // the selection's text onto the clipboard; cut removes it
+  void InsertLineBreak(HWND editor);  // what plain Return inserts, in place of the selection
 
   EventSink* sink_ = nullptr;
   HINSTANCE instance_ = nullptr;
