@@ -362,7 +362,7 @@ class Session {
   }
 
   // A paste is one undo step, however many lines it holds: Undo gives back the entries before it, Redo those
-  // after it. (Whether the paste itself gave what a plain editor would is checked at the end of the session.)
+  // after it.
   void PasteThenUndo() {
     Text pasted;
     for (int n = Pick(2, 8); n > 0; --n) pasted += PickOf(kPasted);
@@ -372,7 +372,7 @@ class Session {
     d_.ProcessPending();
     const std::vector<Text> before = Entries();
     Press(EditKey::kPaste);
-    d_.ProcessPending();
+    Check("after a paste");
     const std::vector<Text> after = Entries();
     if (after == before) return Resync();
     Press(EditKey::kUndo);

@@ -82,6 +82,7 @@ void Win32Platform::SetText(Handle control, const Text& text) {
     PutPending(window, *c);
     Text converted = ToEditorBreaks(text);
     SetWindowTextW(window, Wide(converted));
+    if (Control* after = FindControl(control)) after->own_step.reset();
   } else {
     SetWindowTextW(window, Wide(text));
   }
@@ -175,6 +176,7 @@ void Win32Platform::ForgetUndo(Handle editor) {
   HWND window = ToWindow(editor);
   PutPending(window, *c, true);
   SendMessageW(window, EM_EMPTYUNDOBUFFER, 0, 0);
+  if (Control* after = FindControl(editor)) after->own_step.reset();
 }
 
 void Win32Platform::ShowAppended() {

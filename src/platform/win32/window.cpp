@@ -279,12 +279,13 @@ bool Win32Platform::HandleMainWindowKey(const MSG& msg) {
     SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);  // Ctrl+A selects the field's whole text
     return true;
   }
-  // Undo is Ctrl+Z, redo Ctrl+Y or Ctrl+Shift+Z, in the editors and the field alike. Rich edit knows Ctrl+Z
-  // and Ctrl+Y; the edit control only Ctrl+Z, with one step that a second undo takes back.
+  // Undo is Ctrl+Z, redo Ctrl+Y or Ctrl+Shift+Z, in the editors and the field alike. In the editors they go
+  // through EM_UNDO and EM_REDO, where a large paste's own step is found (EditorProc); the edit control knows
+  // only Ctrl+Z, with one step that a second undo takes back.
   const bool undo = msg.wParam == 'Z' && control && !alt && !shift;
   const bool redo = ((msg.wParam == 'Y' && !shift) || (msg.wParam == 'Z' && shift)) && control && !alt;
-  if (kind == ControlKind::kEditor && redo) {
-    SendMessageW(msg.hwnd, EM_REDO, 0, 0);
+  if (kind == ControlKind::kEditor && (undo || redo)) {
+    SendMessageW(msg.hwnd, undo ? EM_UNDO : EM_REDO, 0, 0);
     return true;
   }
   if (kind == ControlKind::kField && (undo || redo)) {
