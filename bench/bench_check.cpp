@@ -8,7 +8,10 @@
 // down. A BASELINE executable (say, an earlier build) is run the same way in the same run, for a before/after
 // figure.
 //
-// Usage: bench_check [ENTRIES [ADDRESSES [BASELINE]]]   (defaults 1000000 and 100000, no baseline)
+// With --links N, the last N of the ENTRIES entries go to the links list instead, each as "https://ENTRY"
+// (the addresses that hold an entry begin that way); with --jsonl the test writes JSON lines.
+//
+// Usage: bench_check [--links N] [--jsonl] [ENTRIES [ADDRESSES [BASELINE]]]   (defaults 1000000 and 100000)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,9 +74,38 @@ long CountLinesStartingWith(const char* path, const std::string& prefix) {
   return count;
 }
 
+// The approved addresses in the test's output, text or JSON lines.
+long CountApproved(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  long count = 0;
+  for (std::string line; std::getline(in, line);) {
+    count += line.rfind("approved: ", 0) == 0 || line.find("\"approved\":true") != std::string::npos;
+  }
+  return count;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  long link_count = 0;
+  bool jsonl = false;
+  bool test_only = false;
+  for (; argc > 1 && argv[1][0] == '-' && argv[1][1] == '-'; --argc, ++argv) {
+    const std::string option = argv[1];
+    if (option == "--jsonl") {
+      jsonl = true;
+    } else if (option == "--test-only") {
+      test_only = true;
+    } else if (option == "--links" && argc > 2) {
+      link_count = std::atol(argv[2]);
+      --argc, ++argv;
+    } else {
+      std::fprintf(
+          stderr,
+          "usage: bench_check [--links N] [--jsonl] [--test-only] [ENTRIES [ADDRESSES [BASELINE]]]\n");
+      return 2;
+    }
+  }
   const long entry_count = argc > 1 ? std::atol(argv[1]) : 1000000;
   const long address_count = argc > 2 ? std::atol(argv[2]) : 100000;
   vw::bench::BenchFolder folder("vw-bench-check");
@@ -84,14 +116,16 @@ int main(int argc, char** argv) {
   std::size_t bytes = 0;
   {
     std::ofstream sites("TrustFile_SafeSites.txt", std::ios::binary);
+    std::ofstream links("TrustFile_SafeLinks.txt", std::ios::binary);
     std::ofstream patterns("patterns.txt", std::ios::binary);  // the same entries for grep, LF only
     for (long i = 0; i < entry_count; ++i) {
       entries.push_back(Entry(random));
-      bytes += entries.back().size();
-      sites << entries.back() << "\r\n";
-      patterns << entries.back() << "\n";
+      const bool is_link = i >= entry_count - link_count;
+      const std::string text = is_link ? "https://" + entries.back() : entries.back();
+      bytes += text.size();
+      (is_link ? links : sites) << text << "\r\n";
+      patterns << text << "\n";
     }
-    std::ofstream("TrustFile_SafeLinks.txt", std::ios::binary);
   }
   {
     // About a third hold an entry; the rest are random hosts that hold none (with rare exceptions).
@@ -106,12 +140,29 @@ int main(int argc, char** argv) {
       }
     }
   }
-  std::printf("%ld site entries (%.1f bytes on average), %ld addresses\n", entry_count,
+  std::printf("%ld site and %ld link entries (%.1f bytes on average), %ld addresses\n",
+              entry_count - link_count, link_count,
               static_cast<double>(bytes) / static_cast<double>(entry_count), address_count);
+  const char* format = jsonl ? "jsonl" : "text";
 
   const Measured check =
-      RunChild({VW_CHECK_EXE, "test", "--dir", ".", "--format", "text"}, "addresses.txt", "check.out");
-  const long check_approved = CountLinesStartingWith("check.out", "approved: ");
+      RunChild({VW_CHECK_EXE, "test", "--dir", ".", "--format", format}, "addresses.txt", "check.out");
+  const long check_approved = CountApproved("check.out");
+  const auto row = [](const char* name, const Measured& m, long count) {
+    std::printf("%-20s %9.2f %9.2f %9ld %7d %ld\n", name, m.seconds, m.cpu_seconds, m.peak_mb, m.status,
+                count);
+  };
+  if (test_only) {
+    std::printf("%-20s %9s %9s %9s %7s %s\n", "run", "wall (s)", "CPU (s)", "peak MB", "status", "approved");
+    row("veraway-check test", check, check_approved);
+    if (argc > 3) {
+      const Measured baseline =
+          RunChild({argv[3], "test", "--dir", ".", "--format", format}, "addresses.txt", "baseline.out");
+      row("baseline test", baseline, CountApproved("baseline.out"));
+      std::printf("same output: %s\n", std::system("cmp -s check.out baseline.out") == 0 ? "yes" : "NO");
+    }
+    return 0;
+  }
   const Measured grep = RunChild({"grep", "-F", "-c", "-f", "patterns.txt"}, "addresses.txt", "grep.out");
   long grep_approved = -1;
   if (FILE* out = std::fopen("grep.out", "r")) {
@@ -120,25 +171,21 @@ int main(int argc, char** argv) {
   }
   const Measured lint = RunChild({VW_CHECK_EXE, "lint", "--dir", "."}, "addresses.txt", "lint.out");
   // Through pipes on both sides; the shell's wall time is the pipeline's.
-  const auto piped = [](const std::string& exe, const char* out) {
-    return RunChild({"sh", "-c", "cat addresses.txt | '" + exe + "' test --dir . | cat > " + out},
-                    "/dev/null", "/dev/null");
+  const auto piped = [&](const std::string& exe, const char* out) {
+    return RunChild(
+        {"sh", "-c", "cat addresses.txt | '" + exe + "' test --dir . --format " + format + " | cat > " + out},
+        "/dev/null", "/dev/null");
   };
   const Measured pipe = piped(VW_CHECK_EXE, "pipe.out");
   const std::string baseline_exe = argc > 3 ? argv[3] : "";
   const Measured baseline = baseline_exe.empty() ? Measured{} : piped(baseline_exe, "baseline.out");
 
   std::printf("%-20s %9s %9s %9s %7s %s\n", "run", "wall (s)", "CPU (s)", "peak MB", "status", "approved");
-  const auto row = [](const char* name, const Measured& m, long count) {
-    std::printf("%-20s %9.2f %9.2f %9ld %7d %ld\n", name, m.seconds, m.cpu_seconds, m.peak_mb, m.status,
-                count);
-  };
   row("veraway-check test", check, check_approved);
   row("grep -F -c -f", grep, grep_approved);
   row("veraway-check lint", lint, CountLinesStartingWith("lint.out", "./"));
-  row("test through pipes", pipe, CountLinesStartingWith("pipe.out", "approved: "));
-  if (!baseline_exe.empty())
-    row("baseline, pipes", baseline, CountLinesStartingWith("baseline.out", "approved: "));
+  row("test through pipes", pipe, CountApproved("pipe.out"));
+  if (!baseline_exe.empty()) row("baseline, pipes", baseline, CountApproved("baseline.out"));
   std::printf("speed-up over grep: %.1f x wall, %.1f x CPU; same count of approved addresses: %s\n",
               grep.seconds / check.seconds, grep.cpu_seconds / check.cpu_seconds,
               check_approved == grep_approved ? "yes" : "NO");

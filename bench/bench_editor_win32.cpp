@@ -3,7 +3,8 @@
 // main window, then the program's next wait (which shows what was appended: the view brought to the last
 // line) and the repaint, then every line read back. A plain program: Google Benchmark is not built for MinGW
 // here. Run it as `wine build/mingw/bench/bench_editor_win32.exe [repetitions [largest N]]`; it prints the
-// median of the repetitions for each N, and what the editor shows after loading.
+// median of the repetitions for each N, and what the editor shows after loading. With a third argument
+// `paste` it measures instead a paste of 1,000 and 10,000 lines into the editor, its undo and its redo.
 //
 // Target: 100,000 lines under 10 s, and a flat cost per line (the 100,000-line figure within 1.5 x of 100 x
 // the 1,000-line figure).
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -141,6 +143,42 @@ double MessageBoxSeconds(std::size_t length) {
   return std::chrono::duration<double>(box_shown - start).count();
 }
 
+// --- Undo and redo of a paste of `n` lines into the empty sites editor: the paste as the administrator
+// makes it (WM_PASTE, the back end's own paste: one EM_REPLACESEL, from kOwnUndoLines lines on without the
+// control's undo), then EM_UNDO and EM_REDO, each timed until the control has done it.
+struct PasteRun {
+  double paste = 0, undo = 0, redo = 0;
+};
+
+PasteRun PasteUndoRedo(std::size_t n) {
+  Program program;
+  HWND window = reinterpret_cast<HWND>(program.state().SitesEditor);
+  vw::Text text;
+  for (std::size_t i = 0; i < n; ++i) text += Entry(i) + u"\r\n";
+  std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  std::memcpy(GlobalLock(memory), text.c_str(), bytes);
+  GlobalUnlock(memory);
+  if (!OpenClipboard(nullptr)) std::exit(1);
+  EmptyClipboard();
+  SetClipboardData(CF_UNICODETEXT, memory);
+  CloseClipboard();
+  PasteRun run;
+  Clock::time_point start = Clock::now();
+  SendMessageW(window, WM_PASTE, 0, 0);
+  run.paste = Seconds(start);
+  if (vw::LineCount(program.state().SitesEditor) != static_cast<std::int64_t>(n) + 1) std::exit(1);
+  start = Clock::now();
+  SendMessageW(window, EM_UNDO, 0, 0);
+  run.undo = Seconds(start);
+  if (vw::LineCount(program.state().SitesEditor) != 0) std::exit(1);
+  start = Clock::now();
+  SendMessageW(window, EM_REDO, 0, 0);
+  run.redo = Seconds(start);
+  if (vw::LineCount(program.state().SitesEditor) != static_cast<std::int64_t>(n) + 1) std::exit(1);
+  return run;
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -150,11 +188,27 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
   int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-  std::printf("%8s %10s %10s %10s %10s %12s  %s\n", "lines", "add (s)", "show (s)", "load (s)", "read (s)",
-              "us per line", "after loading");
   double per_line_1k = 0;
   std::size_t most = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 100000;
   bool boxes_only = argc > 3 && std::string(argv[3]) == "boxes";
+  if (argc > 3 && std::string(argv[3]) == "paste") {  // only the paste, its undo and its redo
+    std::printf("%8s %10s %10s %10s\n", "lines", "paste (s)", "undo (s)", "redo (s)");
+    for (std::size_t n : {1000u, 10000u}) {
+      if (n > most) break;
+      std::vector<double> paste, undo, redo;
+      for (int r = 0; r < repetitions; ++r) {
+        PasteRun run = PasteUndoRedo(n);
+        paste.push_back(run.paste);
+        undo.push_back(run.undo);
+        redo.push_back(run.redo);
+      }
+      std::printf("%8zu %10.3f %10.3f %10.3f\n", n, Median(paste), Median(undo), Median(redo));
+      std::fflush(stdout);
+    }
+    return 0;
+  }
+  std::printf("%8s %10s %10s %10s %10s %12s  %s\n", "lines", "add (s)", "show (s)", "load (s)", "read (s)",
+              "us per line", "after loading");
   for (std::size_t n : {1000u, 10000u, 100000u}) {
     if (n > most || boxes_only) break;
     std::vector<vw::Text> lines;

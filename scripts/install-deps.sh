@@ -10,7 +10,8 @@ run_packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libcli11-d
 test_packages=("${run_packages[@]}" clang libclang-rt-14-dev clang-format googletest libbenchmark-dev
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth x11-utils
   dpkg-dev file lintian desktop-file-utils man-db xdotool
-  squid curl python3 wrk)  # the squid helper under a real Squid, and its load generator
+  squid curl python3 wrk  # the squid helper under a real Squid, and its load generator
+  ccache)  # used by scripts/test.sh when present; CI builds the same without it
 
 case "${1:-test}" in
   run) wanted=("${run_packages[@]}") ;;

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds the two packages, each in a build folder of its own, and checks them the way a user meets them:
-#   deb  build/package-deb: Release build with Debian's hardening flags, then veraway-edit_*.deb. lintian must
-#        report no error; the package must hold the programs, manual pages, icons, desktop entry and launcher;
-#        it is installed with dpkg -i, the installed programs, pages and desktop entry are tried from /usr, and
-#        it is removed again with dpkg -r.
-#   zip  build/package-zip: MinGW cross build, then veraway-edit-*-win64.zip. It must hold exactly the two
+# Makes the two packages from the presets' own build trees (configured and built here if scripts/test.sh has not
+# done it already, so nothing is compiled twice) and checks them the way a user meets them:
+#   deb  build/default: the native preset, compiled with Debian's hardening flags (VW_DEB_FLAGS), stripped by
+#        CPack, then veraway-edit_*.deb. lintian must report no error; the package must hold the programs, manual
+#        pages, icons, desktop entry and launcher; it is installed with dpkg -i, the installed programs, pages
+#        and desktop entry are tried from /usr, and it is removed again with dpkg -r.
+#   zip  build/mingw: the MinGW cross build (Release), then veraway-edit-*-win64.zip. It must hold exactly the two
 #        .exe files, README.txt and LICENSE, the programs may import only DLLs that Windows has, and the zip's
 #        veraway-check.exe must run under Wine.
 # Usage: scripts/package.sh [deb|zip|all]     (default all). The packages are left in build/packages/.
@@ -59,6 +60,8 @@ cleanup() {
 trap cleanup EXIT
 # shellcheck source=scripts/wine-env.sh
 . scripts/wine-env.sh
+# shellcheck source=scripts/configure.sh
+. scripts/configure.sh
 step() { echo "-- $*"; }
 
 # Sample lists in a fresh folder named "$2" under "$1"; prints the folder.
@@ -80,15 +83,10 @@ check_man_page() {
 }
 
 package_deb() {
-  local build="$root/build/package-deb"
+  local build="$root/build/default"
   echo "== deb"
-  local cxxflags ldflags
-  cxxflags="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CPPFLAGS) \
-$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) -fno-ident"
-  ldflags="$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS)"
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVW_GUI=qt -DBUILD_TESTING=OFF -DVW_BENCH=OFF \
-    -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
-  cmake --build "$build"
+  vw_configure default >/dev/null
+  cmake --build --preset default
   rm -f "$build"/*.deb
   (cd "$build" && cpack -G DEB >/dev/null)
   local debs=("$build"/veraway-edit_"$version"-*.deb)
@@ -246,11 +244,10 @@ $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS) -fno-id
 }
 
 package_zip() {
-  local build="$root/build/package-zip"
+  local build="$root/build/mingw"
   echo "== zip"
-  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-toolchain.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DVW_GUI=win32 -DBUILD_TESTING=OFF -DVW_BENCH=OFF >/dev/null
-  cmake --build "$build"
+  vw_configure mingw >/dev/null
+  cmake --build --preset mingw
   local name="veraway-edit-$version-win64"
   rm -f "$build/$name.zip"
   (cd "$build" && cpack -G ZIP >/dev/null)

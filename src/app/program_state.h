@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "common/trust_list.h"
+#include "files/list_file.h"
 #include "platform/platform.h"
 #include "rules/link_rule.h"
 #include "ui/controls.h"
@@ -27,6 +28,9 @@ struct ProgramState {
   bool FoundInLinks = false;
   bool SitesBackupPending = true;  // the first load of the run backs the file up
   bool LinksBackupPending = true;
+  // Each list file as this run last read or wrote it: a save leaves a file that changed since then alone.
+  FileStamp SitesFileStamp;
+  FileStamp LinksFileStamp;
   // Whether the latest SaveSafeSites wrote the sites file and backed it up: SaveSafeLinks confirms the save
   // only then.
   bool SitesSaved = false;

@@ -1,5 +1,7 @@
 #include "app/trust_lists.h"
 
+#include <optional>
+
 #include "app/program_state.h"
 #include "files/list_file.h"
 #include "files/list_reader.h"
@@ -16,17 +18,20 @@ struct ListRow {
   Handle editor;
   TrustList& list;
   bool& backup_pending;
+  FileStamp& stamp;
   const char16_t* create_failed_title;
 };
 
 ListRow SitesRow() {
   ProgramState& s = State();
-  return {kSitesFile, kSitesBackup, s.SitesEditor, s.SafeSitesList, s.SitesBackupPending, u"OpenFile"};
+  return {kSitesFile,           kSitesBackup,     s.SitesEditor, s.SafeSitesList,
+          s.SitesBackupPending, s.SitesFileStamp, u"OpenFile"};
 }
 
 ListRow LinksRow() {
   ProgramState& s = State();
-  return {kLinksFile, kLinksBackup, s.LinksEditor, s.SafeLinksList, s.LinksBackupPending, u"CreateFile"};
+  return {kLinksFile,           kLinksBackup,     s.LinksEditor, s.SafeLinksList,
+          s.LinksBackupPending, s.LinksFileStamp, u"CreateFile"};
 }
 
 void Load(const ListRow& row) {
@@ -36,6 +41,9 @@ void Load(const ListRow& row) {
   }
   const ListRead read = ReadListFile(kLoadSlot, row.file, ListReadOptions{}, row.list,
                                      [&](const Text& line) { AddLine(row.editor, -1, line); });
+  ForgetUndo(row.editor);  // loading is no edit: Ctrl+Z must not take loaded lines away
+  // A file that did not open counts as none: a save then leaves alone one that has turned up meanwhile.
+  row.stamp = read.status == ListRead::Status::kNotOpened ? FileStamp{} : LastStamp(kLoadSlot);
   if (read.status == ListRead::Status::kNotOpened) {
     ShowMessage(u"Information", Text(u"Couldn't open  ") + row.file + u"  file!");
   } else if (read.status != ListRead::Status::kWhole) {
@@ -58,6 +66,17 @@ bool Save(const ListRow& row) {
     ShowNotWritten(row);
     return false;
   }
+  // Another program (or another copy of this one) changed the file since this run read or wrote it: writing
+  // would throw that change away unseen. A file that cannot be read now is left to CreateForWriting to
+  // report.
+  if (std::optional<FileStamp> now = StampNow(kSaveSlot, row.file); now && *now != row.stamp) {
+    ShowMessage(u"File Changed",
+                Text(u"Can't Save File ") + row.file +
+                    u"\r\n\r\nIt was changed on disk since it was loaded or saved here.\r\n\r\n"
+                    u"The file and its backup " +
+                    row.backup + u" were left as they were.");
+    return false;
+  }
   const std::int64_t line_count = LineCount(row.editor);
   if (!CreateForWriting(kSaveSlot, row.file)) {
     ShowMessage(row.create_failed_title, Text(u"Can't Open File ") + row.file);
@@ -72,6 +91,7 @@ bool Save(const ListRow& row) {
     ShowNotWritten(row);
     return false;
   }
+  row.stamp = LastStamp(kSaveSlot);
   return CopyOver(row.file, row.backup);
 }
 

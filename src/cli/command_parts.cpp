@@ -1,5 +1,7 @@
 #include "cli/command_parts.h"
 
+#include <algorithm>
+
 #include "cli/squid_protocol.h"
 
 namespace vw::cli {
@@ -24,6 +26,42 @@ Json ApprovalsJson(const FolderLists& lists, const std::vector<EntryRef>& approv
                   {"entry", TextToUtf8(ListOf(lists, entry.list)[entry.index])}});
   }
   return by;
+}
+
+namespace {
+
+// A JSON string as Dump writes it: printable ASCII other than " and \ goes as it is; anything else is left
+// to the library (its escapes, and U+FFFD for bytes that are not UTF-8).
+void AppendJsonString(std::string_view text, std::string& out) {
+  const bool plain = std::all_of(text.begin(), text.end(),
+                                 [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; });
+  if (!plain) {
+    out += Dump(Json(text));
+    return;
+  }
+  out += '"';
+  out += text;
+  out += '"';
+}
+
+}  // namespace
+
+void AppendVerdictJson(const FolderLists& lists, const std::string& address,
+                       const std::vector<EntryRef>& approvals, std::string& out) {
+  out += "{\"address\":";
+  AppendJsonString(address, out);
+  out += approvals.empty() ? ",\"approved\":false,\"by\":[" : ",\"approved\":true,\"by\":[";
+  for (std::size_t i = 0; i < approvals.size(); ++i) {
+    const EntryRef& entry = approvals[i];
+    out += i == 0 ? "{\"list\":\"" : ",{\"list\":\"";
+    out += entry.list == ListKind::kSites ? "sites" : "links";
+    out += "\",\"line\":";
+    out += std::to_string(entry.index + 1);
+    out += ",\"entry\":";
+    AppendJsonString(TextToUtf8(ListOf(lists, entry.list)[entry.index]), out);
+    out += '}';
+  }
+  out += "]}\n";
 }
 
 void AppendApprovalsText(const FolderLists& lists, const std::vector<EntryRef>& approvals, const char* indent,
@@ -68,6 +106,17 @@ void AppendTestVerdict(const FolderLists& lists, const std::string& address,
     out += '\n';
   }
   AppendApprovalsText(lists, approvals, "  ", out);
+}
+
+bool NextBatch(Addresses& addresses, std::size_t most, std::vector<std::string>& batch) {
+  std::size_t count = 0;
+  do {
+    if (count == batch.size()) batch.emplace_back();
+    if (!addresses.Next(batch[count])) break;
+    ++count;
+  } while (count < most && addresses.Ready());
+  batch.resize(count);
+  return count != 0;
 }
 
 int Finish(Output& output, const Addresses& addresses, int status) {

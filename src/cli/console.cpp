@@ -184,6 +184,10 @@ bool LineReader::Next(std::string& line) {
   return true;
 }
 
+bool LineReader::HasLine() const {
+  return pos_ < buffer_.size() && (eof_ || buffer_.find('\n', pos_) != std::string::npos);
+}
+
 Output::Output() {
   g_tied_output = this;
 }

@@ -20,6 +20,8 @@ class LineReader {
  public:
   explicit LineReader(std::FILE* file);
   bool Next(std::string& line);
+  // Whether Next has a line to give without reading (and so without waiting for input).
+  bool HasLine() const;
   bool Failed() const { return failed_; }
 
  private:

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -18,6 +19,43 @@ constexpr int kSlotCount = 16;
 
 OsFiles* g_installed = nullptr;  // a test's layer, or null for the native one
 
+// A 64-bit hash of a byte stream, the same however the stream is cut into pieces: eight bytes at a time,
+// each word mixed in with a multiply and a rotation (a few cycles per word, far below the cost of reading).
+class ByteHash {
+ public:
+  void Add(const unsigned char* data, std::size_t size) {
+    size_ += size;
+    while (size > 0 && carried_ != 0) {  // first complete the word begun by the piece before
+      word_ |= std::uint64_t{*data++} << (8 * carried_++);
+      --size;
+      if (carried_ == 8) Mix();
+    }
+    for (; size >= 8; size -= 8, data += 8) {
+      std::memcpy(&word_, data, 8);  // the machine's byte order; the stamp never leaves the machine
+      Mix();
+    }
+    for (; size > 0; --size) word_ |= std::uint64_t{*data++} << (8 * carried_++);
+  }
+  FileStamp Stamp() const {
+    std::uint64_t h = hash_ ^ (word_ * 0x9E3779B97F4A7C15u) ^ size_;
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDu;
+    h ^= h >> 33;
+    return {true, size_, h};
+  }
+
+ private:
+  void Mix() {
+    hash_ = std::rotl((hash_ ^ word_) * 0x87C37B91114253D5u, 31) * 0x4CF5AD432745937Fu;
+    word_ = 0;
+    carried_ = 0;
+  }
+  std::uint64_t hash_ = 0x6A09E667F3BCC908u;
+  std::uint64_t word_ = 0;
+  unsigned carried_ = 0;
+  std::uint64_t size_ = 0;
+};
+
 struct Slot {
   OsFiles* os = nullptr;  // the layer the file was opened through, kept until it is closed
   OsHandle file = 0;
@@ -30,6 +68,7 @@ struct Slot {
   std::uint64_t zeros_read = 0;
   bool write_failed = false;
   char last_end = '\n';  // reading: how the last line ended (LastLineEnd)
+  ByteHash passed;       // every byte read from the file or written to it, for LastStamp
   // Reading: bytes [pos, end) are read ahead and not yet handed out. Writing: [0, end) wait to be written.
   std::size_t pos = 0;
   std::size_t end = 0;
@@ -40,6 +79,7 @@ struct Slot {
 };
 
 std::array<std::unique_ptr<Slot>, kSlotCount> g_slots;
+std::array<FileStamp, kSlotCount> g_last_stamps;
 
 std::unique_ptr<Slot>* SlotEntry(int slot) {
   if (slot < 0 || slot >= kSlotCount) return nullptr;
@@ -62,6 +102,7 @@ bool Refill(Slot& s) {
   if (n < 0) s.read_failed = true;
   if (n <= 0) return false;
   s.bytes_read += static_cast<std::uint64_t>(n);
+  s.passed.Add(s.buffer.data(), static_cast<std::size_t>(n));
   if (s.guarded) {
     s.zeros_read += static_cast<std::uint64_t>(std::count(s.buffer.begin(), s.buffer.begin() + n, 0));
     if (s.bytes_read >= kBinaryZerosAfter && s.zeros_read * 2 > s.bytes_read) {
@@ -91,6 +132,7 @@ constexpr char kReplacementUtf8[] = "\xEF\xBF\xBD";  // U+FFFD
 
 bool WriteOut(Slot& s) {
   if (s.end == 0) return true;
+  s.passed.Add(s.buffer.data(), s.end);
   const bool ok = s.os->Write(s.file, reinterpret_cast<const char*>(s.buffer.data()), s.end);
   s.end = 0;
   if (!ok) s.write_failed = true;
@@ -108,6 +150,7 @@ void Put(Slot& s, const char* data, std::size_t size) {
   }
   if (!WriteOut(s)) return;
   if (size >= kBufferSize) {
+    s.passed.Add(reinterpret_cast<const unsigned char*>(data), size);
     if (!s.os->Write(s.file, data, size)) s.write_failed = true;
     return;
   }
@@ -289,11 +332,34 @@ bool CloseListFile(int slot) {
   std::unique_ptr<Slot>* entry = SlotEntry(slot);
   if (entry == nullptr || !*entry) return true;
   const std::unique_ptr<Slot> s = std::move(*entry);
-  if (!s->writing) return s->os->Close(s->file);
+  FileStamp& stamp = g_last_stamps[static_cast<std::size_t>(slot)];
+  if (!s->writing) {
+    stamp = s->passed.Stamp();
+    return s->os->Close(s->file);
+  }
   // The new file takes the list's place only when every byte reached it and the disk: never a cut list.
   bool ok = WriteOut(*s) && !s->write_failed && s->os->Flush(s->file);
+  stamp = s->passed.Stamp();
   ok = s->os->Close(s->file) && ok;
   return s->os->FinishReplacement(s->file, ok) && ok;
+}
+
+FileStamp LastStamp(int slot) {
+  return SlotEntry(slot) == nullptr ? FileStamp{} : g_last_stamps[static_cast<std::size_t>(slot)];
+}
+
+std::optional<FileStamp> StampNow(int slot, TextView name) {
+  OpenRefusal refusal;
+  if (!OpenForSharedReading(slot, name, std::chrono::milliseconds(0), refusal)) {
+    if (refusal.kind == OpenRefusal::Kind::kMissing) return FileStamp{};
+    return std::nullopt;
+  }
+  Slot& s = *g_slots[static_cast<std::size_t>(slot)];
+  while (Refill(s)) s.pos = s.end;
+  const bool whole = !s.read_failed;
+  CloseListFile(slot);
+  if (!whole) return std::nullopt;
+  return LastStamp(slot);
 }
 
 bool CopyOver(TextView source, TextView target) {

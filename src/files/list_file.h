@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "common/text.h"
 #include "files/os_file.h"
@@ -73,6 +74,22 @@ bool WriteLine(int slot, TextView text);
 // it was. Frees the slot. False when a write, the flush to disk, the close or the replacement failed. A free
 // slot gives true.
 bool CloseListFile(int slot);
+
+// What a list file held, to tell later whether anything changed it: whether it was there, its size, and a
+// hash of its bytes (64 bits over every byte; two different contents share one only by a freak chance).
+struct FileStamp {
+  bool exists = false;
+  std::uint64_t size = 0;
+  std::uint64_t hash = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+// The bytes that went through `slot` the last time it was closed: those read (to the end of the file, or up
+// to a read error), or those written. Taken as the bytes pass, at no extra read. No file for a free slot.
+FileStamp LastStamp(int slot);
+// The file as it is now, read whole through `slot` (shared reading, no wait): a stamp of no file when it is
+// missing; nullopt when it is there but cannot be read (held by a writer, a folder, unreadable...). The slot
+// is free afterwards.
+std::optional<FileStamp> StampNow(int slot, TextView name);
 
 // Copies `source` over `target`, replacing a target that exists, whole or not at all. Fails, leaving the
 // target as it was, when the source is missing or not a regular file, the target is read-only or not a

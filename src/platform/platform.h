@@ -113,6 +113,9 @@ class Platform {
   // Inserts at the end of an editor's text as one undoable step, the selection hidden meanwhile; the
   // insertion point is left after the text.
   virtual void AppendText(Handle editor, const Text& text) = 0;
+  // Empties an editor's undo and redo history (text appended so far included): what the program put in is
+  // no step the user can undo.
+  virtual void ForgetUndo(Handle editor) = 0;
   // Changes whenever the control's text changes, by the user or the program.
   virtual std::uint64_t TextRevision(Handle control) = 0;
 

@@ -16,6 +16,7 @@
 #include "rules/trust_index.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -101,9 +102,23 @@ bool SameUnits(TextView a, TextView b) {
   return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
 }
 
+// A thread's space for one question, reused from question to question, and its last answer.
+struct Scratch {
+  std::vector<std::uint64_t> prefix;
+  std::vector<std::uint32_t> ids;
+  std::uint64_t serial = 0;  // the index `ids` answers for (0: none)
+  Text text;                 // the text it answers for
+  bool shaped = false;       // ... and whether for a shape (the network rule), which:
+  AddressShape shape;
+};
+thread_local Scratch t_scratch;
+
+std::atomic<std::uint64_t> g_next_serial{1};
+
 }  // namespace
 
-TrustIndex::TrustIndex(const ListSet& lists) : lists_(lists) {
+TrustIndex::TrustIndex(const ListSet& lists)
+    : lists_(lists), serial_(g_next_serial.fetch_add(1, std::memory_order_relaxed)) {
   std::size_t total = 0;
   std::size_t empty = 0;
   for (std::size_t n = 0; n < kListCount; ++n) {
@@ -187,27 +202,29 @@ TrustIndex::Id TrustIndex::Lookup(TextView text, std::uint64_t hash) const {
   }
 }
 
-void TrustIndex::CollectInside(TextView text, const AddressShape* shape) const {
+const std::vector<TrustIndex::Id>& TrustIndex::CollectInside(TextView text, const AddressShape* shape) const {
+  Scratch& scratch = t_scratch;
+  std::vector<Id>& ids = scratch.ids;
   const auto same_shape = [&] {
-    if (shape == nullptr) return !collected_shaped_;
-    return collected_shaped_ && collected_shape_.scheme_separator == shape->scheme_separator &&
-           collected_shape_.host_begin == shape->host_begin && collected_shape_.host_end == shape->host_end;
+    if (shape == nullptr) return !scratch.shaped;
+    return scratch.shaped && scratch.shape.scheme_separator == shape->scheme_separator &&
+           scratch.shape.host_begin == shape->host_begin && scratch.shape.host_end == shape->host_end;
   };
-  if (collected_ && same_shape() && SameUnits(collected_for_, text)) return;
-  collected_for_.assign(text);
-  collected_ = true;
-  collected_shaped_ = shape != nullptr;
-  if (shape != nullptr) collected_shape_ = *shape;
-  std::vector<Id>& ids = ids_;
+  if (scratch.serial == serial_ && same_shape() && SameUnits(scratch.text, text)) return ids;
+  scratch.serial = serial_;
+  scratch.text.assign(text);
+  scratch.shaped = shape != nullptr;
+  if (shape != nullptr) scratch.shape = *shape;
   ids.clear();
   const std::size_t n = text.size();
-  if (n == 0 || lengths_.empty()) return;
-  prefix_.resize(n + 1);
-  prefix_[0] = 0;
-  for (std::size_t i = 0; i < n; ++i) prefix_[i + 1] = Step(prefix_[i], text[i]);
+  if (n == 0 || lengths_.empty()) return ids;
+  std::vector<std::uint64_t>& prefix = scratch.prefix;
+  prefix.resize(n + 1);
+  prefix[0] = 0;
+  for (std::size_t i = 0; i < n; ++i) prefix[i + 1] = Step(prefix[i], text[i]);
   // hash(text[i, i + length)) = prefix[i + length] - prefix[i] * base^length
   const auto window_hash = [&](std::size_t i, std::size_t length, std::uint64_t power) {
-    const std::uint64_t hash = prefix_[i + length] + kModulus - MulMod(prefix_[i], power);
+    const std::uint64_t hash = prefix[i + length] + kModulus - MulMod(prefix[i], power);
     return hash >= kModulus ? hash - kModulus : hash;
   };
   const auto look = [&](std::size_t i, std::size_t k) {
@@ -234,6 +251,7 @@ void TrustIndex::CollectInside(TextView text, const AddressShape* shape) const {
   // An entry that occurs at several places counts once.
   std::sort(ids.begin(), ids.end());
   ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  return ids;
 }
 
 std::uint32_t TrustIndex::NextSame(std::uint32_t entry) const {
@@ -243,16 +261,16 @@ std::uint32_t TrustIndex::NextSame(std::uint32_t entry) const {
 
 void TrustIndex::AppendIn(ListKind list, TextView address, const AddressShape* shape,
                           std::vector<EntryRef>& out) const {
-  CollectInside(address, shape);
+  const std::vector<Id>& ids = CollectInside(address, shape);
   const std::size_t n = ListNo(list);
   if (!kListTable[n].every_match) {
     std::uint32_t first = kNone;
-    for (Id id : ids_) first = std::min(first, first_in_[n][id]);
+    for (Id id : ids) first = std::min(first, first_in_[n][id]);
     if (first != kNone) out.push_back({list, first - start_[n]});
     return;
   }
   const std::size_t begin = out.size();
-  for (Id id : ids_) {
+  for (Id id : ids) {
     for (std::uint32_t entry = first_entry_[id]; entry < start_[n + 1]; entry = NextSame(entry)) {
       if (entry >= start_[n]) out.push_back({list, entry - start_[n]});
     }
@@ -264,10 +282,10 @@ void TrustIndex::AppendIn(ListKind list, TextView address, const AddressShape* s
 TrustIndex::Relations TrustIndex::RelationsOf(TextView text,
                                               const std::function<bool(EntryRef)>& inside_allowed) const {
   Relations relations;
-  CollectInside(text);
+  const std::vector<Id>& ids = CollectInside(text);
   std::uint32_t equal = kNone;
   std::uint32_t inside = kNone;
-  for (Id id : ids_) {
+  for (Id id : ids) {
     const std::uint32_t first = first_entry_[id];
     // The one window as long as the text is the text itself.
     if (length_[id] == text.size()) {

@@ -17,6 +17,8 @@
 
 namespace vw {
 
+// Once built, the index may be asked from any number of threads at once: what a question needs beside the
+// index is kept per thread.
 class TrustIndex final : public LinkRuleEngine {
  public:
   // The lists must outlive the index and stay unchanged.
@@ -47,9 +49,9 @@ class TrustIndex final : public LinkRuleEngine {
 
   TextView EntryText(std::uint32_t entry) const;
   // Every distinct text that occurs in `text` (with a `shape`, where it counts: CountsAt), each once, in no
-  // particular order, into ids_. The link rule asks about each list in turn for one address, so the last
-  // answer is kept for its text and shape.
-  void CollectInside(TextView text, const AddressShape* shape = nullptr) const;
+  // particular order. The link rule asks about each list in turn for one address, so the calling
+  // thread's last answer is kept for its text and shape (and this index), until that thread's next question.
+  const std::vector<Id>& CollectInside(TextView text, const AddressShape* shape = nullptr) const;
   Id Lookup(TextView text, std::uint64_t hash) const;
 
   EntryRef RefOf(std::uint32_t entry) const;
@@ -84,13 +86,8 @@ class TrustIndex final : public LinkRuleEngine {
   std::vector<std::uint64_t> powers_;  // base^length for each of them
   std::size_t first_long_ = 0;         // the first of them that is kAnchor or more
 
-  // Scratch space for one query, reused (the index answers one question at a time).
-  mutable std::vector<std::uint64_t> prefix_;
-  mutable std::vector<Id> ids_;
-  mutable Text collected_for_;  // the text ids_ answers for, when collected_
-  mutable bool collected_ = false;
-  mutable bool collected_shaped_ = false;  // ... and whether for a shape, which:
-  mutable AddressShape collected_shape_;
+  // Tells this index's kept answers from another's (see CollectInside); never 0.
+  std::uint64_t serial_ = 0;
 };
 
 }  // namespace vw

@@ -102,6 +102,10 @@ std::int64_t AddLine(Handle editor, std::int64_t /*position*/, const Text& text)
   return 1;
 }
 
+void ForgetUndo(Handle editor) {
+  if (Lines(editor) != nullptr) CurrentToolkit().platform.ForgetUndo(editor);
+}
+
 std::int64_t LineCount(Handle editor) {
   EditorLines* lines = Lines(editor);
   if (lines == nullptr) return 0;

@@ -60,6 +60,8 @@ Text GetText(Handle control);
 // Adds one line after the last one (position -1; no other position is used, and any is taken as -1).
 std::int64_t AddLine(Handle editor, std::int64_t position, const Text& text);
 std::int64_t LineCount(Handle editor);
+// Empties the editor's undo history: what the program put in is not the user's to undo.
+void ForgetUndo(Handle editor);
 // The line without its line break, whole whatever its length; empty for an index out of range.
 Text LineText(Handle editor, std::int64_t index);
 

@@ -47,6 +47,8 @@ TEST_P(SaveWithoutEdits, RewritesTheFilesInTheWrittenForm) {
                    EXPECT_EQ(folder_.Read(kSitesBackup), c.file);
                    EXPECT_EQ(folder_.Read(kLinksBackup), c.file);
                  })
+      .PressesUndo(Editor::kSites, 3)  // loading is no edit: nothing to undo
+      .PressesUndo(Editor::kLinks, 3)
       .PressesSaveAllFiles()
       .ClicksOk()
       .ClosesTheWindow();
@@ -166,7 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
         EmptyEditorCase{"EditorEmptiedAfterAnEmptyFirstLine", "\r\nx.example\r\n", true, {}, "\r\n"}),
     [](const ::testing::TestParamInfo<EmptyEditorCase>& tested) { return std::string(tested.param.name); });
 
-TEST_F(LoadAndSave, MissingFileLeavesAnOlderBackupUntilTheFirstSave) {
+TEST_F(LoadAndSave, MissingFileLeavesAnOlderBackupUntilTheFirstSaveAndSavesAgain) {
   folder_.Put({.links = "l.example\r\n", .sites_backup = "old.example\r\n"});
   Session run;
   run.user()
@@ -181,13 +183,16 @@ TEST_F(LoadAndSave, MissingFileLeavesAnOlderBackupUntilTheFirstSave) {
       .TypesInto(Editor::kSites, u"new.example")
       .PressesSaveAllFiles()
       .ClicksOk()
+      .TypesInto(Editor::kSites, u"\nnext.example")  // a save after a save of this run is no outside change
+      .PressesSaveAllFiles()
+      .ClicksOk()
       .ClosesTheWindow();
 
   EXPECT_EQ(run.Run(), 0);
-  EXPECT_EQ(run.Transcript(), (Dialogs{PasswordPrompt(), SitesFileMissing(), FilesSaved()}));
-  EXPECT_EQ(folder_.Files(), (ListFiles{.sites = "new.example\r\n",
+  EXPECT_EQ(run.Transcript(), (Dialogs{PasswordPrompt(), SitesFileMissing(), FilesSaved(), FilesSaved()}));
+  EXPECT_EQ(folder_.Files(), (ListFiles{.sites = "new.example\r\nnext.example\r\n",
                                         .links = "l.example\r\n",
-                                        .sites_backup = "new.example\r\n",
+                                        .sites_backup = "new.example\r\nnext.example\r\n",
                                         .links_backup = "l.example\r\n"}));
 }
 

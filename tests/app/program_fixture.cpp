@@ -185,6 +185,18 @@ Shown SitesNotWritten() {
                  u"Can't Write File TrustFile_SafeSites.txt\r\n\r\n"
                  u"The backup TrustFile_SafeSites-BK.txt was left as it was.");
 }
+Shown SitesChangedOnDisk() {
+  return Message(u"File Changed",
+                 u"Can't Save File TrustFile_SafeSites.txt\r\n\r\n"
+                 u"It was changed on disk since it was loaded or saved here.\r\n\r\n"
+                 u"The file and its backup TrustFile_SafeSites-BK.txt were left as they were.");
+}
+Shown LinksChangedOnDisk() {
+  return Message(u"File Changed",
+                 u"Can't Save File TrustFile_SafeLinks.txt\r\n\r\n"
+                 u"It was changed on disk since it was loaded or saved here.\r\n\r\n"
+                 u"The file and its backup TrustFile_SafeLinks-BK.txt were left as they were.");
+}
 Shown LinksNotWritten() {
   return Message(u"WriteFile",
                  u"Can't Write File TrustFile_SafeLinks.txt\r\n\r\n"
@@ -296,6 +308,16 @@ Administrator& Administrator::EmptiesEditor(Editor editor) {
     p.UserClick(EditorHandle(editor));
     p.UserKey(HeadlessKey::kSelectAllDelete);
     EXPECT_EQ(p.GetText(EditorHandle(editor)), u"");
+  });
+}
+
+Administrator& Administrator::PressesUndo(Editor editor, int times) {
+  std::string what = std::string("presses Ctrl+Z ") + std::to_string(times) + " times in the " +
+                     (editor == Editor::kSites ? "sites" : "links") + " editor";
+  return Step(what, [this, what, editor, times](HeadlessPlatform& p) {
+    if (!MainWindowFree(p, what)) return;
+    p.UserClick(EditorHandle(editor));
+    for (int i = 0; i < times; ++i) p.UserKey(HeadlessKey::kUndo);
   });
 }
 

@@ -93,7 +93,9 @@ Shown SitesNotCreated();      // "OpenFile"
 Shown LinksNotCreated();      // "CreateFile"
 Shown SitesNotWritten();      // "WriteFile"
 Shown LinksNotWritten();      // "WriteFile"
-Shown FilesSaved();           // "Files Saved"
+Shown SitesChangedOnDisk();   // "File Changed": another program changed the file since it was read
+Shown LinksChangedOnDisk();
+Shown FilesSaved();  // "Files Saved"
 Shown LinkFound(const Text& entry);
 Shown SiteNotApproved(const Text& address);
 Dialogs operator+(Dialogs a, const Dialogs& b);
@@ -117,6 +119,7 @@ class Administrator {
   // In the main window.
   Administrator& TypesInto(Editor editor, const Text& text);  // at the end of its text; '\n' is Enter
   Administrator& EmptiesEditor(Editor editor);                // select all, delete
+  Administrator& PressesUndo(Editor editor, int times);       // clicks into it, then Ctrl+Z `times` times
   Administrator& EntersLink(const Text& address);             // replaces the link field's text
   Administrator& PressesTestThisLink();
   Administrator& PressesSaveAllFiles();

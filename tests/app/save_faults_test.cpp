@@ -112,7 +112,7 @@ class HeldOpenElsewhere {
 #endif
 };
 
-enum class Fault { kNone, kReadOnly, kHeldOpen };
+enum class Fault { kNone, kReadOnly, kHeldOpen, kChangedElsewhere, kSameSizeElsewhere };
 
 // Wine run as root (as CI runs it) keeps the read-only attribute but lets every write through, so that fault
 // cannot be produced there; real Windows refuses, and on Linux the file layer itself refuses.
@@ -140,6 +140,10 @@ const char* FaultName(Fault f) {
       return "read-only";
     case Fault::kHeldOpen:
       return "held open by another process";
+    case Fault::kChangedElsewhere:
+      return "a line added by another program";
+    case Fault::kSameSizeElsewhere:
+      return "a letter changed by another program";
   }
   return "?";
 }
@@ -148,6 +152,7 @@ const char* FaultName(Fault f) {
 const std::string kSitesAtStart = "alpha.example\n";
 const std::string kLinksAtStart = "https://beta.example/page\n";
 const std::string kSitesSaved = "alpha.example\r\ngamma.example\r\n";
+const std::string kAddedElsewhere = "outside.example\r\n";
 const std::string kLinksSaved = "https://beta.example/page\r\nhttps://delta.example/page\r\n";
 
 struct CreateFaultCase {
@@ -167,6 +172,13 @@ class SaveWhenAFileCannotBeCreated : public ::testing::TestWithParam<CreateFault
     if (fault == Fault::kReadOnly) folder_.MakeReadOnly(file);
     if (fault == Fault::kHeldOpen)
       holders_.push_back(std::make_unique<HeldOpenElsewhere>(folder_.File(file)));
+    if (fault == Fault::kChangedElsewhere || fault == Fault::kSameSizeElsewhere)
+      folder_.Write(file, Left(fault, *folder_.Read(file)));
+  }
+  // What a file that was not written holds at the end.
+  static std::string Left(Fault fault, std::string at_start) {
+    if (fault == Fault::kSameSizeElsewhere) at_start[0] = 'A';
+    return fault == Fault::kChangedElsewhere ? at_start + kAddedElsewhere : at_start;
   }
 };
 
@@ -195,8 +207,8 @@ TEST_P(SaveWhenAFileCannotBeCreated, ReportsItAndLeavesThatFileAndItsBackupAsThe
   EXPECT_EQ(run.Transcript(), Dialogs{PasswordPrompt()} + c.after_save);
   const bool sites_written = c.sites == Fault::kNone;
   const bool links_written = c.links == Fault::kNone;
-  EXPECT_EQ(folder_.Files(), (ListFiles{.sites = sites_written ? kSitesSaved : kSitesAtStart,
-                                        .links = links_written ? kLinksSaved : kLinksAtStart,
+  EXPECT_EQ(folder_.Files(), (ListFiles{.sites = sites_written ? kSitesSaved : Left(c.sites, kSitesAtStart),
+                                        .links = links_written ? kLinksSaved : Left(c.links, kLinksAtStart),
                                         .sites_backup = sites_written ? kSitesSaved : kSitesAtStart,
                                         .links_backup = links_written ? kLinksSaved : kLinksAtStart}));
 }
@@ -212,6 +224,16 @@ INSTANTIATE_TEST_SUITE_P(
             "BothReadOnly", Fault::kReadOnly, Fault::kReadOnly, {SitesNotCreated(), LinksNotCreated()}},
         CreateFaultCase{
             "BothHeldOpen", Fault::kHeldOpen, Fault::kHeldOpen, {SitesNotCreated(), LinksNotCreated()}},
+        CreateFaultCase{
+            "SitesChangedElsewhere", Fault::kChangedElsewhere, Fault::kNone, {SitesChangedOnDisk()}},
+        CreateFaultCase{
+            "LinksChangedElsewhere", Fault::kNone, Fault::kChangedElsewhere, {LinksChangedOnDisk()}},
+        CreateFaultCase{
+            "SitesChangedInPlaceSameSize", Fault::kSameSizeElsewhere, Fault::kNone, {SitesChangedOnDisk()}},
+        CreateFaultCase{"BothChangedElsewhere",
+                        Fault::kChangedElsewhere,
+                        Fault::kChangedElsewhere,
+                        {SitesChangedOnDisk(), LinksChangedOnDisk()}},
         CreateFaultCase{"SitesReadOnlyLinksHeldOpen",
                         Fault::kReadOnly,
                         Fault::kHeldOpen,

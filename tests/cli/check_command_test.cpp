@@ -480,12 +480,19 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "not approved: \"caf\\xe9\"\n",
        "",
        1},
-      {{"test", "-d", "odd", "-f", "jsonl", "new\x1B[2mline"},
+      {{"test", "-d", "odd", "-f", "jsonl", "new\x1B[2mline", "back\\slash", "say\"hi",
+        "\xFF"
+        "new\x1B[2mline?"},
        "",
        "{\"address\":\"new\\u001b[2mline\",\"approved\":true,\"by\":[{\"list\":\"sites\",\"line\":6,"
+       "\"entry\":\"new\\u001b[2mline\"}]}\n"
+       "{\"address\":\"back\\\\slash\",\"approved\":false,\"by\":[]}\n"
+       "{\"address\":\"say\\\"hi\",\"approved\":false,\"by\":[]}\n"
+       "{\"address\":\"\xEF\xBF\xBDnew\\u001b[2mline?\",\"approved\":true,\"by\":[{\"list\":\"sites\","
+       "\"line\":6,"
        "\"entry\":\"new\\u001b[2mline\"}]}\n",
        "",
-       0},
+       1},
       // Lint: the byte-order mark only before the first entry; a run of empty lines is one finding, also when
       // its lines end in lone CRs, and so is the run of lone CRs.
       {{"lint", "-d", "odd"},

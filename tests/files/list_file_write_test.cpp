@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,25 @@ TEST(ListFileWriteTest, LinesAcrossTheBufferEdge) {
   }
   EXPECT_TRUE(CloseListFile(1));
   EXPECT_TRUE(ReadBytes(dir.File("out.txt")) == expected);
+
+  // The stamp taken as the bytes went out is that of the file read back, in any pieces; a byte changed or a
+  // file gone is another stamp.
+  const FileStamp written = LastStamp(1);
+  EXPECT_EQ(written.size, expected.size());
+  EXPECT_EQ(StampNow(2, dir.Name("out.txt")), written);
+  ASSERT_TRUE(OpenForReading(0, dir.Name("out.txt")));
+  while (!AtEnd(0)) ReadLine(0);
+  CloseListFile(0);
+  EXPECT_EQ(LastStamp(0), written);
+  expected[4096] ^= 1;
+  WriteBytes(dir.File("out.txt"), expected);
+  EXPECT_NE(StampNow(2, dir.Name("out.txt")), written);
+  WriteBytes(dir.File("out.txt"), "abc\r\n");  // shorter than a word of the hash
+  const std::optional<FileStamp> short_file = StampNow(2, dir.Name("out.txt"));
+  WriteBytes(dir.File("out.txt"), "abd\r\n");
+  EXPECT_NE(StampNow(2, dir.Name("out.txt")), short_file);
+  std::filesystem::remove(dir.File("out.txt"));
+  EXPECT_EQ(StampNow(2, dir.Name("out.txt")), FileStamp{});
 }
 
 // The buffering rule, seen as the sizes handed to the OS: a write that does not fit strictly within the free

@@ -208,6 +208,13 @@ TEST_F(Contract, WhatTheUserDoesInAnEditorIsSeenByTheLineModel) {
          d.PressKey(Key::kUndo);
        },
        148, u"148"},
+      {"undo after the history is forgotten takes only what was typed", Numbered(150),
+       [](Driver& d, Handle e) {
+         ForgetUndo(e);
+         d.Type(e, u"\nx");
+         for (int i = 0; i < 4; ++i) d.PressKey(Key::kUndo);
+       },
+       150, u"150"},
       {"a plain Tab is typed into the editor",
        {u"a"},
        [](Driver& d, Handle e) {

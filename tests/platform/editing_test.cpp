@@ -198,6 +198,10 @@ class Session {
     Load();
     d_.Focus(editor_);  // a click at the top-left corner: the caret at the start
     d_.ProcessPending();
+    if (Pick(0, 1) == 0) {  // loading is no edit: nothing to undo yet
+      Press(EditKey::kUndo);
+      Check("after an undo right after the load");
+    }
     int actions = Pick(1, kMostActions);
     for (int i = 0; i < actions && !::testing::Test::HasFatalFailure(); ++i) Act();
     if (Pick(0, 2) == 0) UndoEverythingTyped();
@@ -225,6 +229,7 @@ class Session {
       AddLine(editor_, -1, lines[i]);
       text += (i == 0 ? u"" : u"\n") + lines[i];
     }
+    ForgetUndo(editor_);  // as the program does once a list is loaded
     loaded_ = Entries();
     d_.SetClipboardWithoutText();  // so that a session reruns alone as it ran among the others
     m_.clipboard.reset();
@@ -257,7 +262,7 @@ class Session {
 
   void Act() {
     Text before = m_.text;
-    switch (Pick(0, 12)) {
+    switch (Pick(0, 13)) {
       case 0:
       case 1: {  // typing
         Text typed;
@@ -313,6 +318,9 @@ class Session {
       case 12:
         UndoThenType();
         break;
+      case 13:
+        PasteThenUndo();
+        break;
     }
     changed_ = changed_ || m_.text != before;
   }
@@ -349,6 +357,33 @@ class Session {
     if (Entries() != before) {
       ADD_FAILURE() << "undo then redo " << times << " times gives " << Show(Entries()) << " instead of "
                     << Show(before);
+    }
+    Resync();
+  }
+
+  // A paste is one undo step, however many lines it holds: Undo gives back the entries before it, Redo those
+  // after it.
+  void PasteThenUndo() {
+    Text pasted;
+    for (int n = Pick(2, 8); n > 0; --n) pasted += PickOf(kPasted);
+    log_ += "  clipboard " + Show(pasted) + "\n";
+    d_.SetClipboardText(pasted);
+    m_.clipboard = pasted;
+    d_.ProcessPending();
+    const std::vector<Text> before = Entries();
+    Press(EditKey::kPaste);
+    Check("after a paste");
+    const std::vector<Text> after = Entries();
+    if (after == before) return Resync();
+    Press(EditKey::kUndo);
+    d_.ProcessPending();
+    if (Entries() != before) {
+      ADD_FAILURE() << "undoing a paste gives " << Show(Entries()) << " instead of " << Show(before);
+    }
+    Press(EditKey::kRedo);
+    d_.ProcessPending();
+    if (Entries() != after) {
+      ADD_FAILURE() << "redoing a paste gives " << Show(Entries()) << " instead of " << Show(after);
     }
     Resync();
   }

@@ -43,14 +43,6 @@ struct Chord {
   Qt::KeyboardModifiers modifiers;
 };
 
-// The platform's own chord for a standard action (redo is Ctrl+Shift+Z on some desktops, Ctrl+Y on others).
-Chord StandardChord(QKeySequence::StandardKey action, Chord fallback) {
-  const QList<QKeySequence> bindings = QKeySequence::keyBindings(action);
-  if (bindings.isEmpty() || bindings.first().isEmpty()) return fallback;
-  const QKeyCombination first = bindings.first()[0];
-  return {first.key(), first.keyboardModifiers()};
-}
-
 Chord ChordFor(EditKey key) {
   switch (key) {
     case EditKey::kEnter:
@@ -85,8 +77,12 @@ Chord ChordFor(EditKey key) {
       return {Qt::Key_A, Qt::ControlModifier};
     case EditKey::kUndo:
       return {Qt::Key_Z, Qt::ControlModifier};
-    case EditKey::kRedo:
-      return StandardChord(QKeySequence::Redo, {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier});
+    case EditKey::kRedo: {  // both chords people use, in turn
+      static bool shift_z = false;
+      shift_z = !shift_z;
+      return shift_z ? Chord{Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier}
+                     : Chord{Qt::Key_Y, Qt::ControlModifier};
+    }
     case EditKey::kCopy:
       return {Qt::Key_C, Qt::ControlModifier};
     case EditKey::kCut:

@@ -278,6 +278,36 @@ TEST_F(QtPlatformTest, LinkFieldTakesAMegaCharacterAndCtrlASelectsAll) {
   EXPECT_EQ(field->selectedText(), QStringLiteral("abc def"));
 }
 
+// The field shows line breaks, NUL and separators by stand-ins, reads back the real characters, and undoes
+// and redoes a paste whole with Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z.
+TEST_F(QtPlatformTest, LinkFieldShowsWhatItHoldsAndUndoesAndRedoesAPasteWhole) {
+  MainWindow m = Build();
+  auto* field = As<QLineEdit>(m.field);
+  ASSERT_NE(field, nullptr);
+  const Text real(u"a\r\nb\0c\u2028d", 8);
+  const QString shown = QString::fromUtf16(u"a\u240D\u240Ab\u2400c\u21B5d");
+  p_.SetText(m.field, real);
+  EXPECT_EQ(field->text(), shown);
+  EXPECT_EQ(p_.GetText(m.field), real);
+  p_.SetText(m.field, u"x");
+  driver_->Click(m.field);
+  QTest::keyClick(field, Qt::Key_End);
+  QGuiApplication::clipboard()->setText(qt::ToQ(real));
+  QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(field->text(), QStringLiteral("x") + shown);
+  EXPECT_EQ(p_.GetText(m.field), u"x" + real);
+  QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(p_.GetText(m.field), u"x");
+  QTest::keyClick(field, Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(p_.GetText(m.field), u"x" + real);
+  QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+  QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(p_.GetText(m.field), u"x" + real);
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), qt::ToQ(u"x" + real));
+}
+
 TEST_F(QtPlatformTest, ButtonsLookDefaultSpacePressesAndEnterDoesNot) {
   MainWindow m = Build();
   for (Handle button : {m.test, m.save}) {

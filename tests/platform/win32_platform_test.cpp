@@ -68,12 +68,14 @@ Text ClipboardText() {
   return text;
 }
 
-// A key with a modifier held, posted to the focused window and handled as the loop running now would.
-void PressWith(Driver& driver, UINT vk, UINT modifier) {
+// A key with a modifier (or two) held, posted to the focused window and handled as the loop running now
+// would.
+void PressWith(Driver& driver, UINT vk, UINT modifier, UINT also = 0) {
   BYTE saved[256] = {}, held[256] = {};
   GetKeyboardState(saved);
   std::memcpy(held, saved, sizeof held);
   held[modifier] = 0x80;
+  if (also != 0) held[also] = 0x80;
   SetKeyboardState(held);
   PostMessageW(GetFocus(), WM_KEYDOWN, vk, 1);
   PostMessageW(GetFocus(), WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
@@ -619,6 +621,37 @@ TEST_F(Win32Notifications, APasteIntoAFilledEditorReplacesTheSelectionOnly) {
     driver_->Click(editor_);  // the caret after the last line
     c.paste();
     EXPECT_EQ(p_.GetText(editor_), c.expected) << c.name;
+  }
+}
+
+// A large paste is the back end's own undo step (Wine's rich edit undoes one of 10,000 lines in minutes); it
+// keeps its place among typed steps, for each undo and redo key, and a change after its undo ends its redo.
+TEST_F(Win32Notifications, ALargePasteIsOneUndoStepInOrderWithTypedOnes) {
+  Text clipboard, pasted;
+  for (std::size_t i = 0; i < win32::kOwnUndoLines; ++i) {
+    clipboard += u"p\r\n";
+    pasted += u"p\n";
+  }
+  p_.SetText(editor_, u"one\ntwo\nthree");
+  SetClipboardText(clipboard);
+  driver_->Click(editor_);
+  SendMessageW(AsHwnd(editor_), EM_SETSEL, 4, 7);
+  PressWith(*driver_, 'V', VK_CONTROL);
+  const Text before = u"one\ntwo\nthree", after = u"one\n" + pasted + u"\nthree";
+  const struct {
+    std::string keys;  // typed at the end, or a chord
+    Text expected;
+  } steps[] = {{"x", after + u"x"}, {"^Z", after},        {"^Z", before},       {"^Y", after},
+               {"^Z", before},      {"^+Z", after},       {"y", after + u"y"},  {"^Z", after},
+               {"^Z", before},      {"y", before + u"y"}, {"^Y", before + u"y"}};
+  for (const auto& step : steps) {
+    if (step.keys[0] != '^') {
+      driver_->Type(editor_, Text(step.keys.begin(), step.keys.end()));
+    } else {
+      PressWith(*driver_, static_cast<UINT>(step.keys.back()), VK_CONTROL,
+                step.keys[1] == '+' ? VK_SHIFT : 0);
+    }
+    EXPECT_EQ(p_.GetText(editor_), step.expected) << "after " << step.keys;
   }
 }
 

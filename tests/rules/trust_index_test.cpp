@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <thread>
 
 namespace vw {
 namespace {
@@ -104,6 +105,30 @@ TEST(TrustIndexTest, AgreesWithTheListWalkOnRandomListsAndAddresses) {
       }
     }
   }
+}
+
+// Two threads asking one index at once get the answers one thread gets (each keeps its own scratch space).
+TEST(TrustIndexTest, TwoThreadsAskingAtOnceGetTheSameAnswers) {
+  std::mt19937 random(20261210);
+  const TrustList sites = RandomList(random, 200, 12);
+  const TrustList links = RandomList(random, 100, 12);
+  const TrustIndex index({&sites, &links});
+  const TrustList random_addresses = RandomList(random, 40000, 24);
+  std::vector<Text> addresses;
+  for (std::size_t i = 0; i < random_addresses.size(); ++i) {
+    addresses.push_back(WithAnEntry(random, sites, links, random_addresses[i]));
+  }
+  std::vector<std::vector<EntryRef>> alone(addresses.size());
+  for (std::size_t i = 0; i < addresses.size(); ++i) ApprovingEntries(index, addresses[i], alone[i]);
+  std::vector<std::vector<EntryRef>> together(addresses.size());
+  const auto ask = [&](std::size_t first) {
+    for (std::size_t i = first; i < addresses.size(); i += 2)
+      ApprovingEntries(index, addresses[i], together[i]);
+  };
+  std::thread other(ask, 1);
+  ask(0);
+  other.join();
+  EXPECT_EQ(together, alone);
 }
 
 }  // namespace

@@ -103,6 +103,7 @@ class HeadlessPlatform final : public Platform {
   void SetText(Handle control, const Text& text) override;
   std::int64_t TextLength(Handle control) override;
   void AppendText(Handle editor, const Text& text) override;
+  void ForgetUndo(Handle editor) override;
   std::uint64_t TextRevision(Handle control) override;
   void WaitAndHandleMessage() override;
   bool PostToSelf(std::int64_t code) override;

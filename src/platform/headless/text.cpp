@@ -66,6 +66,13 @@ void HeadlessPlatform::AppendText(Handle editor, const Text& text) {
   ChangeText(editor, o->text.size(), 0, text, true);
 }
 
+void HeadlessPlatform::ForgetUndo(Handle editor) {
+  Object* o = Find(editor);
+  if (o == nullptr) return;
+  o->undo.clear();
+  o->redo.clear();
+}
+
 std::uint64_t HeadlessPlatform::TextRevision(Handle control) {
   const Object* o = Find(control);
   return o == nullptr ? 0 : o->revision;

@@ -13,6 +13,7 @@
 #include <QFont>
 #include <QFrame>
 #include <QIcon>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPoint>
@@ -120,6 +121,12 @@ bool InsertWithStandIns(QTextCursor& cursor, const QString& text, const QTextCha
 // The characters the document's positions [from, to) stand for, with '\n' for every row break (to < 0: up
 // to the end). Stand-ins read as their characters; any other glyph reads as itself.
 Text RealText(const QTextDocument& document, int from = 0, int to = -1);
+// The link field is one row without formats: it shows CR, LF and NUL as the pictures of control characters
+// (U+240D, U+240A, U+2400) and the five above as the editors do, one unit for one unit, so the address tested
+// is the address seen. Having no format to mark them, the field reads each of these glyphs as the character
+// it stands for (addresses hold neither).
+QString FieldShown(const QString& real);
+Text FieldReal(const QString& shown);
 // What a typed or pasted text puts into the editor: every CR, LF, CR LF and NUL is one line break ('\n'),
 // so a row break on the screen is always a line break in the list; every other character is kept.
 QString TypedText(const QString& typed);
@@ -210,6 +217,16 @@ class MessageBoxWindow : public QMessageBox {
   void keyPressEvent(QKeyEvent* event) override;
 };
 
+// The link field: pasted, dropped and program-set text shown through FieldShown; copy and cut put the real
+// characters on the clipboard; Ctrl+Y redoes (see the event filter).
+class Field : public QLineEdit {
+ public:
+  explicit Field(QWidget* parent);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
 // A push button drawn as the default button. Space presses it (the native behaviour); Enter does not, since
 // the windows it lives in are not dialogs.
 class Button : public QPushButton {
@@ -255,6 +272,7 @@ class QtPlatform final : public Platform {
   void SetText(Handle control, const Text& text) override;
   std::int64_t TextLength(Handle control) override;
   void AppendText(Handle editor, const Text& text) override;
+  void ForgetUndo(Handle editor) override;
   std::uint64_t TextRevision(Handle control) override;
   void WaitAndHandleMessage() override;
   bool PostToSelf(std::int64_t code) override;

@@ -138,6 +138,34 @@ Text RealText(const QTextDocument& document, int from, int to) {
   return real;
 }
 
+namespace {
+constexpr StandIn kFieldStandIns[] = {{u'\r', u'\u240D'}, {u'\n', u'\u240A'}, {u'\0', u'\u2400'}};
+}  // namespace
+
+QString FieldShown(const QString& real) {
+  QString shown = real;
+  for (QChar& c : shown) {
+    char16_t glyph = StandInFor(c.unicode());
+    for (const StandIn& s : kFieldStandIns) {
+      if (s.real == c.unicode()) glyph = s.glyph;
+    }
+    if (glyph != 0) c = QChar(glyph);
+  }
+  return shown;
+}
+
+Text FieldReal(const QString& shown) {
+  Text real = FromQ(shown);
+  for (char16_t& c : real) {
+    char16_t original = RealFor(c);
+    for (const StandIn& s : kFieldStandIns) {
+      if (s.glyph == c) original = s.real;
+    }
+    if (original != 0 || c == u'\u2400') c = original;
+  }
+  return real;
+}
+
 QString TypedText(const QString& typed) {
   QString result;
   result.reserve(typed.size());
@@ -220,6 +248,7 @@ Text QtPlatform::GetText(Handle control) {
   if (entry == nullptr) return {};
   QWidget* widget = entry->widget;
   if (auto* editor = dynamic_cast<Editor*>(widget)) return RealText(*editor->text());
+  if (auto* field = dynamic_cast<Field*>(widget)) return FieldReal(field->text());
   if (auto* field = qobject_cast<QLineEdit*>(widget)) return FromQ(field->text());
   if (auto* label = qobject_cast<QLabel*>(widget)) return FromQ(label->text());
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) return FromQ(button->text());
@@ -236,7 +265,7 @@ void QtPlatform::SetText(Handle control, const Text& text) {
     return;
   }
   if (auto* field = qobject_cast<QLineEdit*>(widget)) {
-    field->setText(ToQ(text));
+    field->setText(dynamic_cast<Field*>(field) != nullptr ? FieldShown(ToQ(text)) : ToQ(text));
     return;
   }
   if (auto* label = qobject_cast<QLabel*>(widget)) {
@@ -283,6 +312,12 @@ void QtPlatform::AppendText(Handle editor, const Text& text) {
   // The characters themselves, not copied: the document copies what it inserts.
   edit->Append(
       QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size())));
+}
+
+void QtPlatform::ForgetUndo(Handle editor) {
+  Entry* entry = Find(editor);
+  if (entry == nullptr) return;
+  if (auto* edit = dynamic_cast<Editor*>(entry->widget.data())) edit->text()->clearUndoRedoStacks();
 }
 
 void QtPlatform::AttachEditors() {

@@ -9,6 +9,8 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPalette>
 #include <QResizeEvent>
 
@@ -69,8 +71,22 @@ bool QtPlatform::Bridge::eventFilter(QObject* watched, QEvent* event) {
       // The window system may report the prompt's frame only after it is shown.
       if (entry->kind == Kind::kPromptWindow) platform_.FitPromptFrame(it->second);
       return false;
-    case QEvent::KeyPress:
-      return PromptKey(*entry, static_cast<QKeyEvent*>(event));
+    case QEvent::KeyPress: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      // Ctrl+Y redoes, as Ctrl+Shift+Z does: Qt gives redo only the latter on Linux.
+      if (key->key() == Qt::Key_Y &&
+          (key->modifiers() & ~(Qt::KeypadModifier | Qt::GroupSwitchModifier)) == Qt::ControlModifier) {
+        if (auto* editor = dynamic_cast<Editor*>(entry->widget.data())) {
+          editor->redo();
+          return true;
+        }
+        if (auto* field = qobject_cast<QLineEdit*>(entry->widget.data())) {
+          field->redo();
+          return true;
+        }
+      }
+      return PromptKey(*entry, key);
+    }
     default:
       return false;
   }

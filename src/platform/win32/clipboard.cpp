@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace vw {
 
@@ -73,10 +74,81 @@ void Win32Platform::Paste(HWND editor) {
   }
   CloseClipboard();
   if (text.empty()) return;
-  if (Control* c = FindControl(ToHandle(editor))) PutPending(editor, *c);
+  Control* c = FindControl(ToHandle(editor));
+  if (c != nullptr) PutPending(editor, *c);
   Text converted = ToEditorBreaks(text);
   std::replace(converted.begin(), converted.end(), u'\0', u'\r');  // after CR LF pairs are made one
-  SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(converted)));
+  if (c == nullptr || c->kind != ControlKind::kEditor || rich_edit_1_ ||
+      static_cast<std::size_t>(std::count(converted.begin(), converted.end(), u'\r')) < kOwnUndoLines) {
+    SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(converted)));
+    return;
+  }
+  // A large paste goes in without the control's undo, which forgets the steps before it (they would no
+  // longer fit the text), and is kept here with what it replaced: one step, undone and redone by StepOwn.
+  Control::OwnStep step;
+  CHARRANGE at = Selection(editor);
+  step.start = at.cpMin;
+  if (at.cpMax > at.cpMin) {
+    step.removed = RichEditText(editor, static_cast<std::size_t>(at.cpMax - at.cpMin), GT_SELECTION);
+  }
+  SendMessageW(editor, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Wide(converted)));
+  SendMessageW(editor, EM_EMPTYUNDOBUFFER, 0, 0);
+  step.inserted = std::move(converted);
+  if (Control* after = FindControl(ToHandle(editor))) {
+    step.revision = after->revision;
+    after->own_step = std::move(step);
+  }
+}
+
+// The back end's own step is next when the control has nothing to undo (redo) before it; a redo also needs
+// the text unchanged since the undo. The text in place must be what the step left there, or the step is
+// dropped: a replacement never takes away what it did not put in.
+bool Win32Platform::StepOwn(HWND editor, bool undo) {
+  Control* c = FindControl(ToHandle(editor));
+  if (c == nullptr || !c->own_step || c->own_step->undone == undo) return false;
+  PutPending(editor, *c);
+  c = FindControl(ToHandle(editor));
+  if (c == nullptr || !c->own_step || SendMessageW(editor, undo ? EM_CANUNDO : EM_CANREDO, 0, 0) != 0) {
+    return false;
+  }
+  Control::OwnStep& step = *c->own_step;
+  const Text& now = undo ? step.inserted : step.removed;
+  const Text& then = undo ? step.removed : step.inserted;
+  auto end = static_cast<LPARAM>(step.start + static_cast<LONG>(now.size()));
+  SendMessageW(editor, EM_SETSEL, static_cast<WPARAM>(step.start), end);
+  if ((!undo && step.revision != c->revision) ||
+      (!now.empty() && RichEditText(editor, now.size(), GT_SELECTION) != now)) {
+    c->own_step.reset();
+    return false;
+  }
+  // Wine's rich edit takes lines out in time that grows with the square of their number (each line joined
+  // moves every line after it), so the step's text goes out from its end, kLinesRemovedAtOnce at a time, with
+  // drawing held; only the last piece and the insertion are news to the program.
+  const bool visible = (GetWindowLongPtrW(editor, GWL_STYLE) & WS_VISIBLE) != 0;
+  if (visible) SendMessageW(editor, WM_SETREDRAW, FALSE, 0);
+  LONG to = static_cast<LONG>(end);
+  while (to > step.start) {
+    LONG from = to;
+    for (std::size_t lines = 0; from > step.start && lines < kLinesRemovedAtOnce;) {
+      if (now[static_cast<std::size_t>(--from - step.start)] == u'\r') ++lines;
+    }
+    HWND outer = std::exchange(putting_, from > step.start ? editor : putting_);
+    SendMessageW(editor, EM_SETSEL, static_cast<WPARAM>(from), static_cast<LPARAM>(to));
+    SendMessageW(editor, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    putting_ = outer;
+    to = from;
+  }
+  SendMessageW(editor, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Wide(then)));
+  SendMessageW(editor, EM_EMPTYUNDOBUFFER, 0, 0);
+  if (visible) {
+    SendMessageW(editor, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(editor, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  }
+  if (Control* after = FindControl(ToHandle(editor)); after != nullptr && after->own_step) {
+    after->own_step->undone = undo;
+    after->own_step->revision = after->revision;
+  }
+  return true;
 }
 
 }  // namespace vw

@@ -156,6 +156,11 @@ LRESULT CALLBACK Win32Platform::EditorProc(HWND window, UINT message, WPARAM wpa
     case WM_PASTE:
       self->Paste(window);
       return 0;
+    case WM_UNDO:
+    case EM_UNDO:
+    case EM_REDO:
+      if (self->StepOwn(window, message != EM_REDO)) return TRUE;
+      break;
     case WM_COPY:
       self->Copy(window, false);
       return 0;
@@ -175,6 +180,10 @@ LRESULT CALLBACK Win32Platform::EditorProc(HWND window, UINT message, WPARAM wpa
       }
       if ((wparam == 'V' && control && !shift) || (wparam == VK_INSERT && shift && !control)) {
         self->Paste(window);
+        return 0;
+      }
+      if ((wparam == 'Z' || (wparam == 'Y' && !shift)) && control) {  // through a large paste's own step
+        SendMessageW(window, wparam == 'Z' && !shift ? EM_UNDO : EM_REDO, 0, 0);
         return 0;
       }
       if ((wparam == 'C' || wparam == 'X') && control && !shift) {
@@ -224,7 +233,8 @@ LRESULT CALLBACK Win32Platform::EditorProc(HWND window, UINT message, WPARAM wpa
           (wparam == u'\r' || wparam == u'\n' || wparam == u'\b')) {
         return 0;
       }
-      if (wparam == 0x16 || wparam == 0x03 || wparam == 0x18) return 0;  // Ctrl+V, Ctrl+C, Ctrl+X: done
+      // Ctrl+V, Ctrl+C, Ctrl+X, Ctrl+Z, Ctrl+Y: done
+      if (wparam == 0x16 || wparam == 0x03 || wparam == 0x18 || wparam == 0x1A || wparam == 0x19) return 0;
       if (wparam == u'\n') {  // a line feed typed on its own (Ctrl+J)
         self->InsertLineBreak(window);
         return 0;

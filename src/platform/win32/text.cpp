@@ -82,6 +82,7 @@ void Win32Platform::SetText(Handle control, const Text& text) {
     PutPending(window, *c);
     Text converted = ToEditorBreaks(text);
     SetWindowTextW(window, Wide(converted));
+    if (Control* after = FindControl(control)) after->own_step.reset();
   } else {
     SetWindowTextW(window, Wide(text));
   }
@@ -141,7 +142,7 @@ void Win32Platform::AppendText(Handle editor, const Text& text) {
 // Each append is one undo step, as far as the control keeps them: it keeps the last kUndoLimit steps, so the
 // appends before those go in as one step (which the control then forgets as it would have forgotten them one
 // by one), and the last kUndoLimit one by one. Drawing is held back until ShowAppended.
-void Win32Platform::PutPending(HWND window, Control& c) {
+void Win32Platform::PutPending(HWND window, Control& c, bool one_step) {
   if (c.pending.empty()) return;
   Text pending = std::exchange(c.pending, {});
   std::vector<std::size_t> starts = std::exchange(c.pending_starts, {});
@@ -153,7 +154,7 @@ void Win32Platform::PutPending(HWND window, Control& c) {
   }
   starts.push_back(pending.size());
   std::size_t steps = starts.size() - 1;
-  std::size_t first_single = steps > kUndoLimit ? steps - kUndoLimit : 0;
+  std::size_t first_single = one_step ? steps : steps > kUndoLimit ? steps - kUndoLimit : 0;
   // A selection past the end is the end, for Windows and Wine alike, without counting the text.
   constexpr LPARAM kPastTheEnd = 0x7FFFFFFF;
   auto put = [&](std::size_t from, std::size_t to) {
@@ -166,6 +167,16 @@ void Win32Platform::PutPending(HWND window, Control& c) {
   for (std::size_t i = first_single; i < steps && IsWindow(window); ++i) put(starts[i], starts[i + 1]);
   putting_ = outer;
   if (Control* after = FindControl(ToHandle(window))) after->length = length;  // EN_CHANGE made it unknown
+}
+
+// The appends still waiting go in first, so that they are forgotten too.
+void Win32Platform::ForgetUndo(Handle editor) {
+  Control* c = FindControl(editor);
+  if (c == nullptr || c->kind != ControlKind::kEditor) return;
+  HWND window = ToWindow(editor);
+  PutPending(window, *c, true);
+  SendMessageW(window, EM_EMPTYUNDOBUFFER, 0, 0);
+  if (Control* after = FindControl(editor)) after->own_step.reset();
 }
 
 void Win32Platform::ShowAppended() {

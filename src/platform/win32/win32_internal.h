@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -41,6 +42,7 @@ class Win32Platform final : public Platform {
   void SetText(Handle control, const Text& text) override;
   std::int64_t TextLength(Handle control) override;
   void AppendText(Handle editor, const Text& text) override;
+  void ForgetUndo(Handle editor) override;
   std::uint64_t TextRevision(Handle control) override;
 
   void WaitAndHandleMessage() override;
@@ -98,6 +100,19 @@ class Win32Platform final : public Platform {
     bool drawing_held = false;  // drawing held back until the program waits again
     Text pending;               // appended text not yet in the control, in the editor's line breaks
     std::vector<std::size_t> pending_starts;  // where each append begins in `pending`
+    // A field's text revision right after Ctrl+Z undid its last change: redo is undoing that undo, the edit
+    // control's own one-step history, while nothing changed since. 0: nothing to redo.
+    std::uint64_t undone_at = 0;
+    // An editor's last paste of kOwnUndoLines lines or more, which the back end undoes and redoes itself
+    // (see Paste). Texts in the editor's line breaks.
+    struct OwnStep {
+      LONG start = 0;
+      Text removed;
+      Text inserted;
+      bool undone = false;
+      std::uint64_t revision = 0;  // the editor's revision right after the paste, its undo or its redo
+    };
+    std::optional<OwnStep> own_step;
   };
   struct MainWindow {
     std::vector<HWND> tab_order;  // controls with WS_TABSTOP, in creation order
@@ -126,11 +141,13 @@ class Win32Platform final : public Platform {
   void HandlePromptMessage(HWND prompt, MSG& msg);  // after GetMessageW in PumpPromptMessage
   BOOL NextMessage(MSG& msg);                       // GetMessageW, with in_get_message_ set while it runs
   void WakeIfWaiting();  // a reaction inside GetMessageW: posts a message so that the call returns
-  std::int64_t MeasureLength(HWND editor);   // asks the control, walking its text
-  void PutPending(HWND editor, Control& c);  // puts an editor's pending text into the control
-  void Paste(HWND editor);                   // the clipboard's text in place of the editor's selection
-  void Copy(HWND editor, bool cut);          // the selection's text onto the clipboard; cut removes it
-  void InsertLineBreak(HWND editor);         // what plain Return inserts, in place of the selection
+  std::int64_t MeasureLength(HWND editor);  // asks the control, walking its text
+  // Puts an editor's pending text into the control; `one_step`: as one undo step, its history forgotten next.
+  void PutPending(HWND editor, Control& c, bool one_step = false);
+  bool StepOwn(HWND editor, bool undo);  // the editor's own step undone or redone, when it is next
+  void Paste(HWND editor);               // the clipboard's text in place of the editor's selection
+  void Copy(HWND editor, bool cut);      // the selection's text onto the clipboard; cut removes it
+  void InsertLineBreak(HWND editor);     // what plain Return inserts, in place of the selection
 
   EventSink* sink_ = nullptr;
   HINSTANCE instance_ = nullptr;
@@ -160,6 +177,11 @@ inline constexpr wchar_t kPromptClass[] = L"InputRequester";
 
 // The editors keep this many undo steps (the rich-edit controls' default).
 inline constexpr std::size_t kUndoLimit = 100;
+// Wine's rich edit undoes and redoes a paste in time that grows with the square of its lines (10,000 lines:
+// minutes), so from this many line breaks on a paste is the back end's own step.
+inline constexpr std::size_t kOwnUndoLines = 500;
+// How many lines the back end's own undo and redo take out of an editor at once (see StepOwn).
+inline constexpr std::size_t kLinesRemovedAtOnce = 200;
 
 inline Handle ToHandle(HWND window) {
   return reinterpret_cast<Handle>(window);

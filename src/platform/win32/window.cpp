@@ -279,6 +279,23 @@ bool Win32Platform::HandleMainWindowKey(const MSG& msg) {
     SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);  // Ctrl+A selects the field's whole text
     return true;
   }
+  // Undo is Ctrl+Z, redo Ctrl+Y or Ctrl+Shift+Z, in the editors and the field alike. In the editors they go
+  // through EM_UNDO and EM_REDO, where a large paste's own step is found (EditorProc); the edit control knows
+  // only Ctrl+Z, with one step that a second undo takes back.
+  const bool undo = msg.wParam == 'Z' && control && !alt && !shift;
+  const bool redo = ((msg.wParam == 'Y' && !shift) || (msg.wParam == 'Z' && shift)) && control && !alt;
+  if (kind == ControlKind::kEditor && (undo || redo)) {
+    SendMessageW(msg.hwnd, undo ? EM_UNDO : EM_REDO, 0, 0);
+    return true;
+  }
+  if (kind == ControlKind::kField && (undo || redo)) {
+    Control& field = it->second;
+    if (undo || (field.undone_at != 0 && field.undone_at == field.revision)) {
+      SendMessageW(msg.hwnd, EM_UNDO, 0, 0);
+      if (Control* after = FindControl(ToHandle(msg.hwnd))) after->undone_at = undo ? after->revision : 0;
+    }
+    return true;
+  }
   return false;
 }
 
