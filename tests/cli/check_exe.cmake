@@ -27,17 +27,23 @@ expect_run("${tested}" 1 test --dir lïsts https://news.example.org/a http://lin
 file(MAKE_DIRECTORY ${WORK}/hosts)
 file(WRITE ${WORK}/hosts/TrustFile_SafeSites.txt "t.co\r\n.co.uk\r\n://box.com/\r\n://box.com/a\r\n.澳門\r\n")
 string(CONCAT linted "lïsts\\TrustFile_SafeSites.txt:1: warning: \"example.org\" also occurs in other sites' host "
-       "names: it approves https://evil-example.org/ and https://example.org.attacker.example/; anchored: "
-       "\"://example.org/\" or \".example.org/\" [unanchored]\n"
+       "names: it approves https://evil-example.org/ and https://example.org.attacker.example/; write "
+       "\"://example.org/\" or \".example.org/\": through Squid only that host and its subdomains; in the browser any address that holds one, as "
+       "http://evil.example/?u=https://example.org/ [unanchored]\n"
        "lïsts\\TrustFile_SafeSites.txt:2: warning: \"news.example.org\" also occurs in other sites' host names: "
-       "it approves https://news.example.org.attacker.example/; anchored: \"news.example.org/\" [unanchored]\n"
+       "it approves https://news.example.org.attacker.example/; write \"news.example.org/\" "
+       "(through Squid too, any address that holds it: lint --for squid gives the forms Squid anchors at the "
+       "host); in the browser any address that holds it, as http://evil.example/?u=news.example.org/ "
+       "[unanchored]\n"
        "lïsts\\TrustFile_SafeLinks.txt:2: warning: \"example.net\" also occurs in other sites' host names: it "
-       "approves https://evil-example.net/ and https://example.net.attacker.example/; anchored: "
-       "\"://example.net/\" or \".example.net/\" [unanchored]\n")
+       "approves https://evil-example.net/ and https://example.net.attacker.example/; write "
+       "\"://example.net/\" or \".example.net/\": through Squid only that host and its subdomains; in the browser any address that holds one, as "
+       "http://evil.example/?u=https://example.net/ [unanchored]\n")
 expect_run("${linted}" 1 lint --dir lïsts)
 string(CONCAT linted "hosts\\TrustFile_SafeSites.txt:1: warning: \"t.co\" also occurs in other sites' host "
-       "names: it approves https://evil-t.co/, https://t.co.attacker.example/ and https://t.com/; anchored: "
-       "\"://t.co/\" or \".t.co/\" [unanchored]\n"
+       "names: it approves https://evil-t.co/, https://t.co.attacker.example/ and https://t.com/; write "
+       "\"://t.co/\" or \".t.co/\": through Squid only that host and its subdomains; in the browser any address that holds one, as "
+       "http://evil.example/?u=https://t.co/ [unanchored]\n"
        "hosts\\TrustFile_SafeSites.txt:2: warning: \".co.uk\" is a public suffix: it approves every site under "
        "it, as https://anyone.co.uk/; name the sites meant, as \".SITE.co.uk/\" [suffix]\n"
        "hosts\\TrustFile_SafeSites.txt:4: warning: \"://box.com/\" (hosts\\TrustFile_SafeSites.txt:3) occurs "
@@ -52,7 +58,7 @@ expect_run("${linted}" 1 lint --dir hosts --ignore broad)
 file(WRITE ${WORK}/requests.txt "0 https://news.example.org/a -\n1 http://other.test/ -\n2 links.example.net:443\n")
 execute_process(COMMAND ${EMULATOR} ${EXE} squid --dir lïsts WORKING_DIRECTORY ${WORK}
                 INPUT_FILE ${WORK}/requests.txt OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
-set(answered "0 OK log=TrustFile_SafeSites.txt:1:example.org\n1 ERR\n2 OK log=TrustFile_SafeLinks.txt:2:example.net\n")
+set(answered "0 OK log=TrustFile_SafeSites.txt:1:example.org\n1 ERR\n2 OK log=TrustFile_SafeLinks.txt:1:links.example.net/\n")
 if(NOT out STREQUAL answered OR NOT status STREQUAL 0)
   message(FATAL_ERROR "veraway-check squid\nstatus ${status}\n--- stdout:\n${out}--- expected:\n${answered}"
                       "--- stderr:\n${err}")
