@@ -98,7 +98,9 @@ std::string NoneExists(const std::string& dir) {
   std::string text = "neither";
   for (const ListInfo& row : kListTable) {
     if (row.kind != kListTable[0].kind) text += " nor";
-    text += " " + ListPath(dir, row.kind);
+    // Appended apart: MinGW's g++ 12 sees a false -Wrestrict in " " + std::string.
+    text += ' ';
+    text += ListPath(dir, row.kind);
   }
   return text + " exists";
 }
