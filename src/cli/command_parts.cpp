@@ -89,6 +89,10 @@ void AddressJudge::Judge(const std::string& address, std::vector<EntryRef>& appr
 void AppendTestVerdict(const FolderLists& lists, const std::string& address,
                        const std::vector<EntryRef>& approvals, std::string_view unusable, Format format,
                        std::string& out) {
+  if (format == Format::kJsonl && unusable.empty()) {
+    AppendVerdictJson(lists, address, approvals, out);
+    return;
+  }
   if (format == Format::kJsonl) {
     Json line{
         {"address", address}, {"approved", !approvals.empty()}, {"by", ApprovalsJson(lists, approvals)}};

@@ -36,11 +36,7 @@ int RunTest(const Options& options) {
       const std::string& address = batch[i];
       judge.Judge(address, approvals);
       if (approvals.empty()) all_approved = false;
-      if (options.format == Format::kJsonl && judge.unusable().empty()) {
-        AppendVerdictJson(lists, address, approvals, out);
-      } else {
-        AppendTestVerdict(lists, address, approvals, judge.unusable(), options.format, out);
-      }
+      AppendTestVerdict(lists, address, approvals, judge.unusable(), options.format, out);
     }
     return all_approved;
   };
