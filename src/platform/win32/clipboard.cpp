@@ -91,7 +91,7 @@ void Win32Platform::Paste(HWND editor) {
   if (at.cpMax > at.cpMin) {
     step.removed = RichEditText(editor, static_cast<std::size_t>(at.cpMax - at.cpMin), GT_SELECTION);
   }
-  SendMessageW(editor, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Wide(converted)));
+  SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(converted)));
   SendMessageW(editor, EM_EMPTYUNDOBUFFER, 0, 0);
   step.inserted = std::move(converted);
   if (Control* after = FindControl(ToHandle(editor))) {
@@ -134,11 +134,11 @@ bool Win32Platform::StepOwn(HWND editor, bool undo) {
     }
     HWND outer = std::exchange(putting_, from > step.start ? editor : putting_);
     SendMessageW(editor, EM_SETSEL, static_cast<WPARAM>(from), static_cast<LPARAM>(to));
-    SendMessageW(editor, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
     putting_ = outer;
     to = from;
   }
-  SendMessageW(editor, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Wide(then)));
+  SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(then)));
   SendMessageW(editor, EM_EMPTYUNDOBUFFER, 0, 0);
   if (visible) {
     SendMessageW(editor, WM_SETREDRAW, TRUE, 0);
