@@ -5,7 +5,9 @@
 # the .deb and the .zip (scripts/package.sh, which installs the .deb and removes it again). Each configuration is
 # compiled once: the .deb is made from the native tree, the .zip from the Windows one. Tests run two at a time
 # (the test presets' jobs); those that share something (the Wine desktop, Squid) are kept apart by their
-# RESOURCE_LOCK. The compiler is called through ccache when it is installed. Exits non-zero on any failure.
+# RESOURCE_LOCK. The Windows suite, which mostly waits on Wine and the X server, runs while the sanitizer tree
+# compiles; its log is printed when it ends. The compiler is called through ccache when it is installed. Exits
+# non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -24,28 +26,43 @@ fi
 # shellcheck source=scripts/configure.sh
 . scripts/configure.sh
 
-for preset in default asan; do
-  stage "$preset"
-  vw_configure "$preset"
-  cmake --build --preset "$preset"
-  ctest --preset "$preset"
-done
+stage default
+vw_configure default
+cmake --build --preset default
+ctest --preset default
 
-stage "headless only (VW_GUI=none): configured, and its build graph checked without compiling"
-# Its targets are the default build's minus the Qt ones, compiled with the same commands, so only CMake can differ.
-cmake --preset default -B build/none -DVW_GUI=none -DVW_WERROR=ON >/dev/null
-cmake --build build/none -- -n >/dev/null
-
-stage "mingw (Windows build, tests under Wine)"
+stage "mingw (Windows build; its tests under Wine run while the asan tree builds)"
 # shellcheck source=scripts/wine-env.sh
 . scripts/wine-env.sh
 vw_configure mingw
 cmake --build --preset mingw
 vw_wine_start build/mingw
-trap vw_wine_stop EXIT
-ctest --preset mingw
+wine_log=build/mingw/ctest-under-wine.log
+ctest --preset mingw >"$wine_log" 2>&1 &
+wine_tests=$!
+# A later failure ends the suite under Wine too, and then Wine.
+trap 'kill "$wine_tests" 2>/dev/null || true; vw_wine_stop' EXIT
+
+stage asan
+vw_configure asan
+cmake --build --preset asan
+ctest --preset asan
+
+stage "mingw tests under Wine: waiting for them"
+wine_status=0
+wait "$wine_tests" || wine_status=$?
+cat "$wine_log"
 vw_wine_stop
 trap - EXIT
+if [[ $wine_status -ne 0 ]]; then
+  echo "The Windows tests under Wine failed (exit status $wine_status); the log is above and in $wine_log." >&2
+  exit "$wine_status"
+fi
+
+stage "headless only (VW_GUI=none): configured, and its build graph checked without compiling"
+# Its targets are the default build's minus the Qt ones, compiled with the same commands, so only CMake can differ.
+cmake --preset default -B build/none -DVW_GUI=none -DVW_WERROR=ON >/dev/null
+cmake --build build/none -- -n >/dev/null
 
 stage "packages (.deb from build/default checked by lintian and installed, .zip from build/mingw under Wine)"
 scripts/package.sh
