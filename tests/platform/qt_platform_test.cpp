@@ -174,7 +174,8 @@ TEST_F(QtPlatformTest, EditorsDoNotWrapScrollAsNeededAndKeepTheSelectionVisible)
 }
 
 // After loading, both editors show their left edge and the last line, the insertion point after it, wherever
-// the longest line is; a long line stays one row.
+// the longest line is; a long line stays one row. The sites editor's load ends as the program's do, with the
+// undo history forgotten (the appends then go in at once); the links editor keeps each line an undo step.
 TEST_F(QtPlatformTest, AfterLoadingTheViewShowsTheLeftEdgeAndTheLastLine) {
   MainWindow m = Build();
   struct Case {
@@ -198,9 +199,11 @@ TEST_F(QtPlatformTest, AfterLoadingTheViewShowsTheLeftEdgeAndTheLastLine) {
     for (int i = 0; i < c.shorts_before; ++i) add(u"short");
     add(Text(static_cast<std::size_t>(c.long_length), u'x'));
     for (int i = 0; i < c.shorts_after; ++i) add(u"last");
+    p_.ForgetUndo(m.sites);
     driver_->ProcessPending();
     for (Handle handle : {m.sites, m.links}) {
       auto* editor = As<QPlainTextEdit>(handle);
+      EXPECT_EQ(editor->document()->isUndoAvailable(), handle == m.links);
       EXPECT_EQ(editor->document()->lineCount(), c.shorts_before + 1 + c.shorts_after);
       EXPECT_GT(editor->horizontalScrollBar()->maximum(), 0);
       EXPECT_EQ(editor->horizontalScrollBar()->value(), 0);

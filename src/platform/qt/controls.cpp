@@ -106,7 +106,9 @@ Handle QtPlatform::CreateControl(ControlKind kind, Handle parent, Rect rect, con
   if (auto* editor = dynamic_cast<Editor*>(widget)) {
     // The document's own signal: it fires also while the text is detached from the view.
     QObject::connect(editor->text(), &QTextDocument::contentsChanged, bridge_.get(), [this, handle] {
-      if (Entry* entry = Find(handle)) ++entry->revision;
+      Entry* entry = Find(handle);
+      if (entry != nullptr && Putting(entry->widget)) return;  // counted and reported by AppendText
+      if (entry != nullptr) ++entry->revision;
       Notify(handle, Notice::kChanged);
     });
   } else if (auto* field = qobject_cast<QLineEdit*>(widget)) {

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRect>
 #include <QString>
+#include <QStringView>
 #include <QTextCharFormat>
 #include <QTextDocument>
 #include <QWidget>
@@ -173,6 +174,12 @@ class Panel : public QFrame {
 // history. Attach() lets the view know once: the scroll bars, a repaint of what shows, the caret after the
 // text. (Taking the document off the view instead costs a fresh layout object for every row when it is put
 // back.) The back end attaches before any event is handled, so the user never sees a view that lags.
+//
+// Appended text itself waits too (Append), until Put: each separate insertion into the document costs its own
+// edit (moving to the end, the formats, the layout and the change signals, an undo record), which for a
+// loaded list is most of the time above that of one insertion of the whole text. Put either inserts each
+// append as the undo step of its own it would have been, or, when its undo history is about to be emptied
+// anyway, all of them in one insertion without any.
 class Editor : public QPlainTextEdit {
  public:
   explicit Editor(QWidget* parent);
@@ -180,10 +187,16 @@ class Editor : public QPlainTextEdit {
   bool detached() const { return detached_; }
   void Detach();
   void Attach();
-  // The whole text replaced by `text` ('\n' for line breaks), no undo history, the caret at the start.
+  // The whole text replaced by `text` ('\n' for line breaks), no undo history, the caret at the start. Text
+  // still waiting to go in is dropped.
   void Replace(const QString& text);
-  // `text` inserted at the end as one undo step of its own (the program's AppendText).
-  void Append(const QString& text);
+  // `text` to be inserted at the end as one undo step of its own (the program's AppendText); it waits until
+  // Put. pending_length(): the units waiting, as the document will count them.
+  void Append(QStringView text);
+  qsizetype pending_length() const { return pending_length_; }
+  // Inserts the text waiting: each append its own undo step, or with `no_undo` all at once, leaving no undo
+  // step (the history is about to be emptied).
+  void Put(bool no_undo);
 
  protected:
   bool focusNextPrevChild(bool next) override;
@@ -199,6 +212,10 @@ class Editor : public QPlainTextEdit {
 
   QTextDocument* text_;
   bool detached_ = false;
+  // The appended text waiting, and where each append in it starts.
+  QString pending_;
+  std::vector<qsizetype> pending_starts_;
+  qsizetype pending_length_ = 0;
   // The format of every character but the stand-ins, and that of the stand-ins; text the program appends
   // has the same look with a property of its own (see Append).
   QTextCharFormat plain_format_;
@@ -294,7 +311,8 @@ class QtPlatform final : public Platform {
 
   // --- For the test driver and the Qt tests.
   QWidget* WidgetOf(Handle handle);  // nullptr for an unknown handle or a font
-  // Puts editors' text back on their views after a run of AppendText calls (done before every wait).
+  // Puts editors' text back on their views after a run of AppendText calls, the appends still waiting
+  // inserted first, each its own undo step (done before every wait).
   void AttachEditors();
   Handle HandleOf(QWidget* widget);  // gives a window or widget seen for the first time a handle
   Kind KindOf(Handle handle) const;
@@ -341,6 +359,10 @@ class QtPlatform final : public Platform {
   void ControlFocused(QWidget* widget, bool gained);
   void WindowActivated(QWidget* window);
   void PostedArrived(std::int64_t code);
+  // The editor's appends that wait go in (Editor::Put); the document's change signal then counts no change:
+  // AppendText counted and reported each when it was made.
+  void PutAppended(Editor& editor, bool no_undo);
+  bool Putting(const QWidget* widget) const { return widget != nullptr && widget == putting_; }
 
   std::unique_ptr<QApplication> owned_app_;
   std::unique_ptr<Bridge> bridge_;
@@ -355,6 +377,7 @@ class QtPlatform final : public Platform {
   std::vector<QPointer<QWidget>> graveyard_;      // hidden, unregistered, deleted at the next wait
   std::deque<PromptEvent> prompt_events_;
   std::vector<QPointer<Editor>> detached_editors_;
+  const QWidget* putting_ = nullptr;
   std::int64_t posted_pending_ = 0;
   int waiting_depth_ = 0;
   std::uint64_t wait_serial_ = 0;

@@ -1,6 +1,6 @@
 // The Qt back end, text of controls: reading and setting it, appending lines at a cost that does not grow
-// with the text (the view detached meanwhile), and the stand-ins for the characters Qt's document cannot
-// hold.
+// with the text (held back, the view detached meanwhile), and the stand-ins for the characters Qt's document
+// cannot hold.
 #include "platform/qt/qt_internal.h"
 
 #include <QAbstractButton>
@@ -15,6 +15,8 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace vw::qt {
 namespace {
@@ -215,6 +217,9 @@ void Editor::Attach() {
 }
 
 void Editor::Replace(const QString& text) {
+  pending_.clear();
+  pending_starts_.clear();
+  pending_length_ = 0;
   Attach();
   setPlainText(QString());  // the view's own reset: history, scrolling, caret
   text_->setUndoRedoEnabled(false);
@@ -226,28 +231,59 @@ void Editor::Replace(const QString& text) {
   moveCursor(QTextCursor::Start);
 }
 
-void Editor::Append(const QString& text) {
-  QTextCursor cursor(text_);
-  // One edit block: one step of the undo history. The block is opened before the cursor moves: inside it, a
-  // cursor does not work out its place on the screen, which would lay out the last line (and keep that
-  // layout) at every move and insertion; that was about half the time of a load and a third of its memory.
-  cursor.beginEditBlock();
-  cursor.setPosition(text_->characterCount() - 1);  // the end, without walking to it
-  // Qt merges a plain insertion into the last insertion of the edit block before it when both have the
-  // same format: text typed at the end right after a load would become part of the last loaded line's undo
-  // step, and undoing the typing would take that line away too. The appended text's own format keeps them
-  // apart.
-  InsertWithStandIns(cursor, text, appended_format_, appended_stand_in_format_);
-  cursor.endEditBlock();
+void Editor::Append(QStringView text) {
+  pending_starts_.push_back(pending_.size());
+  pending_ += text;
+  // One unit for one unit: a stand-in for its character, a block break for '\n' (a line holds no CR, which
+  // the document would count as one break with a following LF).
+  pending_length_ += text.size();
+}
+
+void Editor::Put(bool no_undo) {
+  if (pending_.isEmpty()) return;
+  const QString text = std::exchange(pending_, {});
+  std::vector<qsizetype> starts = std::exchange(pending_starts_, {});
+  pending_length_ = 0;
+  starts.push_back(text.size());
+  if (no_undo) {
+    // As setPlainText fills a document: one insertion, no undo records (turning them off empties the
+    // history, which is what the caller is about to do).
+    text_->setUndoRedoEnabled(false);
+    QTextCursor cursor(text_);
+    cursor.beginEditBlock();
+    cursor.setPosition(text_->characterCount() - 1);
+    InsertWithStandIns(cursor, text, appended_format_, appended_stand_in_format_);
+    cursor.endEditBlock();
+    text_->setUndoRedoEnabled(true);
+    return;
+  }
+  for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
+    QTextCursor cursor(text_);
+    // One edit block: one step of the undo history. The block is opened before the cursor moves: inside it,
+    // a cursor does not work out its place on the screen, which would lay out the last line (and keep that
+    // layout) at every move and insertion.
+    cursor.beginEditBlock();
+    cursor.setPosition(text_->characterCount() - 1);  // the end, without walking to it
+    // Qt merges a plain insertion into the last insertion of the edit block before it when both have the
+    // same format: text typed at the end right after a load would become part of the last loaded line's
+    // undo step, and undoing the typing would take that line away too. The appended text's own format keeps
+    // them apart.
+    InsertWithStandIns(cursor, QString::fromRawData(text.constData() + starts[i], starts[i + 1] - starts[i]),
+                       appended_format_, appended_stand_in_format_);
+    cursor.endEditBlock();
+  }
 }
 
 // --- The platform's text calls.
 
 Text QtPlatform::GetText(Handle control) {
-  const Entry* entry = Find(control);
+  Entry* entry = Find(control);
   if (entry == nullptr) return {};
   QWidget* widget = entry->widget;
-  if (auto* editor = dynamic_cast<Editor*>(widget)) return RealText(*editor->text());
+  if (auto* editor = dynamic_cast<Editor*>(widget)) {
+    PutAppended(*editor, false);
+    return RealText(*editor->text());
+  }
   if (auto* field = dynamic_cast<Field*>(widget)) return FieldReal(field->text());
   if (auto* field = qobject_cast<QLineEdit*>(widget)) return FromQ(field->text());
   if (auto* label = qobject_cast<QLabel*>(widget)) return FromQ(label->text());
@@ -286,11 +322,15 @@ std::int64_t QtPlatform::TextLength(Handle control) {
   if (auto* editor = dynamic_cast<Editor*>(entry->widget.data())) {
     // The document counts one more character than its text: the separator after the last block. A
     // stand-in is one unit, as the character it stands for.
-    return std::max<std::int64_t>(0, editor->text()->characterCount() - 1);
+    return std::max<std::int64_t>(0, editor->text()->characterCount() - 1) + editor->pending_length();
   }
   return static_cast<std::int64_t>(GetText(control).size());
 }
 
+// Loading a list appends line after line. The text waits in the editor (Editor::Append) until something
+// reads the editor or the program waits: then each append goes in as its own undo step, or, when the program
+// empties the undo history (ForgetUndo, after every load), all of them in one insertion. The change is
+// counted and reported here, when the program makes it.
 void QtPlatform::AppendText(Handle editor, const Text& text) {
   Entry* entry = Find(editor);
   if (entry == nullptr) return;
@@ -309,21 +349,33 @@ void QtPlatform::AppendText(Handle editor, const Text& text) {
     edit->Detach();
     detached_editors_.emplace_back(edit);
   }
-  // The characters themselves, not copied: the document copies what it inserts.
-  edit->Append(
-      QString::fromRawData(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size())));
+  edit->Append(QStringView(text.data(), static_cast<qsizetype>(text.size())));
+  ++entry->revision;
+  Notify(editor, Notice::kChanged);
 }
 
+void QtPlatform::PutAppended(Editor& editor, bool no_undo) {
+  if (editor.pending_length() == 0) return;
+  const QWidget* outer = std::exchange(putting_, &editor);
+  editor.Put(no_undo);
+  putting_ = outer;
+}
+
+// The appends still waiting go in first, so that they are forgotten too.
 void QtPlatform::ForgetUndo(Handle editor) {
   Entry* entry = Find(editor);
   if (entry == nullptr) return;
-  if (auto* edit = dynamic_cast<Editor*>(entry->widget.data())) edit->text()->clearUndoRedoStacks();
+  if (auto* edit = dynamic_cast<Editor*>(entry->widget.data())) {
+    PutAppended(*edit, true);
+    edit->text()->clearUndoRedoStacks();
+  }
 }
 
 void QtPlatform::AttachEditors() {
   std::vector<QPointer<Editor>> editors;
   editors.swap(detached_editors_);
   for (QPointer<Editor>& editor : editors) {
+    if (editor != nullptr) PutAppended(*editor, false);
     if (editor != nullptr) editor->Attach();
   }
 }
