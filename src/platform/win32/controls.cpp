@@ -210,6 +210,17 @@ LRESULT CALLBACK Win32Platform::EditorProc(HWND window, UINT message, WPARAM wpa
           return 0;
         }
       }
+      if (wparam == 'A' && control && !shift) {
+        // Wine's rich edit selects its final paragraph mark too, so Shift+Left would then end the selection
+        // at the end of the text instead of taking the last character out of it: the selection stops at the
+        // text's end, the caret there.
+        LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+        CHARRANGE all = Selection(window);
+        if (all.cpMax > all.cpMin && !HasCharacterAt(window, all.cpMax - 1)) {
+          SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(all.cpMin), static_cast<LPARAM>(all.cpMax - 1));
+        }
+        return result;
+      }
       if ((wparam == VK_LEFT || wparam == VK_RIGHT) && !control) {
         // The control moves; a move that ends inside a pair goes on by one more unit the same way.
         // Right at the end of the text stays there (Wine's rich edit steps onto its final paragraph mark,
