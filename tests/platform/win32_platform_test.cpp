@@ -686,6 +686,9 @@ TEST_F(Win32Notifications, TheLinkFieldShowsStandInsAndGivesTheRealCharacters) {
     PressWith(*driver_, 'Y', VK_CONTROL);
     EXPECT_EQ(p_.GetText(field_), c.real) << c.name << ", redone";
   }
+  // Another program's WM_SETTEXT is shown the same way.
+  SendMessageW(AsHwnd(field_), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"x\r\ny"));
+  EXPECT_EQ(win32::WindowText(AsHwnd(field_)), u"x\u240D\u240Ay");
 }
 
 // A large paste is the back end's own undo step (Wine's rich edit undoes one of 10,000 lines in minutes); it
