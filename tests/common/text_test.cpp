@@ -1,9 +1,10 @@
-// TextEquals and FoldCase.
+// TextEquals, FoldCase and the link field's stand-ins.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
+#include "common/stand_ins.h"
 #include "common/text.h"
 
 namespace vw {
@@ -61,6 +62,21 @@ TEST(FoldCaseTest, FoldedLettersStayFolded) {
   for (char32_t c = 0; c < 0x530; ++c) {
     const char16_t f = FoldCase(static_cast<char16_t>(c));
     EXPECT_EQ(FoldCase(f), f) << std::hex << static_cast<int>(c);
+  }
+}
+
+// Every unit the link field shows is visible and reads back as what was put in: no line break, NUL or
+// invisible separator is shown as itself, one unit stays one unit, and only a glyph that is itself a stand-in
+// reads as another character.
+TEST(FieldStandInsTest, EveryUnitIsShownVisiblyAndReadsBack) {
+  const Text invisible = Text(u"\r\n") + u'\0' + u"\u2028\u2029\uFDD0\uFDD1\uFFFC";
+  for (unsigned unit = 0; unit <= 0xFFFF; ++unit) {
+    const Text real(1, static_cast<char16_t>(unit));
+    const Text shown = FieldShown(real);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(invisible.find(shown[0]), Text::npos) << unit;
+    const bool stand_in = FieldShown(FieldReal(real)) == real && FieldReal(real) != real;
+    EXPECT_TRUE(FieldReal(shown) == real || stand_in) << unit;
   }
 }
 

@@ -384,6 +384,18 @@ TEST_F(Contract, ProgramChangesRaiseNoEvents) {
   EXPECT_EQ(GetText(controls().LinkField), u"https://example.org/");
 }
 
+// Whatever the field shows for them, reading it gives back the characters the program put in, so the link
+// tested is the one set: line breaks, a NUL (a C string would end there) and the invisible separators.
+TEST_F(Contract, TheLinkFieldReadsBackExactlyWhatTheProgramSetIntoIt) {
+  const Text cases[] = {u"a\r\nb\rc\n", Text(u"d") + u'\0' + u"e" + u'\0',
+                        u"\u2028f\u2029\uFDD0\uFDD1\uFFFC"};
+  for (const Text& text : cases) {
+    SetText(controls().LinkField, text);
+    EXPECT_EQ(GetText(controls().LinkField), text) << driver().name();
+    EXPECT_EQ(platform().TextLength(controls().LinkField), static_cast<std::int64_t>(text.size()));
+  }
+}
+
 TEST_F(Contract, AButtonPressGivesOneGadgetEventFromThatButton) {
   for (Handle button : {controls().TestLinkButton, controls().SaveAllButton}) {
     driver().Click(button);

@@ -229,6 +229,12 @@ TEST_F(Win32MainWindow, TheLinkFieldHasASunkenEdgeAndTakesAtMostAMebicharacter) 
   driver_->Type(state().LinkField, u"b");
   EXPECT_EQ(win32().TextLength(state().LinkField), 1048576);
   EXPECT_EQ(GetText(state().LinkField).back(), u'a');
+  // And for a paste, cut at the limit.
+  SetText(state().LinkField, full.substr(1));
+  SetClipboardText(u"\r\n");
+  SendMessageW(field, EM_SETSEL, 1048575, 1048575);
+  SendMessageW(field, WM_PASTE, 0, 0);
+  EXPECT_EQ(GetText(state().LinkField).substr(1048574), u"a\r");
 }
 
 TEST_F(Win32MainWindow, EveryControlUsesTheProgramsFont) {
@@ -624,6 +630,67 @@ TEST_F(Win32Notifications, APasteIntoAFilledEditorReplacesTheSelectionOnly) {
   }
 }
 
+// The link field shows what it holds: CR, LF, NUL and the editors' five invisible characters by their
+// stand-ins, however they come in; reading the field and copying from it give the real characters. Each case
+// acts on "a\u2028c" with the U+2028 (shown as a stand-in) selected; what it changes is one step that Ctrl+Z
+// takes back and Ctrl+Y puts again. A stand-in typed as itself reads as the character it shows, as in the Qt
+// back end's field.
+TEST_F(Win32Notifications, TheLinkFieldShowsStandInsAndGivesTheRealCharacters) {
+  const Text start = u"a\u2028c", nul(1, u'\0');
+  struct Case {
+    const char* name;
+    std::function<void()> act;
+    Text real;       // GetText afterwards
+    Text shown;      // the control's own text afterwards
+    Text clipboard;  // afterwards ("before" when nothing was copied)
+  };
+  const auto paste = [&](const Text& text, UINT vk, UINT modifier) {
+    return [=, this] {
+      SetClipboardText(text);
+      if (vk == 0) {
+        SendMessageW(AsHwnd(field_), WM_PASTE, 0, 0);
+      } else {
+        PressWith(*driver_, vk, modifier);
+      }
+      SetClipboardText(u"before");
+    };
+  };
+  const auto type = [&](const Text& text) {
+    return [=, this] {
+      for (char16_t unit : text) PostMessageW(AsHwnd(field_), WM_CHAR, unit, 1);
+      driver_->ProcessPending();
+    };
+  };
+  const Case cases[] = {
+      {"Ctrl+V of CR LF and NULs", paste(u"x\r\ny" + nul + u"z" + nul, 'V', VK_CONTROL),
+       u"ax\r\ny" + nul + u"z" + nul + u"c", u"ax\u240D\u240Ay\u2400z\u2400c", u"before"},
+      {"Shift+Insert of separators", paste(u"\u2029\uFDD0\uFDD1\uFFFC", VK_INSERT, VK_SHIFT),
+       u"a\u2029\uFDD0\uFDD1\uFFFCc", u"a\u204B\u27E6\u27E7\u2B1Ac", u"before"},
+      {"WM_PASTE of a lone CR and LF", paste(u"\rp\n", 0, 0), u"a\rp\nc", u"a\u240Dp\u240Ac", u"before"},
+      {"typed separator, typed stand-ins", type(u"\uFFFC\u240A\u21B5"), u"a\uFFFC\n\u2028c",
+       u"a\u2B1A\u240A\u21B5c", u"before"},
+      {"Ctrl+X copies the real character", [&] { PressWith(*driver_, 'X', VK_CONTROL); }, u"ac", u"ac",
+       u"\u2028"},
+  };
+  for (const Case& c : cases) {
+    p_.SetText(field_, start);
+    driver_->Click(field_);
+    SendMessageW(AsHwnd(field_), EM_SETSEL, 1, 2);
+    SetClipboardText(u"before");
+    c.act();
+    EXPECT_EQ(p_.GetText(field_), c.real) << c.name;
+    EXPECT_EQ(win32::WindowText(AsHwnd(field_)), c.shown) << c.name;
+    EXPECT_EQ(ClipboardText(), c.clipboard) << c.name;
+    PressWith(*driver_, 'Z', VK_CONTROL);
+    EXPECT_EQ(p_.GetText(field_), start) << c.name << ", undone";
+    PressWith(*driver_, 'Y', VK_CONTROL);
+    EXPECT_EQ(p_.GetText(field_), c.real) << c.name << ", redone";
+  }
+  // Another program's WM_SETTEXT is shown the same way.
+  SendMessageW(AsHwnd(field_), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"x\r\ny"));
+  EXPECT_EQ(win32::WindowText(AsHwnd(field_)), u"x\u240D\u240Ay");
+}
+
 // A large paste is the back end's own undo step (Wine's rich edit undoes one of 10,000 lines in minutes); it
 // keeps its place among typed steps, for each undo and redo key, and a change after its undo ends its redo.
 TEST_F(Win32Notifications, ALargePasteIsOneUndoStepInOrderWithTypedOnes) {
@@ -690,6 +757,13 @@ TEST_F(Win32Notifications, EditingKeysKeepCharactersWholeAndCopyWritesPlainText)
        {{VK_RIGHT, VK_SHIFT}, {VK_LEFT, VK_SHIFT}, {'C', VK_CONTROL}},
        u"ab",
        u"b"},
+      {"Ctrl+A ends at the text's end, so Shift+Left takes the last character out",
+       u"ab",
+       0,
+       0,
+       {{'A', VK_CONTROL}, {VK_LEFT, VK_SHIFT}, {'C', VK_CONTROL}},
+       u"ab",
+       u"a"},
       {"Shift+Return", u"s1s2", 2, 2, {{VK_RETURN, VK_SHIFT}}, u"s1\ns2", u"before"},
       {"Ctrl+Return", u"s1s2", 2, 2, {{VK_RETURN, VK_CONTROL}}, u"s1\ns2", u"before"},
       {"copy puts CR LF between lines", u"a\nb", 0, 3, {{VK_INSERT, VK_CONTROL}}, u"a\nb", u"a\r\nb"},

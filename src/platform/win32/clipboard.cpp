@@ -1,6 +1,8 @@
 // The Win32 back end, the clipboard: an editor's copy, cut and paste as plain Unicode text.
 #include "platform/win32/win32_internal.h"
 
+#include "common/stand_ins.h"
+
 #include <algorithm>
 #include <cstring>
 #include <utility>
@@ -30,6 +32,21 @@ bool PutOnClipboard(HWND owner, const Text& text) {
   return put;
 }
 
+Text ClipboardText(HWND owner) {
+  Text text;
+  if (!OpenClipboard(owner)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* units = static_cast<const char16_t*>(GlobalLock(data))) {
+      std::size_t length = GlobalSize(data) / sizeof(char16_t);  // never past the end of the memory
+      if (length > 0 && units[length - 1] == u'\0') --length;
+      text.assign(units, length);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
 CHARRANGE Selection(HWND editor) {
   CHARRANGE range{};
   SendMessageW(editor, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&range));
@@ -57,22 +74,27 @@ void Win32Platform::Copy(HWND editor, bool cut) {
   }
 }
 
+// The link field shows stand-ins (FieldShown); the clipboard gets the characters they stand for, the address
+// the field holds.
+void Win32Platform::FieldCopy(HWND field, bool cut) {
+  DWORD from = 0, to = 0;
+  SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  if (to <= from) return;  // nothing selected: the clipboard stays as it is
+  const Text shown = WindowText(field);
+  if (from >= shown.size()) return;
+  bool put = PutOnClipboard(field, FieldReal(TextView(shown).substr(from, to - from)));
+  if (cut && put && (GetWindowLongPtrW(field, GWL_STYLE) & ES_READONLY) == 0) {
+    SendMessageW(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L""));
+  }
+}
+
 // The clipboard's Unicode text in place of the selection, as plain text with the editor's line breaks, as
 // one undo step. CR LF, CR, LF and NUL each end a line, as when a list is read: CF_UNICODETEXT ends with its
 // terminating NUL (the block's last unit), so a NUL before it is the pasted text's own. A clipboard without
 // text, or with an empty one, changes nothing.
 void Win32Platform::Paste(HWND editor) {
-  if ((GetWindowLongPtrW(editor, GWL_STYLE) & ES_READONLY) != 0 || !OpenClipboard(editor)) return;
-  Text text;
-  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-    if (const auto* units = static_cast<const char16_t*>(GlobalLock(data))) {
-      std::size_t length = GlobalSize(data) / sizeof(char16_t);  // never past the end of the memory
-      if (length > 0 && units[length - 1] == u'\0') --length;
-      text.assign(units, length);
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
+  if ((GetWindowLongPtrW(editor, GWL_STYLE) & ES_READONLY) != 0) return;
+  const Text text = ClipboardText(editor);
   if (text.empty()) return;
   Control* c = FindControl(ToHandle(editor));
   if (c != nullptr) PutPending(editor, *c);

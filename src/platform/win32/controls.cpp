@@ -9,6 +9,8 @@
 #include <optional>
 #include <utility>
 
+#include "common/stand_ins.h"
+
 namespace vw {
 
 using namespace win32;
@@ -44,7 +46,8 @@ Handle Win32Platform::CreateControl(ControlKind kind, Handle parent, Rect rect, 
   const wchar_t* window_class = L"Static";
   DWORD style = WS_CHILD | WS_VISIBLE;
   DWORD ex_style = 0;
-  const wchar_t* caption = Wide(text);
+  const Text field_shown = kind == ControlKind::kField ? FieldShown(text) : Text{};
+  const wchar_t* caption = Wide(kind == ControlKind::kField ? field_shown : text);
   switch (kind) {
     case ControlKind::kPanel:
       window_class = kPanelClass;
@@ -102,6 +105,7 @@ Handle Win32Platform::CreateControl(ControlKind kind, Handle parent, Rect rect, 
     SetWindowSubclass(control, &EditorProc, 0, reinterpret_cast<DWORD_PTR>(this));
   } else if (kind == ControlKind::kField) {
     SendMessageW(control, EM_SETLIMITTEXT, static_cast<WPARAM>(kFieldTextLimit), 0);
+    SetWindowSubclass(control, &FieldProc, 0, reinterpret_cast<DWORD_PTR>(this));
   }
   if (font != 0) SendMessageW(control, WM_SETFONT, static_cast<WPARAM>(font), TRUE);
   if (kind == ControlKind::kEditor && !text.empty()) SetText(ToHandle(control), text);
@@ -210,6 +214,17 @@ LRESULT CALLBACK Win32Platform::EditorProc(HWND window, UINT message, WPARAM wpa
           return 0;
         }
       }
+      if (wparam == 'A' && control && !shift) {
+        // Wine's rich edit selects its final paragraph mark too, so Shift+Left would then end the selection
+        // at the end of the text instead of taking the last character out of it: the selection stops at the
+        // text's end, the caret there.
+        LRESULT result = DefSubclassProc(window, message, wparam, lparam);
+        CHARRANGE all = Selection(window);
+        if (all.cpMax > all.cpMin && !HasCharacterAt(window, all.cpMax - 1)) {
+          SendMessageW(window, EM_SETSEL, static_cast<WPARAM>(all.cpMin), static_cast<LPARAM>(all.cpMax - 1));
+        }
+        return result;
+      }
       if ((wparam == VK_LEFT || wparam == VK_RIGHT) && !control) {
         // The control moves; a move that ends inside a pair goes on by one more unit the same way.
         // Right at the end of the text stays there (Wine's rich edit steps onto its final paragraph mark,
@@ -242,6 +257,63 @@ LRESULT CALLBACK Win32Platform::EditorProc(HWND window, UINT message, WPARAM wpa
       break;
     case WM_NCDESTROY:
       RemoveWindowSubclass(window, &EditorProc, 0);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(window, message, wparam, lparam);
+}
+
+// The link field holds what it shows: CR, LF, NUL and the editors' five invisible characters as their
+// stand-ins (FieldShown), whichever way text comes in (the program's SetText and AppendText, a paste, a typed
+// character, another program's WM_SETTEXT), so the edit control's own undo and redo work on the shown text
+// as on any other. Reading the field (GetText, copy, cut) gives the real characters (FieldReal). A paste
+// takes the whole clipboard text, its CR LF and NULs included (the edit control would stop at the first NUL
+// and, under Wine, at the first line break), as one undo step within the field's length limit.
+LRESULT CALLBACK Win32Platform::FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                          DWORD_PTR platform) {
+  auto* self = reinterpret_cast<Win32Platform*>(platform);
+  switch (message) {
+    case WM_PASTE: {
+      if ((GetWindowLongPtrW(window, GWL_STYLE) & ES_READONLY) != 0) return 0;
+      const Text shown = FieldShown(ClipboardText(window));
+      if (!shown.empty()) DefSubclassProc(window, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(shown)));
+      return 0;
+    }
+    case WM_COPY:
+    case WM_CUT:
+      self->FieldCopy(window, message == WM_CUT);
+      return 0;
+    case WM_SETTEXT:
+    case EM_REPLACESEL:
+      if (lparam != 0) {
+        const Text shown = FieldShown(reinterpret_cast<const char16_t*>(lparam));
+        return DefSubclassProc(window, message, wparam, reinterpret_cast<LPARAM>(Wide(shown)));
+      }
+      break;
+    case WM_KEYDOWN: {
+      // The control would paste, copy and cut for these keys without the messages above.
+      const bool shift = GetKeyState(VK_SHIFT) < 0;
+      const bool control = GetKeyState(VK_CONTROL) < 0;
+      UINT instead = 0;
+      if (wparam == VK_INSERT && shift && !control) instead = WM_PASTE;
+      if (wparam == VK_INSERT && control && !shift) instead = WM_COPY;
+      if (wparam == VK_DELETE && shift && !control) instead = WM_CUT;
+      if (instead != 0 && GetKeyState(VK_MENU) >= 0) {
+        SendMessageW(window, instead, 0, 0);
+        return 0;
+      }
+      break;
+    }
+    case WM_CHAR:
+      if (wparam == 0x16 || wparam == 0x03 || wparam == 0x18) {  // Ctrl+V, Ctrl+C, Ctrl+X
+        SendMessageW(window, wparam == 0x16 ? WM_PASTE : wparam == 0x03 ? WM_COPY : WM_CUT, 0, 0);
+        return 0;
+      }
+      if (char16_t glyph = EditorGlyphFor(static_cast<char16_t>(wparam)); glyph != 0) wparam = glyph;
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(window, &FieldProc, 0);
       break;
     default:
       break;

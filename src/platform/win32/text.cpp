@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/stand_ins.h"
+
 namespace vw {
 
 using namespace win32;
@@ -63,6 +65,7 @@ Text Win32Platform::GetText(Handle control) {
   Control* c = FindControl(control);
   if (c == nullptr) return {};
   HWND window = ToWindow(control);
+  if (c->kind == ControlKind::kField) return FieldReal(WindowText(window));
   if (c->kind != ControlKind::kEditor) return WindowText(window);
   PutPending(window, *c);
   if (rich_edit_1_) return FromEditorBreaks(WindowText(window));  // no EM_GETTEXTEX there
@@ -84,7 +87,7 @@ void Win32Platform::SetText(Handle control, const Text& text) {
     SetWindowTextW(window, Wide(converted));
     if (Control* after = FindControl(control)) after->own_step.reset();
   } else {
-    SetWindowTextW(window, Wide(text));
+    SetWindowTextW(window, Wide(c->kind == ControlKind::kField ? FieldShown(text) : text));
   }
   if (Control* after = FindControl(control)) {
     ++after->revision;
@@ -126,7 +129,7 @@ void Win32Platform::AppendText(Handle editor, const Text& text) {
   if (c->kind == ControlKind::kField) {
     auto end = static_cast<WPARAM>(GetWindowTextLengthW(window));
     SendMessageW(window, EM_SETSEL, end, static_cast<LPARAM>(end));
-    SendMessageW(window, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(text)));
+    SendMessageW(window, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(FieldShown(text))));
     if (Control* after = FindControl(editor)) ++after->revision;
     return;
   }

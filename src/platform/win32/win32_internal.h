@@ -89,6 +89,8 @@ class Win32Platform final : public Platform {
   static LRESULT CALLBACK PromptProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK EditorProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
                                      DWORD_PTR platform);
+  static LRESULT CALLBACK FieldProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                    DWORD_PTR platform);
 
  private:
   struct Control {
@@ -148,6 +150,8 @@ class Win32Platform final : public Platform {
   void Paste(HWND editor);               // the clipboard's text in place of the editor's selection
   void Copy(HWND editor, bool cut);      // the selection's text onto the clipboard; cut removes it
   void InsertLineBreak(HWND editor);     // what plain Return inserts, in place of the selection
+  void FieldCopy(HWND field,
+                 bool cut);  // the link field's selection, its real characters, onto the clipboard
 
   EventSink* sink_ = nullptr;
   HINSTANCE instance_ = nullptr;
@@ -211,6 +215,9 @@ Win32Platform* PlatformOf(HWND window, UINT message, LPARAM lparam);
 CHARRANGE Selection(HWND editor);
 // Puts `text` on the clipboard as Unicode text; true when it is there.
 bool PutOnClipboard(HWND owner, const Text& text);
+// The clipboard's Unicode text, NULs inside it included (the block's last unit is the format's terminating
+// NUL); empty when it holds no text.
+Text ClipboardText(HWND owner);
 
 }  // namespace win32
 }  // namespace vw
