@@ -35,6 +35,7 @@ constexpr char16_t EditorGlyphFor(char16_t real) {
 
 // The character an editor's glyph stands for, or 0 when `glyph` is none of them.
 constexpr char16_t EditorRealFor(char16_t glyph) {
+  if (glyph < u'\u204B') return 0;  // below the lowest glyph: one comparison
   for (const StandIn& s : kEditorStandIns) {
     if (s.glyph == glyph) return s.real;
   }

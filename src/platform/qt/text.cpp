@@ -3,6 +3,8 @@
 // cannot hold.
 #include "platform/qt/qt_internal.h"
 
+#include "common/stand_ins.h"
+
 #include <QAbstractButton>
 #include <QAbstractTextDocumentLayout>
 #include <QBrush>
@@ -21,25 +23,6 @@
 namespace vw::qt {
 namespace {
 
-struct StandIn {
-  char16_t real;
-  char16_t glyph;
-};
-
-constexpr StandIn kStandIns[] = {
-    {u'\u2028', u'\u21B5'}, {u'\u2029', u'\u204B'}, {u'\uFDD0', u'\u27E6'},
-    {u'\uFDD1', u'\u27E7'}, {u'\uFFFC', u'\u2B1A'},
-};
-
-// Most text holds none of the five characters: one cheap test each before the table.
-bool MaybeReal(char16_t c) {
-  return c >= u'\u2028' && (c <= u'\u2029' || c == u'\uFDD0' || c == u'\uFDD1' || c == u'\uFFFC');
-}
-
-bool MaybeGlyph(char16_t c) {
-  return c == u'\u21B5' || c == u'\u204B' || c == u'\u27E6' || c == u'\u27E7' || c == u'\u2B1A';
-}
-
 // The format of the character at `position`; `block` caches the block last looked in.
 QTextCharFormat FormatAt(const QTextDocument& document, int position, QTextBlock& block) {
   if (!block.isValid() || !block.contains(position)) block = document.findBlock(position);
@@ -55,19 +38,11 @@ QTextCharFormat FormatAt(const QTextDocument& document, int position, QTextBlock
 // --- Stand-ins.
 
 char16_t StandInFor(char16_t real) {
-  if (!MaybeReal(real)) return 0;
-  for (const StandIn& s : kStandIns) {
-    if (s.real == real) return s.glyph;
-  }
-  return 0;
+  return EditorGlyphFor(real);
 }
 
 char16_t RealFor(char16_t glyph) {
-  if (!MaybeGlyph(glyph)) return 0;
-  for (const StandIn& s : kStandIns) {
-    if (s.glyph == glyph) return s.real;
-  }
-  return 0;
+  return EditorRealFor(glyph);
 }
 
 QTextCharFormat StandInFormat(const QTextCharFormat& plain) {
@@ -140,32 +115,12 @@ Text RealText(const QTextDocument& document, int from, int to) {
   return real;
 }
 
-namespace {
-constexpr StandIn kFieldStandIns[] = {{u'\r', u'\u240D'}, {u'\n', u'\u240A'}, {u'\0', u'\u2400'}};
-}  // namespace
-
 QString FieldShown(const QString& real) {
-  QString shown = real;
-  for (QChar& c : shown) {
-    char16_t glyph = StandInFor(c.unicode());
-    for (const StandIn& s : kFieldStandIns) {
-      if (s.real == c.unicode()) glyph = s.glyph;
-    }
-    if (glyph != 0) c = QChar(glyph);
-  }
-  return shown;
+  return ToQ(vw::FieldShown(FromQ(real)));
 }
 
 Text FieldReal(const QString& shown) {
-  Text real = FromQ(shown);
-  for (char16_t& c : real) {
-    char16_t original = RealFor(c);
-    for (const StandIn& s : kFieldStandIns) {
-      if (s.glyph == c) original = s.real;
-    }
-    if (original != 0 || c == u'\u2400') c = original;
-  }
-  return real;
+  return vw::FieldReal(FromQ(shown));
 }
 
 QString TypedText(const QString& typed) {
