@@ -172,6 +172,7 @@ PasteRun PasteUndoRedo(std::size_t n) {
   SendMessageW(window, EM_UNDO, 0, 0);
   run.undo = Seconds(start);
   if (vw::LineCount(program.state().SitesEditor) != 0) std::exit(1);
+  window = program.platform.Live(program.state().SitesEditor);  // undoing may put a new window in its place
   start = Clock::now();
   SendMessageW(window, EM_REDO, 0, 0);
   run.redo = Seconds(start);

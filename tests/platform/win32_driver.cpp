@@ -149,7 +149,7 @@ class Win32Driver final : public Driver {
 
   void Click(Handle control) override {
     platform_.ShowAppended();  // a user acts only once the program waits, which shows what was appended
-    HWND window = ToWindow(control);
+    HWND window = platform_.Live(control);
     if (!TakesInput(window)) return;
     Activate(GetAncestor(window, GA_ROOT));
     if (ClassIs(window, L"Button")) {
@@ -166,7 +166,7 @@ class Win32Driver final : public Driver {
 
   void Type(Handle control, const Text& text) override {
     platform_.ShowAppended();
-    HWND window = ToWindow(control);
+    HWND window = platform_.Live(control);
     if (!TakesInput(window) || ClassIs(window, L"Button") || ClassIs(window, L"Static")) return;
     Click(control);
     for (char16_t c : text) {
@@ -242,7 +242,7 @@ class Win32Driver final : public Driver {
   }
 
   Rect ChildRect(Handle control) override {
-    HWND hwnd = ToWindow(control);
+    HWND hwnd = platform_.Live(control);
     HWND parent = GetParent(hwnd);
     RECT r{};
     if (parent == nullptr || !GetWindowRect(hwnd, &r)) return {};
@@ -286,14 +286,14 @@ class Win32Driver final : public Driver {
   }
 
   bool IsMasked(Handle field) override {
-    HWND hwnd = ToWindow(field);
+    HWND hwnd = platform_.Live(field);
     if (hwnd == nullptr || !IsWindow(hwnd)) return false;
     return (GetWindowLongPtrW(hwnd, GWL_STYLE) & ES_PASSWORD) != 0 ||
            SendMessageW(hwnd, EM_GETPASSWORDCHAR, 0, 0) != 0;
   }
 
   Handle FontOf(Handle control) override {
-    HWND hwnd = ToWindow(control);
+    HWND hwnd = platform_.Live(control);
     if (hwnd == nullptr || !IsWindow(hwnd)) return 0;
     auto font = static_cast<Handle>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
     return font != 0 ? font : platform_.AppliedFont(control);

@@ -18,10 +18,6 @@
 namespace vw::testing {
 namespace {
 
-HWND ToWindow(Handle handle) {
-  return reinterpret_cast<HWND>(handle);
-}
-
 // Opens the clipboard, trying again for a moment when another thread of the machine holds it.
 bool OpenTheClipboard() {
   for (int i = 0; i < 50; ++i) {
@@ -38,7 +34,7 @@ class Win32EditingDriver final : public EditingDriver {
 
   void Focus(Handle editor) override {
     platform_.ShowAppended();  // a person acts once the program waits, which shows what was appended
-    HWND window = ToWindow(editor);
+    HWND window = platform_.Live(editor);
     HWND root = GetAncestor(window, GA_ROOT);
     if (root != nullptr && GetForegroundWindow() != root) SetForegroundWindow(root);
     SetFocus(window);
@@ -149,7 +145,7 @@ class Win32EditingDriver final : public EditingDriver {
   // control drew as one) stays in the row, so the row does not read like an entry of its own.
   std::vector<Text> ShownRows(Handle editor) override {
     platform_.ShowAppended();
-    HWND window = ToWindow(editor);
+    HWND window = platform_.Live(editor);
     GETTEXTLENGTHEX query{GTL_NUMCHARS | GTL_PRECISE, 1200};
     auto length =
         static_cast<LONG>(SendMessageW(window, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&query), 0));

@@ -598,25 +598,25 @@ TEST_F(Win32Notifications, APasteIntoAFilledEditorReplacesTheSelectionOnly) {
        u"one\ntwo\nthree\nAA"},
       {"Ctrl+V over a selected line, CR LF pasted", u"AA\r\nBB",
        [&] {
-         SendMessageW(AsHwnd(editor_), EM_SETSEL, 4, 7);
+         SendMessageW(p_.Live(editor_), EM_SETSEL, 4, 7);
          PressWith(*driver_, 'V', VK_CONTROL);
        },
        u"one\nAA\nBB\nthree"},
       {"Shift+Insert at the caret, LF pasted", u"x\ny",
        [&] {
-         SendMessageW(AsHwnd(editor_), EM_SETSEL, 3, 3);
+         SendMessageW(p_.Live(editor_), EM_SETSEL, 3, 3);
          PressWith(*driver_, VK_INSERT, VK_SHIFT);
        },
        u"onex\ny\ntwo\nthree"},
-      {"WM_PASTE", u"z", [&] { SendMessageW(AsHwnd(editor_), WM_PASTE, 0, 0); }, u"one\ntwo\nthreez"},
+      {"WM_PASTE", u"z", [&] { SendMessageW(p_.Live(editor_), WM_PASTE, 0, 0); }, u"one\ntwo\nthreez"},
       {"a NUL ends a line, the last one too", Text(u"N1") + u'\0' + u"N2" + u'\0',
-       [&] { SendMessageW(AsHwnd(editor_), WM_PASTE, 0, 0); }, u"one\ntwo\nthreeN1\nN2\n"},
+       [&] { SendMessageW(p_.Live(editor_), WM_PASTE, 0, 0); }, u"one\ntwo\nthreeN1\nN2\n"},
       {"an empty clipboard over a selection changes nothing", u"",
        [&] {
          OpenClipboard(nullptr);
          EmptyClipboard();
          CloseClipboard();
-         SendMessageW(AsHwnd(editor_), EM_SETSEL, 0, 3);
+         SendMessageW(p_.Live(editor_), EM_SETSEL, 0, 3);
          PressWith(*driver_, 'V', VK_CONTROL);
        },
        u"one\ntwo\nthree"},
@@ -702,7 +702,7 @@ TEST_F(Win32Notifications, ALargePasteIsOneUndoStepInOrderWithTypedOnes) {
   p_.SetText(editor_, u"one\ntwo\nthree");
   SetClipboardText(clipboard);
   driver_->Click(editor_);
-  SendMessageW(AsHwnd(editor_), EM_SETSEL, 4, 7);
+  SendMessageW(p_.Live(editor_), EM_SETSEL, 4, 7);
   PressWith(*driver_, 'V', VK_CONTROL);
   const Text before = u"one\ntwo\nthree", after = u"one\n" + pasted + u"\nthree";
   const struct {
@@ -772,7 +772,7 @@ TEST_F(Win32Notifications, EditingKeysKeepCharactersWholeAndCopyWritesPlainText)
     p_.SetText(editor_, c.text);
     SetClipboardText(u"before");
     driver_->Click(editor_);
-    SendMessageW(AsHwnd(editor_), EM_SETSEL, static_cast<WPARAM>(c.anchor), c.caret);
+    SendMessageW(p_.Live(editor_), EM_SETSEL, static_cast<WPARAM>(c.anchor), c.caret);
     for (const Press& key : c.keys) PressWith(*driver_, key.vk, key.modifier);
     EXPECT_EQ(p_.GetText(editor_), c.expected) << c.name;
     EXPECT_EQ(ClipboardText(), c.clipboard) << c.name;

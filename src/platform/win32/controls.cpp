@@ -94,15 +94,7 @@ Handle Win32Platform::CreateControl(ControlKind kind, Handle parent, Rect rect, 
   info.font = font;
 
   if (kind == ControlKind::kEditor) {
-    SendMessageW(control, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
-    LRESULT mask = SendMessageW(control, EM_GETEVENTMASK, 0, 0);
-    SendMessageW(control, EM_SETEVENTMASK, 0, mask | ENM_CHANGE);
-    // Rich-edit controls stop the user at 32,767 characters unless told otherwise; the editor has no limit
-    // of its own, so lists of any size can be edited.
-    SendMessageW(control, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
-    // The default undo limit of the rich-edit controls, said here so that AppendText knows it.
-    SendMessageW(control, EM_SETUNDOLIMIT, kUndoLimit, 0);
-    SetWindowSubclass(control, &EditorProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    SetUpEditor(control);
   } else if (kind == ControlKind::kField) {
     SendMessageW(control, EM_SETLIMITTEXT, static_cast<WPARAM>(kFieldTextLimit), 0);
     SetWindowSubclass(control, &FieldProc, 0, reinterpret_cast<DWORD_PTR>(this));
@@ -114,10 +106,69 @@ Handle Win32Platform::CreateControl(ControlKind kind, Handle parent, Rect rect, 
   return ToHandle(control);
 }
 
+void Win32Platform::SetUpEditor(HWND editor) {
+  SendMessageW(editor, EM_SETTEXTMODE, TM_PLAINTEXT, 0);
+  LRESULT mask = SendMessageW(editor, EM_GETEVENTMASK, 0, 0);
+  SendMessageW(editor, EM_SETEVENTMASK, 0, mask | ENM_CHANGE);
+  // Rich-edit controls stop the user at 32,767 characters unless told otherwise; the editor has no limit of
+  // its own, so lists of any size can be edited.
+  SendMessageW(editor, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+  // The default undo limit of the rich-edit controls, said here so that AppendText knows it.
+  SendMessageW(editor, EM_SETUNDOLIMIT, kUndoLimit, 0);
+  SetWindowSubclass(editor, &EditorProc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+// A new window of the same class, styles, place, identifier and font, set up as CreateControl sets up an
+// editor, then `text` with the caret at `caret`; it takes the old one's place (in the tab order too: that
+// goes by handle) and its focus, and the old one is destroyed. The text goes in as the program's, so the
+// change is reported once, here.
+HWND Win32Platform::ReplaceEditor(HWND editor, const Text& text, LONG caret) {
+  const Handle handle = HandleOf(editor);
+  Control* c = FindControl(handle);
+  if (c == nullptr) return editor;
+  HWND parent = GetParent(editor);
+  RECT rect{};
+  GetWindowRect(editor, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(editor, GWL_STYLE));
+  const auto ex_style = static_cast<DWORD>(GetWindowLongPtrW(editor, GWL_EXSTYLE));
+  HWND fresh = CreateWindowExW(ex_style, editor_class_, L"", style & ~WS_VISIBLE, rect.left, rect.top,
+                               rect.right - rect.left, rect.bottom - rect.top, parent,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(GetDlgCtrlID(editor))), instance_,
+                               nullptr);
+  if (fresh == nullptr) return editor;
+  SetUpEditor(fresh);
+  if (c->font != 0) SendMessageW(fresh, WM_SETFONT, static_cast<WPARAM>(c->font), FALSE);
+  HWND outer = std::exchange(putting_, fresh);
+  SendMessageW(fresh, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(text)));
+  SendMessageW(fresh, EM_EMPTYUNDOBUFFER, 0, 0);
+  putting_ = outer;
+  SendMessageW(fresh, EM_SETSEL, static_cast<WPARAM>(caret), static_cast<LPARAM>(caret));
+  SetWindowPos(fresh, editor, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  const bool focused = GetFocus() == editor;
+  handle_of_.erase(editor);
+  live_[ToWindow(handle)] = fresh;
+  handle_of_[fresh] = ToWindow(handle);
+  std::replace(appended_.begin(), appended_.end(), editor, fresh);
+  if ((style & WS_VISIBLE) != 0) ShowWindow(fresh, SW_SHOWNA);
+  if (focused) SetFocus(fresh);
+  DestroyWindow(editor);
+  SendMessageW(fresh, EM_SCROLLCARET, 0, 0);
+  if (Control* after = FindControl(handle)) {
+    ++after->revision;
+    after->length = -1;
+    if (sink_ != nullptr) {
+      sink_->ControlNotice(handle, ToHandle(after->root), Notice::kChanged);
+      WakeIfWaiting();
+    }
+  }
+  return fresh;
+}
+
 void Win32Platform::OnCommand(WPARAM wparam, LPARAM lparam) {
   HWND child = reinterpret_cast<HWND>(lparam);
   if (child == nullptr) return;  // a menu or accelerator command: the window has none
-  auto it = controls_.find(child);
+  auto it = controls_.find(ToWindow(HandleOf(child)));
   if (it == controls_.end()) return;
   Control& c = it->second;
   WORD code = HIWORD(wparam);
@@ -137,7 +188,7 @@ void Win32Platform::OnCommand(WPARAM wparam, LPARAM lparam) {
     }
   }
   if (notice && sink_ != nullptr) {
-    sink_->ControlNotice(ToHandle(child), ToHandle(c.root), *notice);
+    sink_->ControlNotice(HandleOf(child), ToHandle(c.root), *notice);
     WakeIfWaiting();
   }
 }
@@ -323,7 +374,7 @@ LRESULT CALLBACK Win32Platform::FieldProc(HWND window, UINT message, WPARAM wpar
 
 void Win32Platform::InsertLineBreak(HWND editor) {
   if ((GetWindowLongPtrW(editor, GWL_STYLE) & ES_READONLY) != 0) return;
-  if (Control* c = FindControl(ToHandle(editor))) PutPending(editor, *c);
+  if (Control* c = FindControl(HandleOf(editor))) PutPending(editor, *c);
   SendMessageW(editor, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"\r"));
 }
 

@@ -64,7 +64,7 @@ Text WindowText(HWND window) {
 Text Win32Platform::GetText(Handle control) {
   Control* c = FindControl(control);
   if (c == nullptr) return {};
-  HWND window = ToWindow(control);
+  HWND window = Live(control);
   if (c->kind == ControlKind::kField) return FieldReal(WindowText(window));
   if (c->kind != ControlKind::kEditor) return WindowText(window);
   PutPending(window, *c);
@@ -80,7 +80,7 @@ void Win32Platform::SetText(Handle control, const Text& text) {
   Control* c = FindControl(control);
   if (c == nullptr) return;
   ++c->revision;
-  HWND window = ToWindow(control);
+  HWND window = Live(control);
   if (c->kind == ControlKind::kEditor) {
     PutPending(window, *c);
     Text converted = ToEditorBreaks(text);
@@ -104,7 +104,7 @@ std::int64_t Win32Platform::MeasureLength(HWND editor) {
 std::int64_t Win32Platform::TextLength(Handle control) {
   Control* c = FindControl(control);
   if (c == nullptr) return 0;
-  HWND window = ToWindow(control);
+  HWND window = Live(control);
   if (c->kind == ControlKind::kEditor) {
     if (rich_edit_1_) return static_cast<std::int64_t>(GetText(control).size());
     // Kept while only the program appends; a change of the user's, an undo or SetText makes it unknown.
@@ -125,7 +125,7 @@ void Win32Platform::AppendText(Handle editor, const Text& text) {
   Control* c = FindControl(editor);
   if (c == nullptr || (c->kind != ControlKind::kEditor && c->kind != ControlKind::kField)) return;
   ++c->revision;
-  HWND window = ToWindow(editor);
+  HWND window = Live(editor);
   if (c->kind == ControlKind::kField) {
     auto end = static_cast<WPARAM>(GetWindowTextLengthW(window));
     SendMessageW(window, EM_SETSEL, end, static_cast<LPARAM>(end));
@@ -169,14 +169,14 @@ void Win32Platform::PutPending(HWND window, Control& c, bool one_step) {
   if (first_single > 0) put(0, starts[first_single]);
   for (std::size_t i = first_single; i < steps && IsWindow(window); ++i) put(starts[i], starts[i + 1]);
   putting_ = outer;
-  if (Control* after = FindControl(ToHandle(window))) after->length = length;  // EN_CHANGE made it unknown
+  if (Control* after = FindControl(HandleOf(window))) after->length = length;  // EN_CHANGE made it unknown
 }
 
 // The appends still waiting go in first, so that they are forgotten too.
 void Win32Platform::ForgetUndo(Handle editor) {
   Control* c = FindControl(editor);
   if (c == nullptr || c->kind != ControlKind::kEditor) return;
-  HWND window = ToWindow(editor);
+  HWND window = Live(editor);
   PutPending(window, *c, true);
   SendMessageW(window, EM_EMPTYUNDOBUFFER, 0, 0);
   if (Control* after = FindControl(editor)) after->own_step.reset();
@@ -184,10 +184,10 @@ void Win32Platform::ForgetUndo(Handle editor) {
 
 void Win32Platform::ShowAppended() {
   for (HWND window : std::exchange(appended_, {})) {
-    Control* c = FindControl(ToHandle(window));
+    Control* c = FindControl(HandleOf(window));
     if (c == nullptr) continue;
     PutPending(window, *c);
-    c = FindControl(ToHandle(window));
+    c = FindControl(HandleOf(window));
     if (c == nullptr) continue;
     if (c->drawing_held) {
       c->drawing_held = false;

@@ -74,6 +74,11 @@ class Win32Platform final : public Platform {
   Handle AppliedFont(Handle control) const;
   // The hidden window that receives PostToSelf's messages.
   HWND PostWindow() const { return post_window_; }
+  // The window a control handle stands for now: an editor's window is replaced when a large paste is undone
+  // (see ReplaceEditor), its handle stays.
+  HWND Live(Handle control) const;
+  // The handle of a control's window (the window's own, unless it replaced an editor's).
+  Handle HandleOf(HWND window) const;
   // Handles one message already taken from the queue as the innermost loop running now would: the prompt's
   // keys while PumpPromptMessage runs, else the main window's. Lets a test driver finish what it typed at
   // once.
@@ -147,9 +152,14 @@ class Win32Platform final : public Platform {
   // Puts an editor's pending text into the control; `one_step`: as one undo step, its history forgotten next.
   void PutPending(HWND editor, Control& c, bool one_step = false);
   bool StepOwn(HWND editor, bool undo);  // the editor's own step undone or redone, when it is next
-  void Paste(HWND editor);               // the clipboard's text in place of the editor's selection
-  void Copy(HWND editor, bool cut);      // the selection's text onto the clipboard; cut removes it
-  void InsertLineBreak(HWND editor);     // what plain Return inserts, in place of the selection
+  void RemoveInPieces(HWND editor, LONG start, LONG end, const Text& now);  // `now` stands at [start, end)
+  // Puts a new editor window in the place of `editor`, holding `text` (the editor's line breaks), the caret
+  // at `caret`: what removing many lines costs under Wine, in time linear in the text. The new window.
+  HWND ReplaceEditor(HWND editor, const Text& text, LONG caret);
+  void SetUpEditor(HWND editor);      // what every editor window is given after it is created
+  void Paste(HWND editor);            // the clipboard's text in place of the editor's selection
+  void Copy(HWND editor, bool cut);   // the selection's text onto the clipboard; cut removes it
+  void InsertLineBreak(HWND editor);  // what plain Return inserts, in place of the selection
   void FieldCopy(HWND field,
                  bool cut);  // the link field's selection, its real characters, onto the clipboard
 
@@ -160,7 +170,9 @@ class Win32Platform final : public Platform {
   bool rich_edit_1_ = false;  // only the oldest class: "\r\n" breaks, no EM_GETTEXTEX
   HWND post_window_ = nullptr;
   int next_control_id_ = 100;
-  std::unordered_map<HWND, Control> controls_;
+  std::unordered_map<HWND, Control> controls_;  // by the handle's window
+  std::unordered_map<HWND, HWND> live_;         // a replaced editor's handle window -> its window now
+  std::unordered_map<HWND, HWND> handle_of_;    // ... and back
   std::unordered_map<HWND, MainWindow> main_windows_;
   std::unordered_map<HWND, Prompt> prompts_;
   std::vector<HWND> pumping_;          // prompts whose PumpPromptMessage is running, innermost last
@@ -186,6 +198,8 @@ inline constexpr std::size_t kUndoLimit = 100;
 inline constexpr std::size_t kOwnUndoLines = 500;
 // How many lines the back end's own undo and redo take out of an editor at once (see StepOwn).
 inline constexpr std::size_t kLinesRemovedAtOnce = 200;
+// Removing lines costs about as much as keeping this many lines in a new window, each (see StepOwn).
+inline constexpr std::uint64_t kLinesKeptPerLineOut = 1000;
 
 inline Handle ToHandle(HWND window) {
   return reinterpret_cast<Handle>(window);

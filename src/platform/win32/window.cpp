@@ -116,14 +116,24 @@ Win32Platform::~Win32Platform() {
 
 Win32Platform::Control* Win32Platform::FindControl(Handle control) {
   auto it = controls_.find(ToWindow(control));
-  if (it == controls_.end() || !IsWindow(it->first)) return nullptr;
+  if (it == controls_.end() || !IsWindow(Live(control))) return nullptr;
   return &it->second;
 }
 
 const Win32Platform::Control* Win32Platform::FindControl(Handle control) const {
   auto it = controls_.find(ToWindow(control));
-  if (it == controls_.end() || !IsWindow(it->first)) return nullptr;
+  if (it == controls_.end() || !IsWindow(Live(control))) return nullptr;
   return &it->second;
+}
+
+HWND Win32Platform::Live(Handle control) const {
+  auto it = live_.find(ToWindow(control));
+  return it == live_.end() ? ToWindow(control) : it->second;
+}
+
+Handle Win32Platform::HandleOf(HWND window) const {
+  auto it = handle_of_.find(window);
+  return ToHandle(it == handle_of_.end() ? window : it->second);
 }
 
 HWND Win32Platform::OwnWindow(Handle window) const {
@@ -138,7 +148,7 @@ Handle Win32Platform::AppliedFont(Handle control) const {
   const Control* c = FindControl(control);
   if (c != nullptr) return c->font;
   for (const auto& [window, prompt] : prompts_) {
-    HWND hwnd = ToWindow(control);
+    HWND hwnd = Live(control);
     if (hwnd != nullptr && (hwnd == prompt.label || hwnd == prompt.field || hwnd == prompt.ok)) {
       return ToHandle(reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
     }
@@ -174,7 +184,15 @@ Handle Win32Platform::CreateMainWindow(const Text& title, Rect client) {
 void Win32Platform::Forget(HWND root) {
   main_windows_.erase(root);
   for (auto it = controls_.begin(); it != controls_.end();) {
-    it = it->second.root == root ? controls_.erase(it) : std::next(it);
+    if (it->second.root != root) {
+      ++it;
+      continue;
+    }
+    if (auto live = live_.find(it->first); live != live_.end()) {
+      handle_of_.erase(live->second);
+      live_.erase(live);
+    }
+    it = controls_.erase(it);
   }
 }
 
@@ -200,10 +218,11 @@ LRESULT Win32Platform::OnMainWindowMessage(HWND window, UINT message, WPARAM wpa
       if (LOWORD(wparam) == WA_INACTIVE) {
         // Remember the focused control, to give it the focus back when the window is active again.
         HWND focus = GetFocus();
-        if (focus != nullptr && IsChild(window, focus)) it->second.remembered_focus = focus;
+        if (focus != nullptr && IsChild(window, focus))
+          it->second.remembered_focus = ToWindow(HandleOf(focus));
         return 0;
       }
-      HWND remembered = it->second.remembered_focus;
+      HWND remembered = Live(ToHandle(it->second.remembered_focus));
       if (HIWORD(wparam) == 0 && remembered != nullptr && IsWindow(remembered) &&
           IsChild(window, remembered)) {
         SetFocus(remembered);
@@ -244,7 +263,8 @@ void Win32Platform::MoveFocus(HWND root, bool forward) {
   auto it = main_windows_.find(root);
   if (it == main_windows_.end()) return;
   std::vector<HWND> order;
-  for (HWND control : it->second.tab_order) {
+  for (HWND handle : it->second.tab_order) {
+    HWND control = Live(ToHandle(handle));
     if (IsWindow(control) && IsWindowVisible(control) && IsWindowEnabled(control)) order.push_back(control);
   }
   if (order.empty()) return;
@@ -267,7 +287,7 @@ bool Win32Platform::HandleMainWindowKey(const MSG& msg) {
   bool shift = GetKeyState(VK_SHIFT) < 0;
   bool control = GetKeyState(VK_CONTROL) < 0;
   bool alt = GetKeyState(VK_MENU) < 0;
-  auto it = controls_.find(msg.hwnd);
+  auto it = controls_.find(ToWindow(HandleOf(msg.hwnd)));
   ControlKind kind = it == controls_.end() ? ControlKind::kPanel : it->second.kind;
   if (msg.wParam == VK_TAB) {
     // A plain Tab is typed into an editor; every other Tab moves the focus in creation order.
@@ -292,7 +312,7 @@ bool Win32Platform::HandleMainWindowKey(const MSG& msg) {
     Control& field = it->second;
     if (undo || (field.undone_at != 0 && field.undone_at == field.revision)) {
       SendMessageW(msg.hwnd, EM_UNDO, 0, 0);
-      if (Control* after = FindControl(ToHandle(msg.hwnd))) after->undone_at = undo ? after->revision : 0;
+      if (Control* after = FindControl(HandleOf(msg.hwnd))) after->undone_at = undo ? after->revision : 0;
     }
     return true;
   }
