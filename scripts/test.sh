@@ -5,9 +5,9 @@
 # the .deb and the .zip (scripts/package.sh, which installs the .deb and removes it again). Each configuration is
 # compiled once: the .deb is made from the native tree, the .zip from the Windows one. Tests run two at a time
 # (the test presets' jobs); those that share something (the Wine desktop, Squid) are kept apart by their
-# RESOURCE_LOCK. The Windows suite, which mostly waits on Wine and the X server, runs while the sanitizer tree
-# compiles; its log is printed when it ends. The compiler is called through ccache when it is installed. Exits
-# non-zero on any failure.
+# RESOURCE_LOCK. The native suite runs while the Windows tree compiles, and the Windows suite (which mostly
+# waits on Wine and the X server) while the sanitizer tree compiles; each log is printed when it ends. The
+# compiler is called through ccache when it is installed. Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -26,10 +26,28 @@ fi
 # shellcheck source=scripts/configure.sh
 . scripts/configure.sh
 
-stage default
+# A suite that mostly waits (on Squid's reloads, on Wine and the X server) runs in the background while the
+# next tree compiles; its log is printed when it is waited for, and a failure there fails the run.
+background=()
+trap 'for pid in "${background[@]}"; do kill "$pid" 2>/dev/null || true; done' EXIT
+finish_suite() {
+  local name=$1 pid=$2 log=$3 status=0
+  stage "$name tests: waiting for them"
+  wait "$pid" || status=$?
+  cat "$log"
+  if [[ $status -ne 0 ]]; then
+    echo "The $name tests failed (exit status $status); the log is above and in $log." >&2
+    exit "$status"
+  fi
+}
+
+stage "default (its tests run while the Windows build compiles)"
 vw_configure default
 cmake --build --preset default
-ctest --preset default
+default_log=build/default/ctest.log
+ctest --preset default >"$default_log" 2>&1 &
+default_tests=$!
+background+=("$default_tests")
 
 stage "mingw (Windows build; its tests under Wine run while the asan tree builds)"
 # shellcheck source=scripts/wine-env.sh
@@ -40,24 +58,20 @@ vw_wine_start build/mingw
 wine_log=build/mingw/ctest-under-wine.log
 ctest --preset mingw >"$wine_log" 2>&1 &
 wine_tests=$!
-# A later failure ends the suite under Wine too, and then Wine.
-trap 'kill "$wine_tests" 2>/dev/null || true; vw_wine_stop' EXIT
+background+=("$wine_tests")
+# A later failure ends the suites in the background, and then Wine.
+trap 'for pid in "${background[@]}"; do kill "$pid" 2>/dev/null || true; done; vw_wine_stop' EXIT
 
 stage asan
 vw_configure asan
 cmake --build --preset asan
+# Both native suites start a real Squid: one at a time.
+finish_suite default "$default_tests" "$default_log"
 ctest --preset asan
 
-stage "mingw tests under Wine: waiting for them"
-wine_status=0
-wait "$wine_tests" || wine_status=$?
-cat "$wine_log"
+finish_suite "mingw (under Wine)" "$wine_tests" "$wine_log"
 vw_wine_stop
 trap - EXIT
-if [[ $wine_status -ne 0 ]]; then
-  echo "The Windows tests under Wine failed (exit status $wine_status); the log is above and in $wine_log." >&2
-  exit "$wine_status"
-fi
 
 stage "headless only (VW_GUI=none): configured, and its build graph checked without compiling"
 # Its targets are the default build's minus the Qt ones, compiled with the same commands, so only CMake can differ.
