@@ -191,9 +191,11 @@ class Editor : public QPlainTextEdit {
   // still waiting to go in is dropped.
   void Replace(const QString& text);
   // `text` to be inserted at the end as one undo step of its own (the program's AppendText); it waits until
-  // Put. pending_length(): the units waiting, as the document will count them.
+  // Put. pending_length(): the units waiting, as the document will count them (one for one: a stand-in for
+  // its character, a block break for '\n'; a line holds no CR, which the document would count as one break
+  // with a following LF).
   void Append(QStringView text);
-  qsizetype pending_length() const { return pending_length_; }
+  qsizetype pending_length() const { return pending_.size(); }
   // Inserts the text waiting: each append its own undo step, or with `no_undo` all at once, leaving no undo
   // step (the history is about to be emptied).
   void Put(bool no_undo);
@@ -215,7 +217,6 @@ class Editor : public QPlainTextEdit {
   // The appended text waiting, and where each append in it starts.
   QString pending_;
   std::vector<qsizetype> pending_starts_;
-  qsizetype pending_length_ = 0;
   // The format of every character but the stand-ins, and that of the stand-ins; text the program appends
   // has the same look with a property of its own (see Append).
   QTextCharFormat plain_format_;

@@ -174,7 +174,6 @@ void Editor::Attach() {
 void Editor::Replace(const QString& text) {
   pending_.clear();
   pending_starts_.clear();
-  pending_length_ = 0;
   Attach();
   setPlainText(QString());  // the view's own reset: history, scrolling, caret
   text_->setUndoRedoEnabled(false);
@@ -189,16 +188,12 @@ void Editor::Replace(const QString& text) {
 void Editor::Append(QStringView text) {
   pending_starts_.push_back(pending_.size());
   pending_ += text;
-  // One unit for one unit: a stand-in for its character, a block break for '\n' (a line holds no CR, which
-  // the document would count as one break with a following LF).
-  pending_length_ += text.size();
 }
 
 void Editor::Put(bool no_undo) {
   if (pending_.isEmpty()) return;
   const QString text = std::exchange(pending_, {});
   std::vector<qsizetype> starts = std::exchange(pending_starts_, {});
-  pending_length_ = 0;
   starts.push_back(text.size());
   if (no_undo) {
     // As setPlainText fills a document: one insertion, no undo records (turning them off empties the
