@@ -141,6 +141,13 @@ TEST_F(Contract, AddedLinesGiveTheTextAndLineCountOfTheLineModel) {
     }
     EXPECT_EQ(LineText(editor, c.count), u"") << c.name << ": past the last line";
   }
+  // Setting the text replaces every line added before it, read or not.
+  Handle editor = CreateControl(ControlKind::kEditor, controls().EditorFrame, {0, 34, 250, 540}, u"",
+                                controls().ControlFont);
+  AddLine(editor, -1, u"added");
+  SetText(editor, u"set");
+  EXPECT_EQ(platform().TextLength(editor), 3);
+  EXPECT_EQ(GetText(editor), u"set");
 }
 
 // "1", "2", ... "n".
