@@ -712,11 +712,16 @@ TEST_F(Win32Notifications, ALargePasteIsOneUndoStepInOrderWithTypedOnes) {
                {"^Z", before},      {"^+Z", after},       {"y", after + u"y"},  {"^Z", after},
                {"^Z", before},      {"y", before + u"y"}, {"^Y", before + u"y"}};
   for (const auto& step : steps) {
+    const std::uint64_t revision = p_.TextRevision(editor_);  // what the program's line model goes by
+    const Text was = p_.GetText(editor_);
     if (step.keys[0] != '^') {
       driver_->Type(editor_, Text(step.keys.begin(), step.keys.end()));
     } else {
       PressWith(*driver_, static_cast<UINT>(step.keys.back()), VK_CONTROL,
                 step.keys[1] == '+' ? VK_SHIFT : 0);
+    }
+    if (step.expected != was) {
+      EXPECT_NE(p_.TextRevision(editor_), revision) << "after " << step.keys;
     }
     EXPECT_EQ(p_.GetText(editor_), step.expected) << "after " << step.keys;
   }
