@@ -11,7 +11,7 @@ namespace vw {
 namespace {
 
 // The bootstring parameters of punycode.
-constexpr std::uint32_t kBase = 36;
+constexpr std::uint32_t kPunycodeBase = 36;
 constexpr std::uint32_t kTMin = 1;
 constexpr std::uint32_t kTMax = 26;
 constexpr std::uint32_t kSkew = 38;
@@ -23,11 +23,11 @@ std::uint32_t Adapt(std::uint32_t delta, std::uint32_t points, bool first) {
   delta = first ? delta / kDamp : delta / 2;
   delta += delta / points;
   std::uint32_t k = 0;
-  while (delta > ((kBase - kTMin) * kTMax) / 2) {
-    delta /= kBase - kTMin;
-    k += kBase;
+  while (delta > ((kPunycodeBase - kTMin) * kTMax) / 2) {
+    delta /= kPunycodeBase - kTMin;
+    k += kPunycodeBase;
   }
-  return k + (kBase - kTMin + 1) * delta / (delta + kSkew);
+  return k + (kPunycodeBase - kTMin + 1) * delta / (delta + kSkew);
 }
 
 char Digit(std::uint32_t d) {
@@ -148,11 +148,11 @@ bool Punycode(std::u32string_view label, std::string& out) {
       if (c < n && ++delta == 0) return false;
       if (c != n) continue;
       std::uint32_t q = delta;
-      for (std::uint32_t k = kBase;; k += kBase) {
+      for (std::uint32_t k = kPunycodeBase;; k += kPunycodeBase) {
         const std::uint32_t t = k <= bias ? kTMin : k >= bias + kTMax ? kTMax : k - bias;
         if (q < t) break;
-        out.push_back(Digit(t + (q - t) % (kBase - t)));
-        q = (q - t) / (kBase - t);
+        out.push_back(Digit(t + (q - t) % (kPunycodeBase - t)));
+        q = (q - t) / (kPunycodeBase - t);
       }
       out.push_back(Digit(q));
       bias = Adapt(delta, static_cast<std::uint32_t>(handled + 1), handled == basic);

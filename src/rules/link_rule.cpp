@@ -70,14 +70,6 @@ bool IsDigit(char16_t c) {
   return c >= u'0' && c <= u'9';
 }
 
-bool IsSchemeName(TextView text) {
-  if (text.empty() || !IsAsciiLetter(text[0])) return false;
-  for (const char16_t c : text) {
-    if (!IsAsciiLetter(c) && !IsDigit(c) && c != u'+' && c != u'-' && c != u'.') return false;
-  }
-  return true;
-}
-
 // A character a host name may hold, as an entry writes it: letters (upper case too, so that such an entry is
 // anchored, and never matches, rather than matching anywhere), digits, "-", "_", "." and anything beyond
 // ASCII.
@@ -113,6 +105,14 @@ std::size_t ConnectHostEnd(TextView address) {
 }
 
 }  // namespace
+
+bool IsSchemeName(TextView text) {
+  if (text.empty() || !IsAsciiLetter(text[0])) return false;
+  for (const char16_t c : text) {
+    if (!IsAsciiLetter(c) && !IsDigit(c) && c != u'+' && c != u'-' && c != u'.') return false;
+  }
+  return true;
+}
 
 AddressShape NetworkAddress(TextView address, Text& judged) {
   AddressShape shape;

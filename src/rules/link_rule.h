@@ -50,6 +50,9 @@ struct AddressShape {
 // of no anchor can approve it.
 AddressShape NetworkAddress(TextView address, Text& judged);
 
+// Whether `text` is a scheme name: an ASCII letter, then ASCII letters, digits, "+", "-", ".".
+bool IsSchemeName(TextView text);
+
 // Where an entry may stand in an address under the network rule.
 struct EntryAnchor {
   enum Kind : std::uint8_t {

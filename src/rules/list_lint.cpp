@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "rules/link_rule.h"
+
 namespace vw {
 namespace {
 
@@ -71,16 +73,6 @@ bool HasOtherControl(TextView entry) {
     return true;
   }
   return false;
-}
-
-bool IsSchemeName(TextView text) {
-  if (text.empty() || !((text[0] >= u'a' && text[0] <= u'z') || (text[0] >= u'A' && text[0] <= u'Z'))) {
-    return false;
-  }
-  return std::all_of(text.begin(), text.end(), [](char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'+' ||
-           c == u'-' || c == u'.';
-  });
 }
 
 // A character of a host name in lower case. Beyond ASCII: letters of other scripts, but not the spaces,

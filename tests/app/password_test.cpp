@@ -40,15 +40,15 @@ Answer CloseBox() {
 enum class Ends { kQuit, kPasswordAccepted };
 
 // The lists, with LF line ends so that a save shows in their bytes.
-const ListFiles kStart{.sites = "s.example\n", .links = "l.example\n"};
-const ListFiles kLoaded{.sites = "s.example\n",
-                        .links = "l.example\n",
-                        .sites_backup = "s.example\n",
-                        .links_backup = "l.example\n"};
-const ListFiles kSaved{.sites = "s.example\r\n",
-                       .links = "l.example\r\n",
-                       .sites_backup = "s.example\r\n",
-                       .links_backup = "l.example\r\n"};
+const ListFiles kLfLists{.sites = "s.example\n", .links = "l.example\n"};
+const ListFiles kLfLoaded{.sites = "s.example\n",
+                          .links = "l.example\n",
+                          .sites_backup = "s.example\n",
+                          .links_backup = "l.example\n"};
+const ListFiles kLfSaved{.sites = "s.example\r\n",
+                         .links = "l.example\r\n",
+                         .sites_backup = "s.example\r\n",
+                         .links_backup = "l.example\r\n"};
 
 // Gives the answers, then saves and closes the window. After a quit the program has ended before the save:
 // those three steps stay untaken and the files stay as loaded. After the password the save shows.
@@ -72,11 +72,11 @@ void CheckPrompt(Session& run, const ListsFolder& folder, const std::vector<Answ
   if (ends == Ends::kQuit) {
     EXPECT_EQ(run.Run(/*steps_left=*/3), 0);
     EXPECT_EQ(run.Transcript(), PasswordPrompts(answers.size()));
-    EXPECT_EQ(folder.Files(), kLoaded);
+    EXPECT_EQ(folder.Files(), kLfLoaded);
   } else {
     EXPECT_EQ(run.Run(), 0);
     EXPECT_EQ(run.Transcript(), PasswordPrompts(answers.size()) + Dialogs{FilesSaved()});
-    EXPECT_EQ(folder.Files(), kSaved);
+    EXPECT_EQ(folder.Files(), kLfSaved);
   }
 }
 
@@ -95,7 +95,7 @@ class PasswordAnswers : public ::testing::TestWithParam<AnswersCase> {};
 TEST_P(PasswordAnswers, AsksUntilThePasswordOrAQuitWord) {
   const AnswersCase& c = GetParam();
   ListsFolder folder(c.folder);
-  folder.Put(kStart);
+  folder.Put(kLfLists);
   Session run;
   CheckPrompt(run, folder, c.answers, c.ends);
 }
@@ -186,7 +186,7 @@ class PasswordFromTheWorkingDirectory : public ::testing::TestWithParam<Director
 TEST_P(PasswordFromTheWorkingDirectory, AsksUntilThePasswordOrAQuitWord) {
   const DirectoryCase& c = GetParam();
   ListsFolder folder;
-  folder.Put(kStart);
+  folder.Put(kLfLists);
   WorkingDirectoryIs files(c.directory(folder));
   ScopedOsFiles installed(files);
   Session run;

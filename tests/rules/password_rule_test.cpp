@@ -5,14 +5,14 @@
 namespace vw {
 namespace {
 
-struct Case {
+struct FolderCase {
   const char16_t* directory;
   char16_t separator;
   const char16_t* expected;
 };
 
 TEST(LastPathComponent, IsTheInnermostFolderWithTrailingSeparatorsIgnored) {
-  const Case cases[] = {
+  const FolderCase cases[] = {
       {u"/home/admin/Lists", u'/', u"Lists"},
       {u"/home/admin/Lists/", u'/', u"Lists"},
       {u"/home/admin/Lists///", u'/', u"Lists"},
@@ -30,7 +30,7 @@ TEST(LastPathComponent, IsTheInnermostFolderWithTrailingSeparatorsIgnored) {
       {u"\\\\server\\share\\Lists", u'\\', u"Lists"},
       {u"C:\\a/b", u'\\', u"a/b"},
   };
-  for (const Case& c : cases) {
+  for (const FolderCase& c : cases) {
     EXPECT_EQ(LastPathComponent(c.directory, c.separator), c.expected)
         << TextToUtf8(c.directory) << " with separator " << static_cast<char>(c.separator);
   }
