@@ -6,19 +6,22 @@
 // state) that is 16 bytes or more a state, half a gigabyte before the lists themselves. Instead each distinct
 // entry text is stored once in a hash table keyed by a polynomial hash of the whole text. An address of n
 // units is asked only about windows whose length is the length of some entry: with prefix hashes of the
-// address, each window's hash costs one multiplication, and a small bit filter in front of the table (in the
-// caches) turns most of them away before the table is read. A second filter, of the first 8 units of every
-// entry, is asked once per place in the address, and the windows of the longer lengths are looked at only
-// where some entry may begin. An address thus costs at most n windows per distinct entry length (never more
-// than n (n + 1) / 2 in all), however many entries the lists hold, and usually a few per place. Every hit is
-// verified by comparing the texts, so a hash collision can cost time but never change a verdict. The index
-// takes about 40 bytes per entry on top of the lists.
+// address, each window's hash costs one multiplication, and a bit filter in front of the table (16 to 32 bits
+// an entry) turns most of them away before the table is read; its words are fetched a batch of windows ahead,
+// since neither it nor the table fits in the caches. A second filter, of the first 8 units of every entry, is
+// asked once per place in the address, and the windows of the longer lengths are looked at only where some
+// entry may begin. An address thus costs at most n windows per distinct entry length (never more than n (n +
+// 1) / 2 in all), however many entries the lists hold, and usually a few per place. Every hit is verified by
+// comparing the texts, so a hash collision can cost time but never change a verdict. The index takes about 40
+// bytes per entry on top of the lists.
 #include "rules/trust_index.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <stdexcept>
 
 namespace vw {
@@ -77,14 +80,40 @@ std::uint64_t Spread(std::uint64_t hash) {
 // Entries of at least this many units are looked for only where their first kAnchor units may stand.
 constexpr std::size_t kAnchor = 8;
 
-bool FilterHas(const std::vector<std::uint64_t>& filter, unsigned bits, std::uint64_t hash) {
-  const std::uint64_t bit = Spread(hash) >> (64 - bits);
-  return (filter[bit / 64] >> (bit % 64) & 1u) != 0;
+// The filters are blocked: a text sets three bits of one 64-bit word, so asking costs one memory read, and at
+// 16 bits per text about one text in 120 that is absent passes (one bit of the whole array let one in 16
+// pass, and each pass costs a read of the slot table, far larger than the caches).
+std::uint64_t FilterWord(unsigned bits, std::uint64_t spread) {
+  return spread >> (64 - (bits - 6));
+}
+
+std::uint64_t FilterMask(std::uint64_t spread) {
+  return std::uint64_t{1} << (spread >> 22 & 63) | std::uint64_t{1} << (spread >> 28 & 63) |
+         std::uint64_t{1} << (spread >> 34 & 63);
+}
+
+// A filter's answer for a spread hash (Spread), with its word read before it is needed (Prefetch), so that
+// the words of many windows are on their way from memory at once: the filters are larger than the caches.
+struct FilterProbe {
+  std::size_t word;
+  std::uint64_t mask;
+};
+
+FilterProbe ProbeOf(unsigned bits, std::uint64_t spread) {
+  return {static_cast<std::size_t>(FilterWord(bits, spread)), FilterMask(spread)};
+}
+
+void Prefetch(const std::vector<std::uint64_t>& filter, const FilterProbe& probe) {
+  __builtin_prefetch(&filter[probe.word]);
+}
+
+bool FilterHas(const std::vector<std::uint64_t>& filter, const FilterProbe& probe) {
+  return (filter[probe.word] & probe.mask) == probe.mask;
 }
 
 void FilterAdd(std::vector<std::uint64_t>& filter, unsigned bits, std::uint64_t hash) {
-  const std::uint64_t bit = Spread(hash) >> (64 - bits);
-  filter[bit / 64] |= std::uint64_t{1} << (bit % 64);
+  const FilterProbe probe = ProbeOf(bits, Spread(hash));
+  filter[probe.word] |= probe.mask;
 }
 
 unsigned BitsFor(std::size_t count) {
@@ -125,8 +154,8 @@ TrustIndex::TrustIndex(const ListSet& lists)
   // Sized by the entries that can occur (an empty one never does), so that no run of empty lines makes the
   // table grow.
   const std::size_t texts = total - empty;
-  slot_bits_ = BitsFor(2 * texts);     // load factor at most one half
-  filter_bits_ = BitsFor(16 * texts);  // about one false pass in 16
+  slot_bits_ = BitsFor(2 * texts);                                 // load factor at most one half
+  filter_bits_ = BitsFor(std::max<std::size_t>(16 * texts, 128));  // 16 bits a text, two words at least
   slots_.assign(std::size_t{1} << slot_bits_, 0);
   filter_.assign(((std::size_t{1} << filter_bits_) + 63) / 64, 0);
   anchor_filter_.assign(filter_.size(), 0);
@@ -222,27 +251,56 @@ const std::vector<TrustIndex::Id>& TrustIndex::CollectInside(TextView text, cons
     const std::uint64_t hash = prefix[i + length] + kModulus - MulMod(prefix[i], power);
     return hash >= kModulus ? hash - kModulus : hash;
   };
-  const auto look = [&](std::size_t i, std::size_t k) {
+  // The filters' words are asked for ahead, a batch of places or windows at a time, and read a batch later:
+  // first the windows of short lengths and the anchor of every place, then the windows of long lengths where
+  // an anchor passes; every window the filter passes is looked up in the table.
+  struct Window {
+    std::size_t at;      // where it begins
+    std::size_t length;  // its index in lengths_
+    std::uint64_t hash;
+    FilterProbe probe;
+  };
+  constexpr std::size_t kBatch = 32;
+  std::array<Window, kBatch> windows;
+  std::size_t waiting = 0;
+  const auto ask = [&] {
+    for (const Window& window : std::span(windows.data(), waiting)) {
+      if (!FilterHas(filter_, window.probe)) continue;
+      const Id id = Lookup(text.substr(window.at, lengths_[window.length]), window.hash);
+      if (id == kNone) continue;
+      // The network rule: an anchored entry counts only at its place. Asked of the hits alone, which are few.
+      if (shape != nullptr && !CountsAt(AnchorOf(EntryText(first_entry_[id])), window.at, *shape)) continue;
+      ids.push_back(id);
+    }
+    waiting = 0;
+  };
+  const auto consider = [&](std::size_t i, std::size_t k) {
+    if (waiting == kBatch) ask();
     const std::uint64_t hash = window_hash(i, lengths_[k], powers_[k]);
-    if (!FilterHas(filter_, filter_bits_, hash)) return;
-    const Id id = Lookup(text.substr(i, lengths_[k]), hash);
-    if (id == kNone) return;
-    // The network rule: an anchored entry counts only at its place. Asked of the hits alone, which are few.
-    if (shape != nullptr && !CountsAt(AnchorOf(EntryText(first_entry_[id])), i, *shape)) return;
-    ids.push_back(id);
+    windows[waiting] = {i, k, hash, ProbeOf(filter_bits_, Spread(hash))};
+    Prefetch(filter_, windows[waiting++].probe);
   };
   // Short entries: every window of their lengths.
   for (std::size_t k = 0; k < first_long_ && lengths_[k] <= n; ++k) {
-    for (std::size_t i = 0; i + lengths_[k] <= n; ++i) look(i, k);
+    for (std::size_t i = 0; i + lengths_[k] <= n; ++i) consider(i, k);
   }
   // Longer ones: only where the first kAnchor units of some entry stand.
   if (first_long_ < lengths_.size() && n >= kAnchor) {
     const std::uint64_t anchor_power = PowerOfBase(kAnchor);
-    for (std::size_t i = 0; i + kAnchor <= n; ++i) {
-      if (!FilterHas(anchor_filter_, filter_bits_, window_hash(i, kAnchor, anchor_power))) continue;
-      for (std::size_t k = first_long_; k < lengths_.size() && i + lengths_[k] <= n; ++k) look(i, k);
+    std::array<FilterProbe, kBatch> anchors;
+    for (std::size_t begin = 0; begin + kAnchor <= n; begin += kBatch) {
+      const std::size_t end = std::min(begin + kBatch, n - kAnchor + 1);
+      for (std::size_t i = begin; i < end; ++i) {
+        anchors[i - begin] = ProbeOf(filter_bits_, Spread(window_hash(i, kAnchor, anchor_power)));
+        Prefetch(anchor_filter_, anchors[i - begin]);
+      }
+      for (std::size_t i = begin; i < end; ++i) {
+        if (!FilterHas(anchor_filter_, anchors[i - begin])) continue;
+        for (std::size_t k = first_long_; k < lengths_.size() && i + lengths_[k] <= n; ++k) consider(i, k);
+      }
     }
   }
+  ask();
   // An entry that occurs at several places counts once.
   std::sort(ids.begin(), ids.end());
   ids.erase(std::unique(ids.begin(), ids.end()), ids.end());

@@ -75,8 +75,8 @@ class TrustIndex final : public LinkRuleEngine {
   // bits (0 = free) and the hash's top 32 bits above them, so most probes that miss never touch the texts.
   std::vector<std::uint64_t> slots_;
   unsigned slot_bits_ = 0;
-  // A filter in front of the table: one bit per hash value modulo its size, set for every distinct text.
-  // Small enough to stay in the caches, it turns away most windows of an address before the table is read.
+  // A filter in front of the table, 2^filter_bits_ bits: every distinct text sets three bits of one word
+  // (trust_index.cpp, FilterProbe). It turns away most windows of an address before the table is read.
   std::vector<std::uint64_t> filter_;
   unsigned filter_bits_ = 0;
   // The same for the first kAnchor units of every entry at least that long (same size as filter_).
