@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include <algorithm>
+#include <atomic>
 #include <future>
 #include <memory>
 
@@ -9,9 +11,11 @@
 namespace vw::cli {
 namespace {
 
-// Addresses answered together; a batch below kSplit is answered on one thread, a larger one on two.
+// Addresses answered together. A batch of more than kShare is shared by two threads in chunks of kShare,
+// which each takes in turn, so that the faster thread (the other one reads and writes between batches)
+// answers more of them.
 constexpr std::size_t kBatch = 4096;
-constexpr std::size_t kSplit = 64;
+constexpr std::size_t kShare = 64;
 
 }  // namespace
 
@@ -27,32 +31,36 @@ int RunTest(const Options& options) {
   std::vector<std::string> batch;
   bool more = NextBatch(addresses, kBatch, batch);
   const std::unique_ptr<const TrustIndex> index = building.get();
-  // Answers batch[begin, end) into `out`; false when some address is not approved.
-  const auto answer = [&](std::size_t begin, std::size_t end, std::string& out) {
+  // Answers the chunks of the batch not yet taken, each into its own buffer; false when some address is not
+  // approved.
+  std::vector<std::string> answers;
+  std::atomic<std::size_t> next_chunk{0};
+  const auto answer_chunks = [&] {
     AddressJudge judge(*index, options.as_squid);
     std::vector<EntryRef> approvals;
     bool all_approved = true;
-    for (std::size_t i = begin; i < end; ++i) {
-      const std::string& address = batch[i];
-      judge.Judge(address, approvals);
-      if (approvals.empty()) all_approved = false;
-      AppendTestVerdict(lists, address, approvals, judge.unusable(), options.format, out);
+    for (std::size_t chunk; (chunk = next_chunk.fetch_add(1)) < answers.size();) {
+      std::string& out = answers[chunk];
+      out.clear();
+      const std::size_t end = std::min(batch.size(), (chunk + 1) * kShare);
+      for (std::size_t i = chunk * kShare; i < end; ++i) {
+        const std::string& address = batch[i];
+        judge.Judge(address, approvals);
+        if (approvals.empty()) all_approved = false;
+        AppendTestVerdict(lists, address, approvals, judge.unusable(), options.format, out);
+      }
     }
     return all_approved;
   };
   std::size_t count = 0;
   int status = kOk;
-  std::string second_half;
   for (; more; more = NextBatch(addresses, kBatch, batch)) {
-    // A large batch in two halves, the second on another thread into a buffer of its own, then joined in
-    // order.
-    const std::size_t half = batch.size() < kSplit ? batch.size() : batch.size() / 2;
-    second_half.clear();
-    auto second = std::async(half == batch.size() ? std::launch::deferred : std::launch::async,
-                             [&] { return answer(half, batch.size(), second_half); });
-    const bool first_approved = answer(0, half, output.buffer());
+    answers.resize((batch.size() + kShare - 1) / kShare);
+    next_chunk = 0;
+    auto second = std::async(answers.size() == 1 ? std::launch::deferred : std::launch::async, answer_chunks);
+    const bool first_approved = answer_chunks();
     if (!second.get() || !first_approved) status = kFindings;
-    output.buffer() += second_half;
+    for (const std::string& answer : answers) output.buffer() += answer;
     output.Flush(false);
     for (std::size_t i = 0; i < batch.size(); ++i) progress.Update(++count);
   }
