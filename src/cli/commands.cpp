@@ -31,36 +31,42 @@ int RunTest(const Options& options) {
   std::vector<std::string> batch;
   bool more = NextBatch(addresses, kBatch, batch);
   const std::unique_ptr<const TrustIndex> index = building.get();
-  // Answers the chunks of the batch not yet taken, each into its own buffer; false when some address is not
-  // approved.
-  std::vector<std::string> answers;
+  // Answers the chunks of the batch not yet taken, each into its own place; a chunk's answers are appended in
+  // order once both threads are done.
+  struct Chunk {
+    std::string answers;
+    bool all_approved = true;
+  };
+  std::vector<Chunk> chunks;
   std::atomic<std::size_t> next_chunk{0};
   const auto answer_chunks = [&] {
     AddressJudge judge(*index, options.as_squid);
     std::vector<EntryRef> approvals;
-    bool all_approved = true;
-    for (std::size_t chunk; (chunk = next_chunk.fetch_add(1)) < answers.size();) {
-      std::string& out = answers[chunk];
-      out.clear();
-      const std::size_t end = std::min(batch.size(), (chunk + 1) * kShare);
-      for (std::size_t i = chunk * kShare; i < end; ++i) {
+    for (std::size_t at; (at = next_chunk.fetch_add(1)) < chunks.size();) {
+      Chunk& chunk = chunks[at];
+      chunk.answers.clear();
+      chunk.all_approved = true;
+      const std::size_t end = std::min(batch.size(), (at + 1) * kShare);
+      for (std::size_t i = at * kShare; i < end; ++i) {
         const std::string& address = batch[i];
         judge.Judge(address, approvals);
-        if (approvals.empty()) all_approved = false;
-        AppendTestVerdict(lists, address, approvals, judge.unusable(), options.format, out);
+        if (approvals.empty()) chunk.all_approved = false;
+        AppendTestVerdict(lists, address, approvals, judge.unusable(), options.format, chunk.answers);
       }
     }
-    return all_approved;
   };
   std::size_t count = 0;
   int status = kOk;
   for (; more; more = NextBatch(addresses, kBatch, batch)) {
-    answers.resize((batch.size() + kShare - 1) / kShare);
+    chunks.resize((batch.size() + kShare - 1) / kShare);
     next_chunk = 0;
-    auto second = std::async(answers.size() == 1 ? std::launch::deferred : std::launch::async, answer_chunks);
-    const bool first_approved = answer_chunks();
-    if (!second.get() || !first_approved) status = kFindings;
-    for (const std::string& answer : answers) output.buffer() += answer;
+    auto second = std::async(chunks.size() == 1 ? std::launch::deferred : std::launch::async, answer_chunks);
+    answer_chunks();
+    second.get();
+    for (const Chunk& chunk : chunks) {
+      output.buffer() += chunk.answers;
+      if (!chunk.all_approved) status = kFindings;
+    }
     output.Flush(false);
     for (std::size_t i = 0; i < batch.size(); ++i) progress.Update(++count);
   }

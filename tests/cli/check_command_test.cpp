@@ -173,11 +173,17 @@ struct CommandRow {
   const char* out_path = nullptr;  // standard output to here (`out` is then what stays in the usual file)
 };
 
-// Many addresses on standard input, more than one read takes, and what `test` answers to them.
-std::string ManyAddresses(bool answers) {
+// Many addresses on standard input, more than one read takes, and what `test` answers to them; the one at
+// `stranger` (if any) is not approved.
+std::string ManyAddresses(bool answers, int stranger = -1) {
   std::string text;
   for (int i = 0; i < 3000; ++i) {
-    const std::string address = "https://news.example.org/page/" + std::to_string(i);
+    const std::string address =
+        (i == stranger ? "https://other.test/" : "https://news.example.org/page/") + std::to_string(i);
+    if (i == stranger) {
+      text += answers ? "not approved: " + address + "\n" : address + "\r\n";
+      continue;
+    }
     text += answers ? "approved: " + address +
                           "\n  lists/TrustFile_SafeSites.txt:1: example.org\n"
                           "  lists/TrustFile_SafeSites.txt:2: news.example.org\n"
@@ -414,6 +420,7 @@ TEST_F(CheckCommandTest, OutputErrorsAndStatusOfEveryCommand) {
        "",
        1},
       {{"test", "-d", "lists"}, ManyAddresses(false), ManyAddresses(true), "", 0},
+      {{"test", "-d", "lists"}, ManyAddresses(false, 1000), ManyAddresses(true, 1000), "", 1},
       {{"test", "-d", "lists"}, "", "", kReadError, 2, "lists"},
       {{"squid", "-d", "lists"}, "", "", kReadError, 2, "lists"},
       {{"diff", "-d", "lists", "--against", "other"},
