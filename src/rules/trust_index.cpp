@@ -161,35 +161,62 @@ TrustIndex::TrustIndex(const ListSet& lists)
   anchor_filter_.assign(filter_.size(), 0);
   std::vector<std::uint32_t> last_same;  // per distinct text, its latest entry so far
 
-  for (std::uint32_t entry = 0; entry < total; ++entry) {
-    const TextView text = EntryText(entry);
-    if (text.empty()) continue;  // never occurs in anything
-    if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("entry too long");
-    const std::uint64_t hash = HashOf(text);
-    const std::size_t list = ListNo(RefOf(entry).list);
-    std::vector<std::uint32_t>& first_in = first_in_[list];
-    const bool first_only = !kListTable[list].every_match;
-    Id id = Lookup(text, hash);
-    if (id != kNone) {
-      next_same_.emplace_back(last_same[id], entry);
-      last_same[id] = entry;
-      if (first_only && first_in[id] == kNone) first_in[id] = entry;
-      continue;
+  // The entries a batch at a time: first each one's hashes, asking for the slot and the filter words it will
+  // touch (the table and filters are larger than the caches), then each in turn, in the lists' order.
+  struct Hashed {
+    std::uint32_t entry;
+    std::uint64_t hash;
+    std::uint64_t head;  // the hash of its first kAnchor units, if it has so many
+  };
+  constexpr std::uint32_t kAhead = 32;
+  std::array<Hashed, kAhead> batch;
+  for (std::uint32_t begin = 0; begin < total;) {
+    const std::uint32_t end =
+        static_cast<std::uint32_t>(std::min<std::size_t>(total, std::size_t{begin} + kAhead));
+    std::size_t count = 0;
+    for (std::uint32_t entry = begin; entry < end; ++entry) {
+      const TextView text = EntryText(entry);
+      if (text.empty()) continue;  // never occurs in anything
+      if (text.size() > std::numeric_limits<std::uint32_t>::max()) throw std::length_error("entry too long");
+      const TextView head = text.substr(0, kAnchor);
+      std::uint64_t hash = HashOf(head);
+      const std::uint64_t head_hash = hash;
+      for (char16_t unit : text.substr(head.size())) hash = Step(hash, unit);
+      batch[count++] = {entry, hash, head_hash};
+      const std::uint64_t spread = Spread(hash);
+      __builtin_prefetch(&slots_[spread >> (64 - slot_bits_)]);
+      Prefetch(filter_, ProbeOf(filter_bits_, spread));
+      if (text.size() >= kAnchor) Prefetch(anchor_filter_, ProbeOf(filter_bits_, Spread(head_hash)));
     }
-    id = static_cast<Id>(length_.size());
-    length_.push_back(static_cast<std::uint32_t>(text.size()));
-    first_entry_.push_back(entry);
-    for (std::size_t n = 0; n < kListCount; ++n) {
-      if (!kListTable[n].every_match) first_in_[n].push_back(kNone);
+    begin = end;
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto [entry, hash, head_hash] = batch[i];
+      const TextView text = EntryText(entry);
+      const std::size_t list = ListNo(RefOf(entry).list);
+      std::vector<std::uint32_t>& first_in = first_in_[list];
+      const bool first_only = !kListTable[list].every_match;
+      Id id = Lookup(text, hash);
+      if (id != kNone) {
+        next_same_.emplace_back(last_same[id], entry);
+        last_same[id] = entry;
+        if (first_only && first_in[id] == kNone) first_in[id] = entry;
+        continue;
+      }
+      id = static_cast<Id>(length_.size());
+      length_.push_back(static_cast<std::uint32_t>(text.size()));
+      first_entry_.push_back(entry);
+      for (std::size_t n = 0; n < kListCount; ++n) {
+        if (!kListTable[n].every_match) first_in_[n].push_back(kNone);
+      }
+      if (first_only) first_in[id] = entry;
+      last_same.push_back(entry);
+      const std::uint64_t spread = Spread(hash);
+      std::size_t slot = spread >> (64 - slot_bits_);
+      while (slots_[slot] != 0) slot = (slot + 1) & (slots_.size() - 1);
+      slots_[slot] = (hash << 32) | (std::uint64_t{id} + 1);
+      FilterAdd(filter_, filter_bits_, hash);
+      if (text.size() >= kAnchor) FilterAdd(anchor_filter_, filter_bits_, head_hash);
     }
-    if (first_only) first_in[id] = entry;
-    last_same.push_back(entry);
-    const std::uint64_t spread = Spread(hash);
-    std::size_t slot = spread >> (64 - slot_bits_);
-    while (slots_[slot] != 0) slot = (slot + 1) & (slots_.size() - 1);
-    slots_[slot] = (hash << 32) | (std::uint64_t{id} + 1);
-    FilterAdd(filter_, filter_bits_, hash);
-    if (text.size() >= kAnchor) FilterAdd(anchor_filter_, filter_bits_, HashOf(text.substr(0, kAnchor)));
   }
   std::sort(next_same_.begin(), next_same_.end());
   lengths_ = length_;
