@@ -165,6 +165,7 @@ TrustIndex::TrustIndex(const ListSet& lists)
   // touch (the table and filters are larger than the caches), then each in turn, in the lists' order.
   struct Hashed {
     std::uint32_t entry;
+    TextView text;
     std::uint64_t hash;
     std::uint64_t head;  // the hash of its first kAnchor units, if it has so many
   };
@@ -182,16 +183,14 @@ TrustIndex::TrustIndex(const ListSet& lists)
       std::uint64_t hash = HashOf(head);
       const std::uint64_t head_hash = hash;
       for (char16_t unit : text.substr(head.size())) hash = Step(hash, unit);
-      batch[count++] = {entry, hash, head_hash};
-      const std::uint64_t spread = Spread(hash);
-      __builtin_prefetch(&slots_[spread >> (64 - slot_bits_)]);
-      Prefetch(filter_, ProbeOf(filter_bits_, spread));
+      batch[count++] = {entry, text, hash, head_hash};
+      __builtin_prefetch(&slots_[HomeSlot(hash)]);
+      Prefetch(filter_, ProbeOf(filter_bits_, Spread(hash)));
       if (text.size() >= kAnchor) Prefetch(anchor_filter_, ProbeOf(filter_bits_, Spread(head_hash)));
     }
     begin = end;
     for (std::size_t i = 0; i < count; ++i) {
-      const auto [entry, hash, head_hash] = batch[i];
-      const TextView text = EntryText(entry);
+      const auto [entry, text, hash, head_hash] = batch[i];
       const std::size_t list = ListNo(RefOf(entry).list);
       std::vector<std::uint32_t>& first_in = first_in_[list];
       const bool first_only = !kListTable[list].every_match;
@@ -210,8 +209,7 @@ TrustIndex::TrustIndex(const ListSet& lists)
       }
       if (first_only) first_in[id] = entry;
       last_same.push_back(entry);
-      const std::uint64_t spread = Spread(hash);
-      std::size_t slot = spread >> (64 - slot_bits_);
+      std::size_t slot = HomeSlot(hash);
       while (slots_[slot] != 0) slot = (slot + 1) & (slots_.size() - 1);
       slots_[slot] = (hash << 32) | (std::uint64_t{id} + 1);
       FilterAdd(filter_, filter_bits_, hash);
@@ -239,8 +237,12 @@ EntryRef TrustIndex::RefOf(std::uint32_t entry) const {
   return {static_cast<ListKind>(n), entry - start_[n]};
 }
 
+std::size_t TrustIndex::HomeSlot(std::uint64_t hash) const {
+  return Spread(hash) >> (64 - slot_bits_);
+}
+
 TrustIndex::Id TrustIndex::Lookup(TextView text, std::uint64_t hash) const {
-  std::size_t slot = Spread(hash) >> (64 - slot_bits_);
+  std::size_t slot = HomeSlot(hash);
   const std::uint64_t tag = hash << 32;
   for (;;) {
     const std::uint64_t held = slots_[slot];

@@ -53,6 +53,8 @@ class TrustIndex final : public LinkRuleEngine {
   // thread's last answer is kept for its text and shape (and this index), until that thread's next question.
   const std::vector<Id>& CollectInside(TextView text, const AddressShape* shape = nullptr) const;
   Id Lookup(TextView text, std::uint64_t hash) const;
+  // The slot where the probe for a text of this hash begins.
+  std::size_t HomeSlot(std::uint64_t hash) const;
 
   EntryRef RefOf(std::uint32_t entry) const;
 
